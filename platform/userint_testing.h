@@ -33,4 +33,7 @@ void ClosePanel(int panel);                               // the window's close 
 void FireTimer(int panel, int control);                   // one tick, as the timer gives it
 void ProcessEvents();                                     // run pending events (painting, queued ticks)
 
+// Renders the panel as it looks now into a PNG file; false when it cannot.
+bool SaveScreenshot(int panel, const std::string& pngPath);
+
 }  // namespace uitest

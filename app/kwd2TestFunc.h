@@ -1,0 +1,62 @@
+// Operations behind the main panel's controls: connecting, live readout, output parameters,
+// settings persistence and calibration data. Each returns 0 or a negative error code and reads
+// its inputs from the panel (panelHandle, see kwd2Test.h).
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+// The 200-byte calibration record, in memory and as a "*.kwd" file (little-endian, IEEE 754).
+struct Kalibrierdatensatz {
+    char kennung[32];                 // "zel kwd2test kal", zero at offset 16
+    std::int32_t version;             // always 1
+    std::int32_t reserviert;          // padding before the doubles, no information
+    std::array<double, 20> faktoren;  // gain and offset per channel, in register order
+};
+static_assert(sizeof(Kalibrierdatensatz) == 200, "calibration record must be exactly 200 bytes");
+
+// Error display: the three error controls of the main panel.
+void FehlerSetzen(int code);
+
+// Connecting
+int SelectComPort();
+int CloseComPort();
+int IDLesen();
+int Kwd2Scann();
+
+// Live readout
+int KwdLesen();
+void StatusLedsSetzen(int statusByte);
+void AnzeigenAufSoll();
+void StatusLedsDimmen();
+
+// Output parameters (set: 1, 2, or 3 = pulse phase; anything else acts as 1)
+int USchreiben(int parameterSet);
+int ISchreiben(int parameterSet);
+int UTauSchreiben(int parameterSet);
+int ITauSchreiben(int parameterSet);
+int MessbereichSchreiben(int parameterSet);
+int ZeitSchreiben();
+int PulscontrollsDimmen();
+int ParameterLesen();
+int Kwd2Start();
+int Kwd2Stopp();
+
+// Settings file "kwd2steuerung.ini" in the working directory
+int LoadIni();
+int WriteIni();
+
+// Calibration data
+int Kwd2Lesen();
+int Kwd2Schreiben();
+int DateiSchreiben();
+int DateiLesen();
+void KalibrierfelderLesen(Kalibrierdatensatz* datensatz);
+void KalibrierfelderSetzen(const Kalibrierdatensatz* datensatz);
+void KalibrierparameterAusblenden();
+
+// Module state, read by tests and by the exit sequence.
+int KwdTestFunc_ComPort();
+double KwdTestFunc_LetzteSpannung();
+double KwdTestFunc_LetzterStrom();
+const char* KwdTestFunc_DateiPfad();
