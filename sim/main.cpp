@@ -1,0 +1,2 @@
+#include "sim/kwd2sim.h"
+int main() { return 0; }

@@ -1,0 +1,1 @@
+#include "sim/kwd2sim.h"
