@@ -1,0 +1,273 @@
+#include "app/kwd2Test.h"
+
+#include <array>
+#include <cstring>
+
+#include "app/kwd2TestFunc.h"
+#include "calc/Kalibrierrechner.h"
+#include "errors/ZEL_errorV3.h"
+#include "platform/userint.h"
+#include "ui/kwd2Steuerung.h"
+
+int panelHandle = 0;
+int rechnerPanelHandle = 0;
+int kalibrierModus = 0;
+
+namespace {
+
+// The code the running callback got from its operation; every callback overwrites it first.
+int fehlerCode = 0;
+
+constexpr const char* uiDatei = "kwd2Steuerung.ui";
+constexpr const char* zugangsCode = "-p=Lomb7Quanxr";
+constexpr const char* titel = "KWD2-Steuerung V1.5";
+constexpr int kalibrierBreite = 870;
+
+// Which write a committed parameter control triggers, and for which parameter set
+// (1, 2, or 3 = pulse phase).
+struct ParameterZiel {
+    int control;
+    int (*schreiben)(int parameterSet);
+    int parameterSatz;
+};
+
+int ZeitpulsSchreiben(int) {
+    // The dimming follows the panel even when the device write then fails.
+    PulscontrollsDimmen();
+    return ZeitSchreiben();
+}
+
+constexpr std::array<ParameterZiel, 16> parameterZiele{{
+    {PANEL_SPANNUNGSOLL, USchreiben, 1},
+    {PANEL_STROMSOLL, ISchreiben, 1},
+    {PANEL_UTAU, UTauSchreiben, 1},
+    {PANEL_ITAU, ITauSchreiben, 1},
+    {PANEL_MESSBEREICH, MessbereichSchreiben, 1},
+    {PANEL_SPANNUNGSOLL2, USchreiben, 2},
+    {PANEL_STROMSOLL2, ISchreiben, 2},
+    {PANEL_UTAU2, UTauSchreiben, 2},
+    {PANEL_ITAU2, ITauSchreiben, 2},
+    {PANEL_MESSBEREICH2, MessbereichSchreiben, 2},
+    {PANEL_SPANNUNGPULS, USchreiben, 3},
+    {PANEL_STROMPULS, ISchreiben, 3},
+    {PANEL_UTAUPULS, UTauSchreiben, 3},
+    {PANEL_ITAUPULS, ITauSchreiben, 3},
+    {PANEL_MESSBEREICHPULS, MessbereichSchreiben, 3},
+    {PANEL_ZEITPULS, ZeitpulsSchreiben, 3},
+}};
+
+bool IstKalibrierZugang(int argc, char* argv[]) {
+    return argc == 2 && argv != nullptr && argv[1] != nullptr && std::strcmp(argv[1], zugangsCode) == 0;
+}
+
+// Measuring off (without running Messen), port closed, settings saved, event loop left. The
+// output of the device keeps its state: no stop command is sent.
+void ProgrammBeenden() {
+    SetCtrlVal(panelHandle, PANEL_MESSEN, 0);
+    CloseComPort();
+    WriteIni();
+    QuitUserInterface(0);
+}
+
+// The four calibration-data buttons: only in calibration mode, failures as a popup.
+int KalibrierOperation(int event, int (*operation)()) {
+    if (event != EVENT_COMMIT || kalibrierModus == 0) return 0;
+    fehlerCode = operation();
+    if (fehlerCode != 0) ZEL_Fehlerpopup(fehlerCode);
+    return 0;
+}
+
+// Operations whose result always goes to the error display, which a success clears.
+int AnzeigeOperation(int event, int (*operation)()) {
+    if (event != EVENT_COMMIT) return 0;
+    fehlerCode = operation();
+    FehlerSetzen(fehlerCode);
+    return 0;
+}
+
+}  // namespace
+
+void CallbacksRegistrieren() {
+    struct CtrlEintrag {
+        const char* name;
+        CtrlCallbackPtr funktion;
+    };
+    static constexpr std::array<CtrlEintrag, 17> ctrlCallbacks{{
+        {"Ende", Ende},
+        {"PortSelect", PortSelect},
+        {"Scann_Callback", Scann_Callback},
+        {"IdLesen_Callback", IdLesen_Callback},
+        {"Skalenendwerte_Callback", Skalenendwerte_Callback},
+        {"Messen", Messen},
+        {"TimerCb", TimerCb},
+        {"Parameter_Callback", Parameter_Callback},
+        {"ParameterLesen_Callback", ParameterLesen_Callback},
+        {"Kwd2Start_Callback", Kwd2Start_Callback},
+        {"Kwd2Stopp_Callback", Kwd2Stopp_Callback},
+        {"Kalibrierparameter_Callback", Kalibrierparameter_Callback},
+        {"KwdLesen_Callback", KwdLesen_Callback},
+        {"KwdSchreiben_Callback", KwdSchreiben_Callback},
+        {"DateiSpeichern_Callback", DateiSpeichern_Callback},
+        {"DateiLaden_Callback", DateiLaden_Callback},
+        {"Kalibrierrechner_Callback", Kalibrierrechner_Callback},
+    }};
+    for (const CtrlEintrag& eintrag : ctrlCallbacks) RegisterCtrlCallback(eintrag.name, eintrag.funktion);
+    RegisterPanelCallback("Panel_Callback", Panel_Callback);
+    Kalibrierrechner_CallbacksRegistrieren();
+}
+
+int ProgrammStarten(int argc, char* argv[]) {
+    if (InitRunTimeEngine(nullptr, argv, nullptr) == 0) return -1;
+    RegisterKwd2SteuerungResource();
+    CallbacksRegistrieren();
+
+    panelHandle = LoadPanel(0, uiDatei, PANEL);
+    if (panelHandle < 0) return -1;
+    rechnerPanelHandle = LoadPanel(0, uiDatei, RECHNERPNL);
+    if (rechnerPanelHandle < 0) return -1;
+    Kalibrierrechner_SetPanels(panelHandle, rechnerPanelHandle);
+
+    kalibrierModus = 0;
+    if (IstKalibrierZugang(argc, argv)) {
+        kalibrierModus = 1;
+        SetPanelAttribute(panelHandle, ATTR_WIDTH, kalibrierBreite);
+    } else {
+        KalibrierparameterAusblenden();
+    }
+
+    SetPanelAttribute(panelHandle, ATTR_SYSTEM_LOOK, 1);
+    SetPanelAttribute(rechnerPanelHandle, ATTR_SYSTEM_LOOK, 1);
+    SetPanelAttribute(panelHandle, ATTR_TITLE, titel);
+    SetCtrlVal(panelHandle, PANEL_TEXT, "");
+    PulscontrollsDimmen();
+    DisplayPanel(panelHandle);
+    // A missing settings file is normal on first start; LoadIni shows what matters by itself.
+    LoadIni();
+    return 0;
+}
+
+int Panel_Callback(int, int event, void*, int, int) {
+    if (event == EVENT_CLOSE) ProgrammBeenden();
+    return 0;
+}
+
+int Ende(int, int, int event, void*, int, int) {
+    if (event == EVENT_COMMIT) ProgrammBeenden();
+    return 0;
+}
+
+int PortSelect(int, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT) return 0;
+    fehlerCode = SelectComPort();
+    if (fehlerCode != 0) {
+        // Back to "not open": the second selection closes a port left half-opened. Its own
+        // result is of no interest; the first error stays shown.
+        SetCtrlVal(panelHandle, PANEL_PORT, 0);
+        SelectComPort();
+    }
+    FehlerSetzen(fehlerCode);
+    return 0;
+}
+
+int Scann_Callback(int, int, int event, void*, int, int) {
+    return AnzeigeOperation(event, Kwd2Scann);
+}
+
+int IdLesen_Callback(int, int, int event, void*, int, int) {
+    return AnzeigeOperation(event, IDLesen);
+}
+
+int Skalenendwerte_Callback(int panel, int control, int event, void*, int, int) {
+    if (event != EVENT_COMMIT) return 0;
+    SetActiveCtrl(panel, control);
+    int anzeige = 0;
+    if (control == PANEL_UENDWERT) {
+        anzeige = PANEL_SPANNUNG;
+    } else if (control == PANEL_IENDWERT) {
+        anzeige = PANEL_STROM;
+    } else {
+        return 0;
+    }
+    double endwert = 0.0;
+    GetCtrlVal(panelHandle, control, &endwert);
+    SetCtrlAttribute(panelHandle, anzeige, ATTR_MAX_VALUE, endwert);
+    return 0;
+}
+
+int Messen(int, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT) return 0;
+    AnzeigenAufSoll();
+    StatusLedsDimmen();
+    FehlerSetzen(0);
+    return 0;
+}
+
+int TimerCb(int, int, int event, void*, int, int) {
+    if (event != EVENT_TIMER_TICK) return 0;
+    fehlerCode = KwdLesen();
+    if (fehlerCode != 0) {
+        // No retry: polling stays off until the operator switches measuring on again.
+        FehlerSetzen(fehlerCode);
+        SetCtrlVal(panelHandle, PANEL_MESSEN, 0);
+        StatusLedsDimmen();
+    }
+    return 0;
+}
+
+int Parameter_Callback(int panel, int control, int event, void*, int, int) {
+    if (event != EVENT_COMMIT) return 0;
+    SetActiveCtrl(panel, control);
+    for (const ParameterZiel& ziel : parameterZiele) {
+        if (ziel.control == control) {
+            fehlerCode = ziel.schreiben(ziel.parameterSatz);
+            FehlerSetzen(fehlerCode);
+            break;
+        }
+    }
+    return 0;
+}
+
+int ParameterLesen_Callback(int, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT) return 0;
+    fehlerCode = ParameterLesen();
+    PulscontrollsDimmen();
+    if (fehlerCode != 0) ZEL_Fehlerpopup(fehlerCode);
+    return 0;
+}
+
+int Kwd2Start_Callback(int, int, int event, void*, int, int) {
+    return AnzeigeOperation(event, Kwd2Start);
+}
+
+int Kwd2Stopp_Callback(int, int, int event, void*, int, int) {
+    return AnzeigeOperation(event, Kwd2Stopp);
+}
+
+int Kalibrierparameter_Callback(int panel, int control, int event, void*, int, int) {
+    // The values take effect only when written to the device or saved.
+    if (event == EVENT_COMMIT) SetActiveCtrl(panel, control);
+    return 0;
+}
+
+int KwdLesen_Callback(int, int, int event, void*, int, int) {
+    return KalibrierOperation(event, Kwd2Lesen);
+}
+
+int KwdSchreiben_Callback(int, int, int event, void*, int, int) {
+    return KalibrierOperation(event, Kwd2Schreiben);
+}
+
+int DateiSpeichern_Callback(int, int, int event, void*, int, int) {
+    return KalibrierOperation(event, DateiSchreiben);
+}
+
+int DateiLaden_Callback(int, int, int event, void*, int, int) {
+    return KalibrierOperation(event, DateiLesen);
+}
+
+int Kalibrierrechner_Callback(int, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT || kalibrierModus == 0) return 0;
+    RechnerbuttonsHervorheben(-1);
+    DisplayPanel(rechnerPanelHandle);
+    return 0;
+}

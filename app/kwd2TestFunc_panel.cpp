@@ -1,0 +1,93 @@
+// Operations that only touch the main panel: the error display, the readout and status lamps
+// around the measuring switch, the pulse-control dimming and hiding the calibration strip.
+#include <array>
+
+#include "app/kwd2Test.h"
+#include "app/kwd2TestFunc.h"
+#include "errors/ZEL_errorV3.h"
+#include "platform/userint.h"
+#include "ui/kwd2Steuerung.h"
+
+namespace {
+
+// The six status lamps, always written in this order.
+constexpr std::array<int, 6> statusLeds{
+    PANEL_LEDPARAMETERSATZ1, PANEL_LEDPARAMETERSATZ2, PANEL_LEDBEREICH1,
+    PANEL_LEDBEREICH2,       PANEL_LEDBEREICH3,       PANEL_LEDBEREICH4,
+};
+
+// Range lamps indexed by bits 2 and 1 of the status byte.
+constexpr std::array<int, 4> bereichsLeds{PANEL_LEDBEREICH1, PANEL_LEDBEREICH2, PANEL_LEDBEREICH3,
+                                          PANEL_LEDBEREICH4};
+
+// Pulse-phase controls that make no sense while the pulse time is 0; the time itself stays active.
+constexpr std::array<int, 5> pulsControls{PANEL_SPANNUNGPULS, PANEL_STROMPULS, PANEL_UTAUPULS, PANEL_ITAUPULS,
+                                          PANEL_MESSBEREICHPULS};
+
+// The twenty calibration factors in record order, then the five calibration buttons.
+constexpr std::array<int, 25> kalibrierControls{
+    PANEL_USOLLV,    PANEL_USOLLOFF,  PANEL_UISTV,     PANEL_UISTOFF,      PANEL_ISOLL1V,
+    PANEL_ISOLL1OFF, PANEL_IIST1V,    PANEL_IIST1OFF,  PANEL_ISOLL2V,      PANEL_ISOLL2OFF,
+    PANEL_IIST2V,    PANEL_IIST2OFF,  PANEL_ISOLL3V,   PANEL_ISOLL3OFF,    PANEL_IIST3V,
+    PANEL_IIST3OFF,  PANEL_ISOLL4V,   PANEL_ISOLL4OFF, PANEL_IIST4V,       PANEL_IIST4OFF,
+    PANEL_LADEN,     PANEL_SPEICHERN, PANEL_KWDLESEN,  PANEL_KWDSCHREIBEN, PANEL_RECHNER,
+};
+
+bool MessenEin() {
+    int messen = 0;
+    GetCtrlVal(panelHandle, PANEL_MESSEN, &messen);
+    return messen != 0;
+}
+
+}  // namespace
+
+void FehlerSetzen(int code) {
+    if (code == 0) {
+        SetCtrlVal(panelHandle, PANEL_FEHLERLED, 0);
+        SetCtrlVal(panelHandle, PANEL_FEHLERSTRING, "");
+        SetCtrlVal(panelHandle, PANEL_FEHLERNUMMER, 0);
+        return;
+    }
+    SetCtrlVal(panelHandle, PANEL_FEHLERLED, 1);
+    SetCtrlVal(panelHandle, PANEL_FEHLERSTRING, ZEL_Fehlermeldung(code));
+    SetCtrlVal(panelHandle, PANEL_FEHLERNUMMER, -code);
+}
+
+void StatusLedsSetzen(int statusByte) {
+    const bool satz2 = (statusByte & 0x01) != 0;
+    const int bereichsLed = bereichsLeds[static_cast<unsigned>(statusByte >> 1) & 0x03u];
+    for (const int led : statusLeds) {
+        bool an = false;
+        if (led == PANEL_LEDPARAMETERSATZ1) {
+            an = !satz2;
+        } else if (led == PANEL_LEDPARAMETERSATZ2) {
+            an = satz2;
+        } else {
+            an = led == bereichsLed;
+        }
+        SetCtrlVal(panelHandle, led, an ? 1 : 0);
+    }
+}
+
+void AnzeigenAufSoll() {
+    if (MessenEin()) return;
+    SetCtrlVal(panelHandle, PANEL_SPANNUNG, 0.0);
+    SetCtrlVal(panelHandle, PANEL_STROM, 0.0);
+}
+
+void StatusLedsDimmen() {
+    const int gedimmt = MessenEin() ? 0 : 1;
+    for (const int led : statusLeds) SetCtrlAttribute(panelHandle, led, ATTR_DIMMED, gedimmt);
+}
+
+int PulscontrollsDimmen() {
+    double zeit = 0.0;
+    GetCtrlVal(panelHandle, PANEL_ZEITPULS, &zeit);
+    const int gedimmt = zeit == 0.0 ? 1 : 0;
+    for (const int control : pulsControls) SetCtrlAttribute(panelHandle, control, ATTR_DIMMED, gedimmt);
+    return 0;
+}
+
+void KalibrierparameterAusblenden() {
+    for (const int control : kalibrierControls) SetCtrlAttribute(panelHandle, control, ATTR_VISIBLE, 0);
+}

@@ -1,0 +1,146 @@
+#include "calc/Kalibrierrechner.h"
+
+#include <array>
+
+#include "platform/userint.h"
+#include "ui/kwd2Steuerung.h"
+
+namespace {
+
+int hauptPanel = 0;
+int rechnerPanel = 0;
+
+// One row per channel: its "holen aus" button and the gain and offset controls of the main
+// panel. The "übernehmen als" button of a channel is always its "holen aus" button + 16.
+struct Kanal {
+    int holenButton;
+    int verstaerkung;
+    int offset;
+};
+
+constexpr int uebernehmenAbstand = RECHNERPNL_USOLL - RECHNERPNL_USOLLBISHER;
+
+constexpr std::array<Kanal, 10> kanaele{{
+    {RECHNERPNL_USOLLBISHER, PANEL_USOLLV, PANEL_USOLLOFF},
+    {RECHNERPNL_UISTBISHER, PANEL_UISTV, PANEL_UISTOFF},
+    {RECHNERPNL_ISOLL1BISHER, PANEL_ISOLL1V, PANEL_ISOLL1OFF},
+    {RECHNERPNL_IIST1BISHER, PANEL_IIST1V, PANEL_IIST1OFF},  // offset is 79, not 51
+    {RECHNERPNL_ISOLL2BISHER, PANEL_ISOLL2V, PANEL_ISOLL2OFF},
+    {RECHNERPNL_IIST2BISHER, PANEL_IIST2V, PANEL_IIST2OFF},
+    {RECHNERPNL_ISOLL3BISHER, PANEL_ISOLL3V, PANEL_ISOLL3OFF},
+    {RECHNERPNL_IIST3BISHER, PANEL_IIST3V, PANEL_IIST3OFF},
+    {RECHNERPNL_ISOLL4BISHER, PANEL_ISOLL4V, PANEL_ISOLL4OFF},
+    {RECHNERPNL_IIST4BISHER, PANEL_IIST4V, PANEL_IIST4OFF},
+}};
+
+static_assert(RECHNERPNL_IIST4 - RECHNERPNL_IIST4BISHER == uebernehmenAbstand,
+              "each take-over button sits 16 identifiers after its fetch button");
+
+constexpr int schwarz = 0x000000;
+constexpr int gruen = 0x00FF00;
+
+const Kanal* KanalZumHolenButton(int control) {
+    for (const Kanal& kanal : kanaele) {
+        if (kanal.holenButton == control) return &kanal;
+    }
+    return nullptr;
+}
+
+const Kanal* KanalZumUebernehmenButton(int control) {
+    return KanalZumHolenButton(control - uebernehmenAbstand);
+}
+
+double RechnerWert(int control) {
+    double wert = 0.0;
+    GetCtrlVal(rechnerPanel, control, &wert);
+    return wert;
+}
+
+}  // namespace
+
+void Kalibrierrechner_SetPanels(int mainPanel, int rechnerPanelHandle) {
+    hauptPanel = mainPanel;
+    rechnerPanel = rechnerPanelHandle;
+}
+
+void Kalibrierrechner_CallbacksRegistrieren() {
+    RegisterPanelCallback("Rechnerpanel_Callback", Rechnerpanel_Callback);
+    RegisterCtrlCallback("RechnerZurueck_Callback", RechnerZurueck_Callback);
+    RegisterCtrlCallback("RechnerEingabe_Callback", RechnerEingabe_Callback);
+    RegisterCtrlCallback("RechnerHolen_Callback", RechnerHolen_Callback);
+    RegisterCtrlCallback("RechnerUebernehmen_Callback", RechnerUebernehmen_Callback);
+}
+
+void KalibrierdatenBerechnen() {
+    const double soll1 = RechnerWert(RECHNERPNL_SOLL1);
+    const double ist1 = RechnerWert(RECHNERPNL_IST1);
+    const double soll2 = RechnerWert(RECHNERPNL_SOLL2);
+    const double ist2 = RechnerWert(RECHNERPNL_IST2);
+    const double vBisher = RechnerWert(RECHNERPNL_VBISHER);
+    const double offBisher = RechnerWert(RECHNERPNL_OFFBISHER);
+
+    // The correction maps a measured value m to g * (m + o); both points satisfy S = g * (I + o).
+    // Equal points give infinities or NaN, which are shown and taken over as they come.
+    const double g = (soll2 - soll1) / (ist2 - ist1);
+    const double o = soll1 / g - ist1;
+
+    SetCtrlVal(rechnerPanel, RECHNERPNL_V, g * vBisher);
+    SetCtrlVal(rechnerPanel, RECHNERPNL_OFF, o + offBisher);
+}
+
+void KalibrierdatenHolen(int control) {
+    const Kanal* kanal = KanalZumHolenButton(control);
+    if (kanal == nullptr) return;
+    double verstaerkung = 0.0;
+    double offset = 0.0;
+    GetCtrlVal(hauptPanel, kanal->verstaerkung, &verstaerkung);
+    GetCtrlVal(hauptPanel, kanal->offset, &offset);
+    SetCtrlVal(rechnerPanel, RECHNERPNL_VBISHER, verstaerkung);
+    SetCtrlVal(rechnerPanel, RECHNERPNL_OFFBISHER, offset);
+    KalibrierdatenBerechnen();
+}
+
+void KalibrierdatenUebernehmen(int control) {
+    const Kanal* kanal = KanalZumUebernehmenButton(control);
+    if (kanal == nullptr) return;
+    SetCtrlVal(hauptPanel, kanal->verstaerkung, RechnerWert(RECHNERPNL_V));
+    SetCtrlVal(hauptPanel, kanal->offset, RechnerWert(RECHNERPNL_OFF));
+}
+
+void RechnerbuttonsHervorheben(int control) {
+    for (const Kanal& kanal : kanaele) {
+        SetCtrlAttribute(rechnerPanel, kanal.holenButton, ATTR_LABEL_COLOR, schwarz);
+        SetCtrlAttribute(rechnerPanel, kanal.holenButton + uebernehmenAbstand, ATTR_LABEL_COLOR, schwarz);
+    }
+    if (KanalZumHolenButton(control) == nullptr) return;
+    SetCtrlAttribute(rechnerPanel, control, ATTR_LABEL_COLOR, gruen);
+    SetCtrlAttribute(rechnerPanel, control + uebernehmenAbstand, ATTR_LABEL_COLOR, gruen);
+}
+
+int Rechnerpanel_Callback(int panel, int event, void*, int, int) {
+    if (event == EVENT_CLOSE) HidePanel(panel);
+    return 0;
+}
+
+int RechnerZurueck_Callback(int panel, int, int event, void*, int, int) {
+    if (event == EVENT_COMMIT) HidePanel(panel);
+    return 0;
+}
+
+int RechnerEingabe_Callback(int, int, int event, void*, int, int) {
+    if (event == EVENT_COMMIT) KalibrierdatenBerechnen();
+    return 0;
+}
+
+int RechnerHolen_Callback(int, int control, int event, void*, int, int) {
+    if (event == EVENT_COMMIT) {
+        RechnerbuttonsHervorheben(control);
+        KalibrierdatenHolen(control);
+    }
+    return 0;
+}
+
+int RechnerUebernehmen_Callback(int, int control, int event, void*, int, int) {
+    if (event == EVENT_COMMIT) KalibrierdatenUebernehmen(control);
+    return 0;
+}
