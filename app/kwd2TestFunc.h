@@ -60,3 +60,7 @@ int KwdTestFunc_ComPort();
 double KwdTestFunc_LetzteSpannung();
 double KwdTestFunc_LetzterStrom();
 const char* KwdTestFunc_DateiPfad();
+
+// Sets the directory the calibration file dialogs open in (shared by the operation files; the
+// calibration file operations call it after every dialog that was not cancelled).
+void KwdTestFunc_DateiPfadSetzen(const char* verzeichnis);

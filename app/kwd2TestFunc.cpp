@@ -1,0 +1,405 @@
+// Device operations: connecting, live readout, output parameters and settings persistence.
+// Every operation reads its inputs from the main panel, checks for an open port, passes driver
+// codes on unchanged and stops at the first failing step.
+#include "app/kwd2TestFunc.h"
+
+#include <array>
+#include <cstring>
+#include <string>
+
+#include "app/kwd2Test.h"
+#include "driver/zelkwd2.h"
+#include "ini/ini_store.h"
+#include "platform/userint.h"
+#include "ui/kwd2Steuerung.h"
+
+namespace {
+
+// Module state.
+int comPort = 0;  // open COM port 1..8, 0 = none
+double letzteSpannung = 0.0;
+double letzterStrom = 0.0;
+IniDocument* iniHandle = nullptr;
+std::string dateiPfad = ".";
+
+constexpr double kPortTimeoutSeconds = 1.0;
+constexpr int kIdPuffer = 32;
+constexpr int kPfadPuffer = 260;
+
+constexpr const char* kIniDatei = "kwd2steuerung.ini";
+constexpr const char* kIniSektion = "KWD2Steuerung";
+
+// Own codes of this module.
+constexpr int kIdLesenOhnePort = -122201;
+constexpr int kScannOhnePort = -122202;
+constexpr int kLesenOhnePort = -122212;  // live readout and parameter readback share it
+constexpr int kZeitOhnePort = -122219;
+constexpr int kStartOhnePort = -122220;
+constexpr int kStoppOhnePort = -122221;
+constexpr int kLesenMitSammeladresse = -407000;
+constexpr int kIniFormatfehler = -300203;
+constexpr int kIniNichtLesbar = -2204;
+constexpr int kIniNichtGeschrieben = -301205;
+constexpr int kIniStoreFormatCode = -94;
+
+constexpr int kSammeladresse = 9;
+constexpr int kFarbeGruen = 0x00CC00;
+constexpr int kFarbeRot = 0xFF0000;
+constexpr const char* kKwd2Kennung = "ZEL-KWD2";
+
+int Adresse() {
+    int adresse = 0;
+    GetCtrlVal(panelHandle, PANEL_KWDID, &adresse);
+    return adresse;
+}
+
+double ZahlLesen(int control) {
+    double wert = 0.0;
+    GetCtrlVal(panelHandle, control, &wert);
+    return wert;
+}
+
+int GanzzahlLesen(int control) {
+    int wert = 0;
+    GetCtrlVal(panelHandle, control, &wert);
+    return wert;
+}
+
+// ---- Output parameters: one row per parameter set (1, 2, pulse phase) ----
+
+enum Groesse { kSpannung, kStrom, kTauSpannung, kTauStrom, kAnzahlGroessen };
+
+struct ParameterFeld {
+    int control;
+    const char* registerName;
+};
+
+struct ParameterSatz {
+    std::array<ParameterFeld, kAnzahlGroessen> felder;
+    int messbereichControl;
+};
+
+constexpr std::array<ParameterSatz, 3> kParameterSaetze{{
+    {{{{PANEL_SPANNUNGSOLL, "usoll1"},
+       {PANEL_STROMSOLL, "isoll1"},
+       {PANEL_UTAU, "tauu1"},
+       {PANEL_ITAU, "taui1"}}},
+     PANEL_MESSBEREICH},
+    {{{{PANEL_SPANNUNGSOLL2, "usoll2"},
+       {PANEL_STROMSOLL2, "isoll2"},
+       {PANEL_UTAU2, "tauu2"},
+       {PANEL_ITAU2, "taui2"}}},
+     PANEL_MESSBEREICH2},
+    {{{{PANEL_SPANNUNGPULS, "usoll3"},
+       {PANEL_STROMPULS, "isoll3"},
+       {PANEL_UTAUPULS, "tauu3"},
+       {PANEL_ITAUPULS, "taui3"}}},
+     PANEL_MESSBEREICHPULS},
+}};
+
+// "Port not open" code of each write operation (the voltage Tau and the range share one).
+constexpr std::array<int, kAnzahlGroessen> kSchreibenOhnePort{-122213, -122214, -122216, -122215};
+constexpr int kMessbereichOhnePort = -122216;
+
+// Sets 2 and 3 select their own row; anything else acts as set 1.
+int SatzNummer(int parameterSet) {
+    return (parameterSet == 2 || parameterSet == 3) ? parameterSet : 1;
+}
+
+const ParameterSatz& Satz(int parameterSet) {
+    return kParameterSaetze[SatzNummer(parameterSet) - 1];
+}
+
+// The common steps of every single-value write; remembers the value in *merker on success.
+int WertSchreiben(const ParameterFeld& feld, int fehlerOhnePort, double* merker) {
+    const double wert = ZahlLesen(feld.control);
+    if (comPort == 0) return fehlerOhnePort;
+    const int fehler = ZELKWD2_ParameterSchreiben(comPort, Adresse(), feld.registerName, wert);
+    if (fehler != 0) return fehler;
+    if (merker != nullptr) *merker = wert;
+    return 0;
+}
+
+int GroesseSchreiben(int parameterSet, Groesse groesse, double* merker) {
+    return WertSchreiben(Satz(parameterSet).felder[groesse], kSchreibenOhnePort[groesse], merker);
+}
+
+// ---- Parameter readback: sixteen steps in a fixed order ----
+
+struct LeseSchritt {
+    const char* registerName;  // nullptr: measuring range of `messbereichSatz`
+    int messbereichSatz;
+    int control;
+};
+
+constexpr std::array<LeseSchritt, 16> kLeseSchritte{{
+    {"usoll1", 0, PANEL_SPANNUNGSOLL},
+    {"isoll1", 0, PANEL_STROMSOLL},
+    {"tauu1", 0, PANEL_UTAU},
+    {"taui1", 0, PANEL_ITAU},
+    {"usoll2", 0, PANEL_SPANNUNGSOLL2},
+    {"isoll2", 0, PANEL_STROMSOLL2},
+    {"tauu2", 0, PANEL_UTAU2},
+    {"taui2", 0, PANEL_ITAU2},
+    {nullptr, 1, PANEL_MESSBEREICH},
+    {nullptr, 2, PANEL_MESSBEREICH2},
+    {"usoll3", 0, PANEL_SPANNUNGPULS},
+    {"isoll3", 0, PANEL_STROMPULS},
+    {"tauu3", 0, PANEL_UTAUPULS},
+    {"taui3", 0, PANEL_ITAUPULS},
+    {"zeit3", 0, PANEL_ZEITPULS},
+    {nullptr, 3, PANEL_MESSBEREICHPULS},
+}};
+
+int SchrittLesen(const LeseSchritt& schritt, int adresse) {
+    if (schritt.registerName == nullptr) {
+        int bereich = 0;
+        const int fehler = ZELKWD2_MessbereichLesen(comPort, adresse, schritt.messbereichSatz, &bereich);
+        if (fehler == 0) SetCtrlVal(panelHandle, schritt.control, bereich);
+        return fehler;
+    }
+    double wert = 0.0;
+    const int fehler = ZELKWD2_ParameterLesen(comPort, adresse, schritt.registerName, &wert);
+    if (fehler == 0) SetCtrlVal(panelHandle, schritt.control, wert);
+    return fehler;
+}
+
+// ---- Settings: full-scale value of a meter ----
+
+void SkalenendwertAnwenden(int eingabeControl, int anzeigeControl, double wert) {
+    SetCtrlVal(panelHandle, eingabeControl, wert);
+    // The control may have coerced the value into its range; the scale follows what it holds.
+    SetCtrlAttribute(panelHandle, anzeigeControl, ATTR_MAX_VALUE, ZahlLesen(eingabeControl));
+}
+
+void GespeichertenPortOeffnen(int port) {
+    SetCtrlVal(panelHandle, PANEL_PORT, port);
+    comPort = port;
+    const int fehler = ZELKWD2_Open(port);
+    if (fehler != 0) {
+        ZELKWD2_Close(port);
+        SetCtrlVal(panelHandle, PANEL_PORT, 0);
+        comPort = 0;
+        FehlerSetzen(fehler);
+        return;
+    }
+    ZELKWD2_Timeout(port, kPortTimeoutSeconds);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Connecting
+
+int SelectComPort() {
+    const int alterPort = comPort;
+    comPort = GanzzahlLesen(PANEL_PORT);
+    if (comPort == alterPort) return 0;
+
+    if (comPort != 0) {
+        if (alterPort != 0) ZELKWD2_Close(alterPort);  // a failing close of the old port is ignored
+        int fehler = ZELKWD2_Open(comPort);
+        if (fehler != 0) return fehler;  // the caller sets the ring back and closes again
+        fehler = ZELKWD2_Timeout(comPort, kPortTimeoutSeconds);
+        return fehler;
+    }
+    return ZELKWD2_Close(alterPort);
+}
+
+int CloseComPort() {
+    return comPort != 0 ? ZELKWD2_Close(comPort) : 0;
+}
+
+int IDLesen() {
+    if (comPort == 0) return kIdLesenOhnePort;
+    SetCtrlVal(panelHandle, PANEL_IDSTRING, "");
+    std::array<char, kIdPuffer> kennung{};
+    const int fehler = ZELKWD2_IDLesen(comPort, Adresse(), kennung.data());
+    if (fehler != 0) return fehler;
+    kennung.back() = '\0';
+    SetCtrlVal(panelHandle, PANEL_IDSTRING, kennung.data());
+    return 0;
+}
+
+int Kwd2Scann() {
+    std::string text = "Suche nach Ger\xe4t x";
+    if (comPort == 0) return kScannOhnePort;
+    SetCtrlVal(panelHandle, PANEL_IDSTRING, "");
+
+    for (int adresse = 0; adresse <= 8; ++adresse) {
+        const int lampe = PANEL_LED0 + adresse;
+        text.back() = static_cast<char>('0' + adresse);
+        // The platform paints at once, so the operator sees which address is being tried.
+        SetCtrlVal(panelHandle, PANEL_TEXT, text.c_str());
+
+        std::array<char, kIdPuffer> kennung{};
+        if (ZELKWD2_IDLesen(comPort, adresse, kennung.data()) != 0) {
+            SetCtrlVal(panelHandle, lampe, 0);  // nothing (usable) answered; colour stays
+            continue;
+        }
+        kennung.back() = '\0';
+        const bool istKwd2 = std::strncmp(kennung.data(), kKwd2Kennung, std::strlen(kKwd2Kennung)) == 0;
+        SetCtrlAttribute(panelHandle, lampe, ATTR_ON_COLOR, istKwd2 ? kFarbeGruen : kFarbeRot);
+        SetCtrlVal(panelHandle, lampe, 1);
+        if (istKwd2) {
+            SetCtrlVal(panelHandle, PANEL_KWDID, adresse);
+            SetCtrlVal(panelHandle, PANEL_IDSTRING, kennung.data());
+        }
+    }
+    SetCtrlVal(panelHandle, PANEL_TEXT, "");
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Live readout
+
+int KwdLesen() {
+    if (GanzzahlLesen(PANEL_MESSEN) == 0) return 0;
+    const int adresse = Adresse();
+    if (adresse == kSammeladresse) {
+        // Measured values cannot come from all devices at once: measuring simply stops.
+        SetCtrlVal(panelHandle, PANEL_MESSEN, 0);
+        return 0;
+    }
+    if (comPort == 0) return kLesenOhnePort;
+
+    double spannung = 0.0;
+    int fehler = ZELKWD2_ParameterLesen(comPort, adresse, "uist", &spannung);
+    if (fehler != 0) return fehler;
+    SetCtrlVal(panelHandle, PANEL_SPANNUNG, spannung);
+
+    double strom = 0.0;
+    fehler = ZELKWD2_ParameterLesen(comPort, adresse, "iist", &strom);
+    if (fehler != 0) return fehler;
+    SetCtrlVal(panelHandle, PANEL_STROM, strom);
+
+    int status = 0;
+    fehler = ZELKWD2_StatusLesen(comPort, adresse, 1, &status);
+    if (fehler != 0) return fehler;
+    StatusLedsSetzen(status);
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Output parameters
+
+int USchreiben(int parameterSet) {
+    return GroesseSchreiben(parameterSet, kSpannung, &letzteSpannung);
+}
+
+int ISchreiben(int parameterSet) {
+    return GroesseSchreiben(parameterSet, kStrom, &letzterStrom);
+}
+
+int UTauSchreiben(int parameterSet) {
+    return GroesseSchreiben(parameterSet, kTauSpannung, nullptr);
+}
+
+int ITauSchreiben(int parameterSet) {
+    return GroesseSchreiben(parameterSet, kTauStrom, nullptr);
+}
+
+int MessbereichSchreiben(int parameterSet) {
+    const int satz = SatzNummer(parameterSet);
+    const int bereich = GanzzahlLesen(Satz(satz).messbereichControl);
+    if (comPort == 0) return kMessbereichOhnePort;
+    return ZELKWD2_MessbereichSchreiben(comPort, Adresse(), satz, bereich);
+}
+
+int ZeitSchreiben() {
+    return WertSchreiben({PANEL_ZEITPULS, "zeit3"}, kZeitOhnePort, nullptr);
+}
+
+int ParameterLesen() {
+    const int adresse = Adresse();
+    if (adresse == kSammeladresse) return kLesenMitSammeladresse;
+    if (comPort == 0) return kLesenOhnePort;
+    for (const LeseSchritt& schritt : kLeseSchritte) {
+        const int fehler = SchrittLesen(schritt, adresse);
+        if (fehler != 0) return fehler;
+    }
+    return 0;
+}
+
+int Kwd2Start() {
+    const int adresse = Adresse();
+    if (comPort == 0) return kStartOhnePort;
+    return ZELKWD2_DeviceFunction(comPort, adresse, "start");
+}
+
+int Kwd2Stopp() {
+    const int adresse = Adresse();
+    if (comPort == 0) return kStoppOhnePort;
+    return ZELKWD2_DeviceFunction(comPort, adresse, "stopp");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Settings file
+
+int LoadIni() {
+    iniHandle = Ini_New(1);
+    const int gelesen = Ini_ReadFromFile(iniHandle, kIniDatei);
+    if (gelesen != 0) return gelesen == kIniStoreFormatCode ? kIniFormatfehler : kIniNichtLesbar;
+
+    int port = 0;
+    if (Ini_GetInt(iniHandle, kIniSektion, "ComPort", &port) > 0 && port >= 1 && port <= 8) {
+        GespeichertenPortOeffnen(port);
+    }
+    int adresse = 0;
+    if (Ini_GetInt(iniHandle, kIniSektion, "KwdId", &adresse) > 0 && adresse >= 0 && adresse <= 9) {
+        SetCtrlVal(panelHandle, PANEL_KWDID, adresse);
+    }
+    double endwert = 0.0;
+    if (Ini_GetDouble(iniHandle, kIniSektion, "umax", &endwert) > 0) {
+        SkalenendwertAnwenden(PANEL_UENDWERT, PANEL_SPANNUNG, endwert);
+    }
+    if (Ini_GetDouble(iniHandle, kIniSektion, "imax", &endwert) > 0) {
+        SkalenendwertAnwenden(PANEL_IENDWERT, PANEL_STROM, endwert);
+    }
+    std::array<char, kPfadPuffer> pfad{};
+    if (Ini_GetRawStringIntoBuffer(iniHandle, kIniSektion, "path", pfad.data(), kPfadPuffer) > 0) {
+        pfad.back() = '\0';
+        dateiPfad = pfad.data();
+    } else {
+        dateiPfad = ".";
+    }
+    return 0;
+}
+
+int WriteIni() {
+    // Normally LoadIni created the document; without it the settings are still saved.
+    if (iniHandle == nullptr) iniHandle = Ini_New(1);
+    Ini_PutInt(iniHandle, kIniSektion, "ComPort", GanzzahlLesen(PANEL_PORT));
+    Ini_PutInt(iniHandle, kIniSektion, "KwdId", Adresse());
+    Ini_PutDouble(iniHandle, kIniSektion, "Spannung", letzteSpannung);
+    Ini_PutDouble(iniHandle, kIniSektion, "Strom", letzterStrom);
+    Ini_PutDouble(iniHandle, kIniSektion, "umax", ZahlLesen(PANEL_UENDWERT));
+    Ini_PutDouble(iniHandle, kIniSektion, "imax", ZahlLesen(PANEL_IENDWERT));
+    Ini_PutRawString(iniHandle, kIniSektion, "path", dateiPfad.c_str());
+    if (Ini_WriteToFile(iniHandle, kIniDatei) < 0) return kIniNichtGeschrieben;
+    Ini_Dispose(iniHandle);
+    iniHandle = nullptr;
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Module state
+
+int KwdTestFunc_ComPort() {
+    return comPort;
+}
+double KwdTestFunc_LetzteSpannung() {
+    return letzteSpannung;
+}
+double KwdTestFunc_LetzterStrom() {
+    return letzterStrom;
+}
+const char* KwdTestFunc_DateiPfad() {
+    return dateiPfad.c_str();
+}
+
+void KwdTestFunc_DateiPfadSetzen(const char* verzeichnis) {
+    // Same bound as the settings buffer, so a stored path always reads back whole.
+    dateiPfad.assign(verzeichnis != nullptr ? verzeichnis : ".");
+    if (dateiPfad.size() >= kPfadPuffer) dateiPfad.resize(kPfadPuffer - 1);
+}

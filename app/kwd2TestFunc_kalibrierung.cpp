@@ -1,0 +1,254 @@
+// Calibration data: the twenty factors between device, panel and "*.kwd" files.
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <system_error>
+
+#include "app/kwd2Test.h"
+#include "app/kwd2TestFunc.h"
+#include "driver/zelkwd2.h"
+#include "platform/formatio.h"
+#include "platform/userint.h"
+#include "platform/utility.h"
+#include "ui/kwd2Steuerung.h"
+
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+struct KalibrierFaktor {
+    int control;
+    const char* registerName;
+};
+
+// Record order, device order and panel order are the same.
+constexpr std::array<KalibrierFaktor, 20> kFaktoren{{
+    {PANEL_USOLLV, "usoll_v"},       {PANEL_USOLLOFF, "usoll_off"},   {PANEL_UISTV, "uist_v"},
+    {PANEL_UISTOFF, "uist_off"},     {PANEL_ISOLL1V, "isoll1_v"},     {PANEL_ISOLL1OFF, "isoll1_off"},
+    {PANEL_IIST1V, "iist1_v"},       {PANEL_IIST1OFF, "iist1_off"},   {PANEL_ISOLL2V, "isoll2_v"},
+    {PANEL_ISOLL2OFF, "isoll2_off"}, {PANEL_IIST2V, "iist2_v"},       {PANEL_IIST2OFF, "iist2_off"},
+    {PANEL_ISOLL3V, "isoll3_v"},     {PANEL_ISOLL3OFF, "isoll3_off"}, {PANEL_IIST3V, "iist3_v"},
+    {PANEL_IIST3OFF, "iist3_off"},   {PANEL_ISOLL4V, "isoll4_v"},     {PANEL_ISOLL4OFF, "isoll4_off"},
+    {PANEL_IIST4V, "iist4_v"},       {PANEL_IIST4OFF, "iist4_off"},
+}};
+
+constexpr int kLesenOhnePort = -122217;
+constexpr int kSchreibenOhnePort = -122218;
+constexpr int kDateiNichtZuOeffnenSchreiben = -308206;
+constexpr int kDateiNichtGeschrieben = -301207;
+constexpr int kDateiNichtZuOeffnenLesen = -308208;
+constexpr int kDateiZuKurz = -304209;
+constexpr int kDateiFalscherTyp = -302210;
+constexpr int kDateiFalscheVersion = -303211;
+
+constexpr const char* kKennung = "zel kwd2test kal";
+constexpr std::int32_t kVersion = 1;
+constexpr int kPfadPuffer = 260;
+
+// File layout (little-endian): identification 0..31, version 32..35, padding 36..39, factors 40..199.
+constexpr std::size_t kDateiGroesse = 200;
+constexpr std::size_t kVersionOffset = 32;
+constexpr std::size_t kFaktorOffset = 40;
+using Datei = std::array<unsigned char, kDateiGroesse>;
+
+void LittleEndianSchreiben(unsigned char* ziel, std::uint64_t wert, int bytes) {
+    for (int i = 0; i < bytes; ++i) ziel[i] = static_cast<unsigned char>(wert >> (8 * i));
+}
+
+std::uint64_t LittleEndianLesen(const unsigned char* quelle, int bytes) {
+    std::uint64_t wert = 0;
+    for (int i = 0; i < bytes; ++i) wert |= static_cast<std::uint64_t>(quelle[i]) << (8 * i);
+    return wert;
+}
+
+// Serialised explicitly so the file is the same whatever the host's byte order.
+Datei Serialisieren(const Kalibrierdatensatz& satz) {
+    Datei datei{};
+    std::memcpy(datei.data(), satz.kennung, sizeof satz.kennung);
+    LittleEndianSchreiben(&datei[kVersionOffset], static_cast<std::uint32_t>(satz.version), 4);
+    for (std::size_t i = 0; i < satz.faktoren.size(); ++i) {
+        LittleEndianSchreiben(&datei[kFaktorOffset + 8 * i], std::bit_cast<std::uint64_t>(satz.faktoren[i]),
+                              8);
+    }
+    return datei;
+}
+
+Kalibrierdatensatz Deserialisieren(const Datei& datei) {
+    Kalibrierdatensatz satz{};
+    std::memcpy(satz.kennung, datei.data(), sizeof satz.kennung);
+    satz.version =
+        static_cast<std::int32_t>(static_cast<std::uint32_t>(LittleEndianLesen(&datei[kVersionOffset], 4)));
+    for (std::size_t i = 0; i < satz.faktoren.size(); ++i) {
+        satz.faktoren[i] = std::bit_cast<double>(LittleEndianLesen(&datei[kFaktorOffset + 8 * i], 8));
+    }
+    return satz;
+}
+
+bool KennungStimmt(const Kalibrierdatensatz& satz) {
+    const void* ende = std::memchr(satz.kennung, '\0', sizeof satz.kennung);
+    const std::size_t laenge = ende != nullptr
+                                   ? static_cast<std::size_t>(static_cast<const char*>(ende) - satz.kennung)
+                                   : sizeof satz.kennung;
+    return std::string(satz.kennung, laenge) == kKennung;
+}
+
+int Adresse() {
+    int adresse = 0;
+    GetCtrlVal(panelHandle, PANEL_KWDID, &adresse);
+    return adresse;
+}
+
+// Opens the file dialog in the remembered directory; "" when cancelled. A chosen file's drive
+// and directory become the remembered directory before anything is read or written.
+std::string DateiWaehlen(const char* titel, int knopf) {
+    std::array<char, kPfadPuffer> pfad{};
+    const int ergebnis =
+        FileSelectPopup(KwdTestFunc_DateiPfad(), "*.kwd", "*.kwd", titel, knopf, 0, 1, 1, 1, pfad.data());
+    if (ergebnis == VAL_NO_FILE_SELECTED) return {};
+    pfad.back() = '\0';
+    std::array<char, kPfadPuffer> laufwerk{};
+    std::array<char, kPfadPuffer> verzeichnis{};
+    SplitPath(pfad.data(), laufwerk.data(), verzeichnis.data(), nullptr);
+    KwdTestFunc_DateiPfadSetzen((std::string(laufwerk.data()) + verzeichnis.data()).c_str());
+    return pfad.data();
+}
+
+struct DateiSchliesser {
+    void operator()(std::FILE* datei) const {
+        if (datei != nullptr) std::fclose(datei);
+    }
+};
+
+bool AufDatentraeger(std::FILE* datei) {
+#if defined(_WIN32)
+    return _commit(_fileno(datei)) == 0;
+#else
+    return fsync(fileno(datei)) == 0;
+#endif
+}
+
+void VerzeichnisSichern([[maybe_unused]] const std::filesystem::path& verzeichnis) {
+#if !defined(_WIN32)
+    // Makes the rename itself durable; a failure here leaves a complete file either way.
+    const int fd = open(verzeichnis.empty() ? "." : verzeichnis.string().c_str(), O_RDONLY);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
+#endif
+}
+
+// Writes the file beside the target and renames it over the target only when it is complete
+// on disk, so a failed save never leaves a half-written file in place of a good one.
+int DateiErsetzen(const std::string& ziel, const Datei& inhalt) {
+    const std::filesystem::path zielPfad(ziel);
+    std::filesystem::path temp = zielPfad;
+    temp += ".tmp";
+    std::error_code ignoriert;
+
+    std::unique_ptr<std::FILE, DateiSchliesser> datei(std::fopen(temp.string().c_str(), "wb"));
+    if (!datei) return kDateiNichtZuOeffnenSchreiben;
+    const bool geschrieben = std::fwrite(inhalt.data(), 1, inhalt.size(), datei.get()) == inhalt.size() &&
+                             std::fflush(datei.get()) == 0 && AufDatentraeger(datei.get());
+    const bool geschlossen = std::fclose(datei.release()) == 0;
+    if (!geschrieben || !geschlossen) {
+        std::filesystem::remove(temp, ignoriert);
+        return kDateiNichtGeschrieben;
+    }
+    std::error_code fehler;
+    std::filesystem::rename(temp, zielPfad, fehler);
+    if (fehler) {
+        std::filesystem::remove(temp, ignoriert);
+        return kDateiNichtGeschrieben;
+    }
+    VerzeichnisSichern(zielPfad.parent_path());
+    return 0;
+}
+
+}  // namespace
+
+void KalibrierfelderLesen(Kalibrierdatensatz* datensatz) {
+    for (std::size_t i = 0; i < kFaktoren.size(); ++i) {
+        GetCtrlVal(panelHandle, kFaktoren[i].control, &datensatz->faktoren[i]);
+    }
+}
+
+void KalibrierfelderSetzen(const Kalibrierdatensatz* datensatz) {
+    for (std::size_t i = 0; i < kFaktoren.size(); ++i) {
+        SetCtrlVal(panelHandle, kFaktoren[i].control, datensatz->faktoren[i]);
+    }
+}
+
+int Kwd2Lesen() {
+    const int adresse = Adresse();
+    if (KwdTestFunc_ComPort() == 0) return kLesenOhnePort;
+    // Collected first, shown only when all twenty arrived: the panel never holds a mixed set.
+    Kalibrierdatensatz satz{};
+    for (std::size_t i = 0; i < kFaktoren.size(); ++i) {
+        const int fehler = ZELKWD2_ParameterLesen(KwdTestFunc_ComPort(), adresse, kFaktoren[i].registerName,
+                                                  &satz.faktoren[i]);
+        if (fehler != 0) return fehler;
+    }
+    KalibrierfelderSetzen(&satz);
+    return 0;
+}
+
+int Kwd2Schreiben() {
+    const int adresse = Adresse();
+    if (KwdTestFunc_ComPort() == 0) return kSchreibenOhnePort;
+    Kalibrierdatensatz satz{};
+    KalibrierfelderLesen(&satz);
+    for (std::size_t i = 0; i < kFaktoren.size(); ++i) {
+        const int fehler = ZELKWD2_ParameterSchreiben(KwdTestFunc_ComPort(), adresse,
+                                                      kFaktoren[i].registerName, satz.faktoren[i]);
+        if (fehler != 0) return fehler;
+    }
+    return 0;
+}
+
+int DateiSchreiben() {
+    const std::string pfad = DateiWaehlen("Kalibrierdaten speichern", VAL_SAVE_BUTTON);
+    if (pfad.empty()) return 0;
+    Kalibrierdatensatz satz{};
+    KalibrierfelderLesen(&satz);
+    std::strncpy(satz.kennung, kKennung, sizeof satz.kennung);
+    satz.version = kVersion;
+    return DateiErsetzen(pfad, Serialisieren(satz));
+}
+
+int DateiLesen() {
+    const std::string pfad = DateiWaehlen("Kalibrierdaten laden", VAL_LOAD_BUTTON);
+    if (pfad.empty()) return 0;
+    const int datei = OpenFile(pfad.c_str(), VAL_READ_ONLY, VAL_OPEN_AS_IS, VAL_BINARY);
+    if (datei == -1) return kDateiNichtZuOeffnenLesen;
+
+    Datei inhalt{};
+    const int gelesen =
+        ReadFile(datei, reinterpret_cast<char*>(inhalt.data()), static_cast<int>(inhalt.size()));
+    int fehler = 0;
+    Kalibrierdatensatz satz{};
+    if (gelesen != static_cast<int>(inhalt.size())) {
+        fehler = kDateiZuKurz;
+    } else {
+        satz = Deserialisieren(inhalt);
+        if (!KennungStimmt(satz)) {
+            fehler = kDateiFalscherTyp;
+        } else if (satz.version != kVersion) {
+            fehler = kDateiFalscheVersion;
+        }
+    }
+    CloseFile(datei);
+    if (fehler != 0) return fehler;
+    KalibrierfelderSetzen(&satz);
+    return 0;
+}
