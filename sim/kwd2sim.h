@@ -34,7 +34,7 @@ struct Options {
 };
 
 class Simulator {
-public:
+  public:
     explicit Simulator(Options options = {});  // opens a pty master, raw mode
     ~Simulator();                              // stops the thread, closes the pty
     Simulator(const Simulator&) = delete;
@@ -57,8 +57,10 @@ public:
     void setStatusByte(int address, int selector, int value);  // overrides the modelled value
     bool running(int address) const;
     void injectBytes(const std::string& bytes);  // push stray bytes to the host now (late replies)
+    // Which of parameter sets 1 and 2 drives the output (the device's own set switch).
+    void selectParameterSet(int address, int parameterSet);
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

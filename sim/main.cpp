@@ -1,2 +1,126 @@
+// kwd2sim: a serial line with simulated KWD2 devices behind a pseudo-terminal.
+//   kwd2sim [--link PATH] [--pace] [--trace FILE] [--device ADDR[:ID]] [--foreign ADDR:ID]
+//           [--fault ADDR:NAME] [--load ADDR:OHMS] [--slow SECONDS]
+// Prints the terminal's path (or the link) on one line, then serves until SIGTERM or SIGINT.
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <iostream>
+#include <string>
+#include <vector>
+
 #include "sim/kwd2sim.h"
-int main() { return 0; }
+
+namespace {
+
+struct DeviceArg {
+    int address;
+    std::string id;
+    bool kwd2;
+};
+
+[[noreturn]] void usage(const std::string& problem) {
+    std::cerr
+        << "kwd2sim: " << problem << "\n"
+        << "usage: kwd2sim [--link PATH] [--pace] [--trace FILE] [--device ADDR[:ID]] [--foreign ADDR:ID]\n"
+        << "               [--fault ADDR:NAME] [--load ADDR:OHMS] [--slow SECONDS]\n"
+        << "faults: none silent nak can garbage wrongaddress wrongecho missingcr overlong slow hangup\n";
+    std::exit(2);
+}
+
+int parseAddress(const std::string& text) {
+    if (text.size() != 1 || text[0] < '0' || text[0] > '8') usage("bus address must be 0 to 8: " + text);
+    return text[0] - '0';
+}
+
+double parseNumber(const std::string& text) {
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0') usage("not a number: " + text);
+    return v;
+}
+
+// Splits "ADDR:REST"; REST may be absent when `restOptional`.
+std::pair<int, std::string> splitAddress(const std::string& arg, bool restOptional) {
+    const auto colon = arg.find(':');
+    if (colon == std::string::npos) {
+        if (!restOptional) usage("expected ADDR:VALUE, got " + arg);
+        return {parseAddress(arg), {}};
+    }
+    return {parseAddress(arg.substr(0, colon)), arg.substr(colon + 1)};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    kwd2sim::Options options;
+    std::vector<DeviceArg> devices;
+    std::vector<std::pair<int, kwd2sim::Fault>> faults;
+    std::vector<std::pair<int, double>> loads;
+    double slow = -1.0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) usage(arg + " needs a value");
+            return argv[++i];
+        };
+        if (arg == "--pace") {
+            options.pace = true;
+        } else if (arg == "--link") {
+            options.linkPath = value();
+        } else if (arg == "--trace") {
+            options.tracePath = value();
+        } else if (arg == "--device") {
+            auto [address, id] = splitAddress(value(), true);
+            devices.push_back({address, id.empty() ? "ZEL-KWD2-V1.5" : id, true});
+        } else if (arg == "--foreign") {
+            auto [address, id] = splitAddress(value(), false);
+            devices.push_back({address, id, false});
+        } else if (arg == "--fault") {
+            auto [address, name] = splitAddress(value(), false);
+            kwd2sim::Fault fault;
+            if (!kwd2sim::faultFromName(name, fault)) usage("unknown fault " + name);
+            faults.emplace_back(address, fault);
+        } else if (arg == "--load") {
+            auto [address, ohms] = splitAddress(value(), false);
+            loads.emplace_back(address, parseNumber(ohms));
+        } else if (arg == "--slow") {
+            slow = parseNumber(value());
+        } else {
+            usage("unknown argument " + arg);
+        }
+    }
+    if (devices.empty()) devices.push_back({0, "ZEL-KWD2-V1.5", true});
+
+    // Block the stop signals before the serving thread exists, so that only sigwait sees them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    try {
+        kwd2sim::Simulator sim(options);
+        for (const auto& d : devices) {
+            double ohms = 100.0;
+            for (const auto& [address, value] : loads) {
+                if (address == d.address) ohms = value;
+            }
+            d.kwd2 ? sim.addKwd2(d.address, d.id, ohms) : sim.addForeign(d.address, d.id);
+        }
+        for (const auto& [address, fault] : faults) sim.setFault(address, fault);
+        if (slow >= 0.0) sim.setSlowDelay(slow);
+        std::printf("%s\n", sim.path().c_str());
+        std::fflush(stdout);
+        sim.start();
+        int signal = 0;
+        sigwait(&stopSignals, &signal);
+        sim.stop();
+    } catch (const std::exception& e) {
+        std::cerr << "kwd2sim: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}

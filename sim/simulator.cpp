@@ -1,1 +1,543 @@
 #include "sim/kwd2sim.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <sys/stat.h>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
+
+#include "sim/device.h"
+
+namespace kwd2sim {
+
+using detail::Answer;
+using detail::Device;
+
+namespace {
+
+constexpr double kByteSeconds = 10.0 / 9600.0;  // start bit, 7 data bits, parity, stop bit
+constexpr std::size_t kMaxFrame = 64;           // a request never comes near this
+constexpr std::size_t kTraceCap = 1u << 20;     // keeps a long run's memory bounded
+constexpr std::size_t kOverlongPadding = 24;    // pushes every reply past the host's limit
+
+[[noreturn]] void throwErrno(const char* what) {
+    throw std::system_error(errno, std::generic_category(), what);
+}
+
+double monotonicSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+timespec toTimespec(double seconds) {
+    timespec ts{};
+    ts.tv_sec = static_cast<time_t>(seconds);
+    ts.tv_nsec = static_cast<long>((seconds - static_cast<double>(ts.tv_sec)) * 1e9);
+    if (ts.tv_nsec >= 1000000000L) {
+        ++ts.tv_sec;
+        ts.tv_nsec -= 1000000000L;
+    }
+    return ts;
+}
+
+std::string byteName(unsigned char b) {
+    switch (b) {
+        case detail::kAck:
+            return "ACK";
+        case detail::kNak:
+            return "NAK";
+        case detail::kCan:
+            return "CAN";
+        case detail::kCr:
+            return "CR";
+        default:
+            break;
+    }
+    if (b >= 32 && b < 127) return std::string("'") + static_cast<char>(b) + "'";
+    return "-";
+}
+
+// Changes the echoed command characters so that the host can tell they are not its own.
+void corruptEcho(Answer& a) {
+    if (a.head.size() > 3) {
+        char& c = a.head[3];
+        c = c == '1' ? '2' : (c >= '0' && c <= '9' ? '1' : 'X');
+    } else if (!a.tail.empty()) {
+        a.tail[0] = 'X';
+    } else {
+        a.value.insert(0, "X");  // the identification has no echo: spoil its start instead
+    }
+}
+
+void padOverlong(Answer& a) {
+    // Digits keep a number a number; the host must still refuse it by its length.
+    const bool numeric = a.value.find('.') != std::string::npos;
+    a.value.append(kOverlongPadding, numeric ? '0' : 'X');
+}
+
+// The bytes one request gets, after any fault of its address has done its work.
+struct Plan {
+    std::string bytes;
+    std::size_t hangUpAt = std::string::npos;  // close the line before sending this byte
+    bool slow = false;
+};
+
+Plan makePlan(Answer a, Fault fault, int address) {
+    Plan plan;
+    switch (fault) {
+        case Fault::Silent:
+            return plan;
+        case Fault::Nak:
+            plan.bytes.push_back(static_cast<char>(detail::kNak));
+            return plan;
+        case Fault::Can:
+            plan.bytes.push_back(static_cast<char>(detail::kCan));
+            return plan;
+        case Fault::GarbageFirstByte:
+            a.ack = '?';
+            break;
+        case Fault::WrongAddress:
+            if (a.hasReply) a.head[1] = static_cast<char>('0' + (address + 1) % 9);
+            break;
+        case Fault::WrongEcho:
+            if (a.hasReply) corruptEcho(a);
+            break;
+        case Fault::OverlongReply:
+            if (a.hasReply) padOverlong(a);
+            break;
+        case Fault::Slow:
+            plan.slow = true;
+            break;
+        case Fault::HangUp:
+            // Mid-exchange: a read loses the line after ACK and '#', a set before its ACK.
+            plan.hangUpAt = a.hasReply ? 2 : 0;
+            break;
+        case Fault::None:
+        case Fault::MissingCr:
+            break;
+    }
+    plan.bytes.push_back(static_cast<char>(a.ack));
+    if (a.hasReply) {
+        plan.bytes += a.head + a.value + a.tail;
+        if (fault != Fault::MissingCr) plan.bytes.push_back(static_cast<char>(detail::kCr));
+    }
+    return plan;
+}
+
+// A device that does not acknowledge a request does not carry it out either.
+bool refuses(Fault f) {
+    return f == Fault::Silent || f == Fault::Nak || f == Fault::Can;
+}
+
+struct FaultName {
+    const char* name;
+    Fault fault;
+};
+constexpr FaultName kFaultNames[] = {
+    {"none", Fault::None},
+    {"silent", Fault::Silent},
+    {"nak", Fault::Nak},
+    {"can", Fault::Can},
+    {"garbage", Fault::GarbageFirstByte},
+    {"wrongaddress", Fault::WrongAddress},
+    {"wrongecho", Fault::WrongEcho},
+    {"missingcr", Fault::MissingCr},
+    {"overlong", Fault::OverlongReply},
+    {"slow", Fault::Slow},
+    {"hangup", Fault::HangUp},
+};
+
+}  // namespace
+
+bool faultFromName(const std::string& name, Fault& fault) {
+    for (const auto& entry : kFaultNames) {
+        if (name == entry.name) {
+            fault = entry.fault;
+            return true;
+        }
+    }
+    return false;
+}
+
+struct Simulator::Impl {
+    Options options;
+    std::string slavePath;
+    int master = -1;
+    int slave = -1;  // held open so that the line survives hosts that come and go
+    int wake[2] = {-1, -1};
+    std::FILE* traceFile = nullptr;
+    double epoch = monotonicSeconds();
+
+    std::thread thread;
+    std::atomic<bool> stopping{false};
+
+    mutable std::mutex mutex;  // devices, faults, trace
+    std::map<int, Device> devices;
+    std::map<int, Fault> faults;
+    double slowDelay = 0.2;
+    std::vector<TraceEntry> trace;
+
+    std::mutex lineMutex;  // writes to the master and closing it
+
+    // Framing state, touched by the serving thread only.
+    std::string frame;
+    bool inFrame = false;
+    double lastArrival = 0.0;
+
+    double now() const { return monotonicSeconds() - epoch; }
+    void openPty();
+    void closeLine();
+    void record(const unsigned char* bytes, std::size_t n, bool fromHost);
+    bool waitUntil(double deadline);
+    bool writeBytes(const char* data, std::size_t n);
+    void serve();
+    void feed(unsigned char byte, double arrival);
+    void handleFrame(double arrival);
+    void execute(const Plan& plan, double start);
+    Device& device(int address);
+    Fault faultAt(int address) const {
+        const auto f = faults.find(address);
+        return f == faults.end() ? Fault::None : f->second;
+    }
+};
+
+void Simulator::Impl::openPty() {
+    master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0) throwErrno("posix_openpt");
+    if (grantpt(master) != 0 || unlockpt(master) != 0) throwErrno("grantpt/unlockpt");
+    char name[128];
+    if (ptsname_r(master, name, sizeof name) != 0) throwErrno("ptsname_r");
+    slavePath = name;
+    slave = ::open(name, O_RDWR | O_NOCTTY);
+    if (slave < 0) throwErrno("open pty slave");
+    // Raw line: no echo, no CR translation; whatever an earlier user left is reset here.
+    termios tio{};
+    if (tcgetattr(slave, &tio) != 0) throwErrno("tcgetattr");
+    cfmakeraw(&tio);
+    tio.c_cflag |= CLOCAL | CREAD;
+    cfsetispeed(&tio, B9600);
+    cfsetospeed(&tio, B9600);
+    if (tcsetattr(slave, TCSANOW, &tio) != 0) throwErrno("tcsetattr");
+    const int flags = fcntl(master, F_GETFL);
+    if (flags < 0 || fcntl(master, F_SETFL, flags | O_NONBLOCK) != 0) throwErrno("fcntl");
+    if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) throwErrno("pipe2");
+}
+
+void Simulator::Impl::closeLine() {
+    std::lock_guard lock(lineMutex);
+    if (master >= 0) ::close(master);
+    if (slave >= 0) ::close(slave);
+    master = slave = -1;
+}
+
+void Simulator::Impl::record(const unsigned char* bytes, std::size_t n, bool fromHost) {
+    const double t = now();
+    std::lock_guard lock(mutex);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (trace.size() >= kTraceCap) trace.erase(trace.begin(), trace.begin() + kTraceCap / 2);
+        trace.push_back({t, fromHost, bytes[i]});
+        if (traceFile) {
+            std::fprintf(traceFile, "%.6f %s %02X %s\n", t, fromHost ? "host->sim" : "sim->host", bytes[i],
+                         byteName(bytes[i] & 0x7f).c_str());
+        }
+    }
+    if (traceFile) std::fflush(traceFile);
+}
+
+// Sleeps until the absolute monotonic deadline; false when stop() interrupts the wait.
+bool Simulator::Impl::waitUntil(double deadline) {
+    constexpr double kFineSleep = 0.005;
+    for (;;) {
+        if (stopping) return false;
+        const double remaining = deadline - monotonicSeconds();
+        if (remaining <= 0.0) return true;
+        if (remaining <= kFineSleep) {
+            const timespec ts = toTimespec(deadline);
+            while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
+            }
+            return !stopping;
+        }
+        // Long waits (slow devices) stay interruptible by stop().
+        pollfd p{wake[0], POLLIN, 0};
+        ::poll(&p, 1, static_cast<int>((remaining - kFineSleep) * 1000.0) + 1);
+    }
+}
+
+bool Simulator::Impl::writeBytes(const char* data, std::size_t n) {
+    std::size_t done = 0;
+    while (done < n) {
+        ssize_t w;
+        {
+            std::lock_guard lock(lineMutex);
+            if (master < 0) return false;
+            w = ::write(master, data + done, n - done);
+            if (w > 0)
+                record(reinterpret_cast<const unsigned char*>(data + done), static_cast<std::size_t>(w),
+                       false);
+        }
+        if (w > 0) {
+            done += static_cast<std::size_t>(w);
+        } else if (w < 0 && errno == EAGAIN) {
+            // The host is not reading and the terminal's buffer is full: wait for room or stop().
+            pollfd p[2] = {{master, POLLOUT, 0}, {wake[0], POLLIN, 0}};
+            ::poll(p, 2, -1);
+            if (stopping) return false;
+        } else if (w < 0 && errno != EINTR) {
+            return false;
+        }
+    }
+    return true;
+}
+
+Device& Simulator::Impl::device(int address) {
+    const auto it = devices.find(address);
+    if (it == devices.end()) throw std::invalid_argument("no device at address " + std::to_string(address));
+    return it->second;
+}
+
+void Simulator::Impl::serve() {
+    unsigned char buffer[256];
+    while (!stopping) {
+        pollfd p[2] = {{master, POLLIN, 0}, {wake[0], POLLIN, 0}};
+        if (::poll(p, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        if (stopping) break;
+        if (p[1].revents & POLLIN) {
+            char drain[16];
+            while (::read(wake[0], drain, sizeof drain) > 0) {
+            }
+            continue;
+        }
+        if (!(p[0].revents & POLLIN)) {
+            if (p[0].revents & (POLLHUP | POLLERR | POLLNVAL)) break;  // line gone: nothing more to serve
+            continue;
+        }
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+        if (n <= 0) break;
+        const double readAt = monotonicSeconds();
+        record(buffer, static_cast<std::size_t>(n), true);
+        for (ssize_t i = 0; i < n && master >= 0; ++i) {
+            // With pacing a byte counts as received only when its stop bit would have passed.
+            const double arrival = options.pace ? std::max(readAt, lastArrival) + kByteSeconds : readAt;
+            lastArrival = arrival;
+            feed(buffer[i], arrival);
+        }
+        if (master < 0) break;  // hung up on purpose
+    }
+}
+
+void Simulator::Impl::feed(unsigned char byte, double arrival) {
+    const char c = static_cast<char>(byte & 0x7f);  // the terminal keeps no parity bit
+    if (c == '#') {                                 // a new request starts, whatever came before
+        frame.assign(1, c);
+        inFrame = true;
+        return;
+    }
+    if (!inFrame) return;  // noise between requests
+    if (c == '\r') {
+        inFrame = false;
+        handleFrame(arrival);
+        return;
+    }
+    if (frame.size() < kMaxFrame) frame.push_back(c);
+}
+
+void Simulator::Impl::handleFrame(double arrival) {
+    Plan plan;
+    {
+        std::lock_guard lock(mutex);
+        const double t = now();
+        const bool addressed = frame.size() >= 2 && frame[1] >= '0' && frame[1] <= '9';
+        const std::string_view body = addressed ? std::string_view(frame).substr(2) : std::string_view();
+        if (!addressed) {
+            if (devices.empty()) return;
+            plan.bytes.push_back(static_cast<char>(detail::kNak));  // malformed: nobody can answer properly
+        } else if (frame[1] == '9') {
+            // Common address: every device carries the request out and none answers.
+            for (auto& [address, d] : devices) {
+                if (!refuses(faultAt(address))) d.handle(body, t);
+            }
+            return;
+        } else {
+            const int address = frame[1] - '0';
+            const auto it = devices.find(address);
+            if (it == devices.end()) return;  // nobody there
+            const Fault fault = faultAt(address);
+            if (refuses(fault)) {
+                plan = makePlan(Answer{}, fault, address);
+            } else {
+                plan = makePlan(it->second.handle(body, t), fault, address);
+            }
+        }
+    }
+    execute(plan, arrival);
+}
+
+void Simulator::Impl::execute(const Plan& plan, double start) {
+    double slow;
+    {
+        std::lock_guard lock(mutex);
+        slow = slowDelay;
+    }
+    if (options.pace && !waitUntil(start)) return;
+    const bool perByte = options.pace || plan.slow;
+    if (!perByte && plan.hangUpAt == std::string::npos) {
+        writeBytes(plan.bytes.data(), plan.bytes.size());
+        return;
+    }
+    double deadline = start;
+    for (std::size_t i = 0; i < plan.bytes.size(); ++i) {
+        if (i == plan.hangUpAt) break;
+        if (perByte) {
+            deadline = std::max(deadline, monotonicSeconds());
+            if (plan.slow) deadline += slow;
+            if (options.pace) deadline += kByteSeconds;
+            if (!waitUntil(deadline)) return;
+        }
+        if (!writeBytes(&plan.bytes[i], 1)) return;
+    }
+    if (plan.hangUpAt != std::string::npos) closeLine();
+}
+
+Simulator::Simulator(Options options) : impl_(std::make_unique<Impl>()) {
+    impl_->options = std::move(options);
+    impl_->openPty();
+    if (!impl_->options.tracePath.empty()) {
+        impl_->traceFile = std::fopen(impl_->options.tracePath.c_str(), "w");
+        if (!impl_->traceFile) throwErrno("open trace file");
+    }
+    if (!impl_->options.linkPath.empty()) {
+        struct stat st {};
+        // Replace an earlier run's link, but never a real file.
+        if (lstat(impl_->options.linkPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+            ::unlink(impl_->options.linkPath.c_str());
+        }
+        if (symlink(impl_->slavePath.c_str(), impl_->options.linkPath.c_str()) != 0) throwErrno("symlink");
+    }
+}
+
+Simulator::~Simulator() {
+    stop();
+    impl_->closeLine();
+    for (int& fd : impl_->wake) {
+        if (fd >= 0) ::close(fd);
+    }
+    if (!impl_->options.linkPath.empty()) ::unlink(impl_->options.linkPath.c_str());
+    if (impl_->traceFile) std::fclose(impl_->traceFile);
+}
+
+const std::string& Simulator::path() const {
+    return impl_->options.linkPath.empty() ? impl_->slavePath : impl_->options.linkPath;
+}
+
+void Simulator::addKwd2(int address, std::string identification, double loadOhms) {
+    if (address < 0 || address > 8) throw std::invalid_argument("bus address must be 0 to 8");
+    std::lock_guard lock(impl_->mutex);
+    impl_->devices.insert_or_assign(address,
+                                    Device(address, std::move(identification), true, loadOhms, impl_->now()));
+}
+
+void Simulator::addForeign(int address, std::string identification) {
+    if (address < 0 || address > 8) throw std::invalid_argument("bus address must be 0 to 8");
+    std::lock_guard lock(impl_->mutex);
+    impl_->devices.insert_or_assign(address,
+                                    Device(address, std::move(identification), false, 0.0, impl_->now()));
+}
+
+void Simulator::setFault(int address, Fault fault) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->faults[address] = fault;
+}
+
+void Simulator::setSlowDelay(double seconds) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->slowDelay = seconds;
+}
+
+void Simulator::start() {
+    if (impl_->thread.joinable()) return;
+    impl_->stopping = false;
+    impl_->thread = std::thread([this] { impl_->serve(); });
+}
+
+void Simulator::stop() {
+    if (!impl_->thread.joinable()) return;
+    impl_->stopping = true;
+    const char c = 1;
+    [[maybe_unused]] const ssize_t w = ::write(impl_->wake[1], &c, 1);
+    impl_->thread.join();
+}
+
+std::vector<TraceEntry> Simulator::trace() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->trace;
+}
+
+std::string Simulator::hostBytes() const {
+    std::lock_guard lock(impl_->mutex);
+    std::string bytes;
+    for (const auto& e : impl_->trace) {
+        if (e.fromHost) bytes.push_back(static_cast<char>(e.byte));
+    }
+    return bytes;
+}
+
+void Simulator::clearTrace() {
+    std::lock_guard lock(impl_->mutex);
+    impl_->trace.clear();
+}
+
+double Simulator::registerValue(int address, const std::string& name) const {
+    const int index = detail::registerByName(name);
+    if (index < 0) throw std::invalid_argument("unknown register " + name);
+    std::lock_guard lock(impl_->mutex);
+    return impl_->device(address).registerValue(index, impl_->now());
+}
+
+void Simulator::setRegisterValue(int address, const std::string& name, double value) {
+    const int index = detail::registerByName(name);
+    if (index < 0) throw std::invalid_argument("unknown register " + name);
+    std::lock_guard lock(impl_->mutex);
+    impl_->device(address).setRegisterValue(index, value, impl_->now());
+}
+
+int Simulator::range(int address, int parameterSet) const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->device(address).range(parameterSet);
+}
+
+void Simulator::setStatusByte(int address, int selector, int value) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->device(address).overrideStatus(selector, value);
+}
+
+bool Simulator::running(int address) const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->device(address).running();
+}
+
+void Simulator::injectBytes(const std::string& bytes) {
+    impl_->writeBytes(bytes.data(), bytes.size());
+}
+
+void Simulator::selectParameterSet(int address, int parameterSet) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->device(address).selectParameterSet(parameterSet, impl_->now());
+}
+
+}  // namespace kwd2sim
