@@ -1,0 +1,244 @@
+// The shell on the real panels: run modes, what start-up sets, the exit sequence, the measuring
+// switch and timer, full-scale values, the parameter dispatch and the two error routes.
+#include <QTimer>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "programm_fixture.h"
+
+using testhilfe::kalibrierControls;
+using testhilfe::Programm;
+using testhilfe::pulsControls;
+using testhilfe::statusLeds;
+
+namespace {
+
+// ---------------------------------------------------------------------------- run modes
+
+struct Laufmodus {
+    const char* name;
+    std::vector<std::string> argumente;
+    bool kalibrierung;
+};
+
+class Laufmodi : public Programm, public ::testing::WithParamInterface<Laufmodus> {};
+
+TEST_P(Laufmodi, AccessCodeAloneAndExactSelectsCalibrationMode) {
+    Starten(GetParam().argumente);
+    const bool kalibrierung = GetParam().kalibrierung;
+    EXPECT_EQ(kalibrierModus, kalibrierung ? 1 : 0);
+    EXPECT_EQ(PanelAttribut(ATTR_WIDTH), kalibrierung ? 870 : 697);
+    for (const int control : kalibrierControls) {
+        EXPECT_EQ(Attribut(control, ATTR_VISIBLE), kalibrierung ? 1 : 0) << "control " << control;
+    }
+    // The rest of the panel is there in both modes.
+    EXPECT_EQ(Attribut(PANEL_ENDE, ATTR_VISIBLE), 1);
+    EXPECT_EQ(Attribut(PANEL_MESSEN, ATTR_VISIBLE), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kommandozeile, Laufmodi,
+    ::testing::Values(Laufmodus{"KeinArgument", {}, false},
+                      Laufmodus{"Zugangscode", {"-p=Lomb7Quanxr"}, true},
+                      Laufmodus{"KleinesL", {"-p=lomb7Quanxr"}, false},
+                      Laufmodus{"GrossesP", {"-P=Lomb7Quanxr"}, false},
+                      Laufmodus{"AllesKlein", {"-p=lomb7quanxr"}, false},
+                      Laufmodus{"EinZeichenZuWenig", {"-p=Lomb7Quanx"}, false},
+                      Laufmodus{"EinZeichenZuViel", {"-p=Lomb7Quanxrr"}, false},
+                      Laufmodus{"LeerzeichenDahinter", {"-p=Lomb7Quanxr "}, false},
+                      Laufmodus{"LeerzeichenDavor", {" -p=Lomb7Quanxr"}, false},
+                      Laufmodus{"AndereZiffer", {"-p=Lomb8Quanxr"}, false},
+                      Laufmodus{"ZweimalDerCode", {"-p=Lomb7Quanxr", "-p=Lomb7Quanxr"}, false},
+                      Laufmodus{"CodeAlsZweites", {"x", "-p=Lomb7Quanxr"}, false},
+                      Laufmodus{"LeeresArgument", {""}, false}),
+    [](const ::testing::TestParamInfo<Laufmodus>& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------- start-up
+
+TEST_F(Programm, StartUpPreparesAndShowsTheMainPanelOnly) {
+    Starten();
+    char titel[256] = "";
+    ASSERT_EQ(GetPanelAttribute(panelHandle, ATTR_TITLE, titel), 0);
+    EXPECT_STREQ(titel, "KWD2-Steuerung V1.5");
+    EXPECT_EQ(Text(PANEL_TEXT), "");
+    EXPECT_EQ(PanelAttribut(ATTR_SYSTEM_LOOK), 1);
+    EXPECT_EQ(PanelAttribut(ATTR_SYSTEM_LOOK, rechnerPanelHandle), 1);
+    EXPECT_EQ(PanelAttribut(ATTR_VISIBLE), 1);
+    EXPECT_EQ(PanelAttribut(ATTR_VISIBLE, rechnerPanelHandle), 0);
+
+    // Pulse time 0 in the resource: the pulse controls start dimmed, the time itself does not.
+    for (const int control : pulsControls) EXPECT_EQ(Attribut(control, ATTR_DIMMED), 1) << control;
+    EXPECT_EQ(Attribut(PANEL_ZEITPULS, ATTR_DIMMED), 0);
+
+    // No settings file: nothing opened, nothing shown.
+    EXPECT_EQ(KwdTestFunc_ComPort(), 0);
+    EXPECT_EQ(Int(PANEL_PORT), 0);
+    EXPECT_EQ(Int(PANEL_FEHLERLED), 0);
+    EXPECT_TRUE(uitest::ShownPopups().empty());
+}
+
+// ---------------------------------------------------------------------------- exit sequence
+
+enum class Ausgang { EndeKnopf, Schliessfeld };
+
+class Beenden : public Programm, public ::testing::WithParamInterface<Ausgang> {
+  protected:
+    // Leaves the event loop the way the operator does, from inside the running loop.
+    int LaufenBisBeendet() {
+        const Ausgang ausgang = GetParam();
+        QTimer::singleShot(0, [ausgang] {
+            if (ausgang == Ausgang::EndeKnopf) {
+                uitest::Click(panelHandle, PANEL_ENDE);
+            } else {
+                uitest::ClosePanel(panelHandle);
+            }
+        });
+        return RunUserInterface();
+    }
+};
+
+TEST_P(Beenden, SwitchesMeasuringOffWritesSettingsAndLeavesTheLoop) {
+    Starten();
+    uitest::EnterNumeric(panelHandle, PANEL_UENDWERT, 100.0);
+    uitest::Click(panelHandle, PANEL_MESSEN);
+    ASSERT_EQ(Int(PANEL_MESSEN), 1);
+    SetCtrlVal(panelHandle, PANEL_SPANNUNG, 12.5);
+    FehlerSetzen(-402095);
+
+    EXPECT_EQ(LaufenBisBeendet(), 0);
+
+    EXPECT_EQ(Int(PANEL_MESSEN), 0);
+    // Measuring went off by value only: the measuring callback did not run, so the readout
+    // was not zeroed, the lamps were not dimmed and the error display was not cleared.
+    EXPECT_EQ(Double(PANEL_SPANNUNG), 12.5);
+    for (const int led : statusLeds) EXPECT_EQ(Attribut(led, ATTR_DIMMED), 0) << led;
+    EXPECT_EQ(Int(PANEL_FEHLERNUMMER), 402095);
+
+    ASSERT_TRUE(EinstellungsdateiVorhanden());
+    const std::string inhalt = Einstellungsdatei();
+    EXPECT_NE(inhalt.find("[KWD2Steuerung]"), std::string::npos) << inhalt;
+    EXPECT_NE(inhalt.find("umax = 100"), std::string::npos) << inhalt;
+    EXPECT_EQ(KwdTestFunc_ComPort(), 0);
+    EXPECT_TRUE(uitest::ShownPopups().empty());
+}
+
+TEST_P(Beenden, EndsEvenWhenTheSettingsCannotBeWritten) {
+    Starten();
+    // A directory in the file's place makes writing impossible.
+    std::filesystem::create_directory(arbeitsverzeichnis / "kwd2steuerung.ini");
+    EXPECT_EQ(LaufenBisBeendet(), 0);
+    EXPECT_TRUE(std::filesystem::is_directory(arbeitsverzeichnis / "kwd2steuerung.ini"));
+    EXPECT_TRUE(uitest::ShownPopups().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Wege, Beenden, ::testing::Values(Ausgang::EndeKnopf, Ausgang::Schliessfeld),
+                         [](const ::testing::TestParamInfo<Ausgang>& info) {
+                             return std::string(info.param == Ausgang::EndeKnopf ? "EndeKnopf"
+                                                                                 : "Schliessfeld");
+                         });
+
+TEST_F(Programm, OtherEventsOfTheExitCallbacksAreIgnored) {
+    Starten();
+    uitest::Click(panelHandle, PANEL_MESSEN);
+    Ende(panelHandle, PANEL_ENDE, EVENT_CLOSE, nullptr, 0, 0);
+    Panel_Callback(panelHandle, EVENT_COMMIT, nullptr, 0, 0);
+    EXPECT_EQ(Int(PANEL_MESSEN), 1);
+    EXPECT_FALSE(EinstellungsdateiVorhanden());
+}
+
+// ---------------------------------------------------------------------------- measuring
+
+TEST_F(Programm, MeasuringSwitchZeroesReadoutsOnlyWhenOffAndDimsLampsAccordingly) {
+    Starten();
+    SetCtrlVal(panelHandle, PANEL_SPANNUNG, 12.5);
+    SetCtrlVal(panelHandle, PANEL_STROM, 300.0);
+    SetCtrlVal(panelHandle, PANEL_LEDPARAMETERSATZ2, 1);
+    SetCtrlVal(panelHandle, PANEL_LEDBEREICH3, 1);
+    FehlerSetzen(-402095);
+
+    uitest::Click(panelHandle, PANEL_MESSEN);  // on
+    ASSERT_EQ(Int(PANEL_MESSEN), 1);
+    EXPECT_EQ(Double(PANEL_SPANNUNG), 12.5);
+    EXPECT_EQ(Double(PANEL_STROM), 300.0);
+    for (const int led : statusLeds) EXPECT_EQ(Attribut(led, ATTR_DIMMED), 0) << led;
+    EXPECT_EQ(Fehler().led, 0);
+    EXPECT_EQ(Fehler().nummer, 0);
+    EXPECT_EQ(Fehler().text, "");
+
+    FehlerSetzen(-402095);
+    uitest::Click(panelHandle, PANEL_MESSEN);  // off
+    ASSERT_EQ(Int(PANEL_MESSEN), 0);
+    EXPECT_EQ(Double(PANEL_SPANNUNG), 0.0);
+    EXPECT_EQ(Double(PANEL_STROM), 0.0);
+    for (const int led : statusLeds) EXPECT_EQ(Attribut(led, ATTR_DIMMED), 1) << led;
+    // Dimming leaves the lamps' on/off state alone.
+    EXPECT_EQ(Int(PANEL_LEDPARAMETERSATZ2), 1);
+    EXPECT_EQ(Int(PANEL_LEDBEREICH3), 1);
+    EXPECT_EQ(Int(PANEL_LEDBEREICH1), 0);
+    EXPECT_EQ(Fehler().led, 0);
+    EXPECT_EQ(Fehler().nummer, 0);
+}
+
+TEST_F(Programm, FailedTickShowsTheErrorAndSwitchesMeasuringOff) {
+    Starten();
+    uitest::Click(panelHandle, PANEL_MESSEN);
+    SetCtrlVal(panelHandle, PANEL_SPANNUNG, 12.5);
+
+    uitest::FireTimer(panelHandle, PANEL_TIMER);
+
+    EXPECT_EQ(Int(PANEL_MESSEN), 0);
+    EXPECT_EQ(Fehler().led, 1);
+    EXPECT_EQ(Fehler().nummer, 122212);
+    EXPECT_EQ(Fehler().text,
+              "Serielle Schnittstelle ist nicht ge\xf6"
+              "ffnet");
+    for (const int led : statusLeds) EXPECT_EQ(Attribut(led, ATTR_DIMMED), 1) << led;
+    // The readout keeps its last value after a failure.
+    EXPECT_EQ(Double(PANEL_SPANNUNG), 12.5);
+
+    // Polling has stopped: the next tick neither reads nor touches the display.
+    FehlerSetzen(-402095);
+    uitest::FireTimer(panelHandle, PANEL_TIMER);
+    EXPECT_EQ(Fehler().nummer, 402095);
+}
+
+TEST_F(Programm, TickWithCommonAddressSwitchesMeasuringOffWithoutError) {
+    Starten();
+    uitest::ChooseRingValue(panelHandle, PANEL_KWDID, 9);
+    uitest::Click(panelHandle, PANEL_MESSEN);
+    uitest::FireTimer(panelHandle, PANEL_TIMER);
+    EXPECT_EQ(Int(PANEL_MESSEN), 0);
+    EXPECT_EQ(Fehler().led, 0);
+    EXPECT_EQ(Fehler().nummer, 0);
+    // Switching on undimmed the lamps; the silent switch-off leaves them so.
+    for (const int led : statusLeds) EXPECT_EQ(Attribut(led, ATTR_DIMMED), 0) << led;
+}
+
+TEST_F(Programm, TimerCallbackActsOnTicksOnly) {
+    Starten();
+    uitest::Click(panelHandle, PANEL_MESSEN);
+    TimerCb(panelHandle, PANEL_TIMER, EVENT_COMMIT, nullptr, 0, 0);
+    EXPECT_EQ(Int(PANEL_MESSEN), 1);
+    EXPECT_EQ(Fehler().nummer, 0);
+}
+
+// ---------------------------------------------------------------------------- full-scale values
+
+TEST_F(Programm, FullScaleValuesSetTheirOwnMetersMaximumOnly) {
+    Starten();
+    uitest::EnterNumeric(panelHandle, PANEL_UENDWERT, 100.0);
+    EXPECT_EQ(DoubleAttribut(PANEL_SPANNUNG, ATTR_MAX_VALUE), 100.0);
+    EXPECT_EQ(DoubleAttribut(PANEL_STROM, ATTR_MAX_VALUE), 6000.0);
+    EXPECT_EQ(GetActiveCtrl(panelHandle), PANEL_UENDWERT);
+
+    uitest::EnterNumeric(panelHandle, PANEL_IENDWERT, 2500.0);
+    EXPECT_EQ(DoubleAttribut(PANEL_STROM, ATTR_MAX_VALUE), 2500.0);
+    EXPECT_EQ(DoubleAttribut(PANEL_SPANNUNG, ATTR_MAX_VALUE), 100.0);
+    EXPECT_EQ(GetActiveCtrl(panelHandle), PANEL_IENDWERT);
+    // No error route for these.
+    EXPECT_EQ(Fehler().led, 0);
+}
+
+}  // namespace
