@@ -26,6 +26,7 @@ enum IniErrorCode {
     kIniErrNameTooLong = -5040,      // a tag or section name leaves no room on a 255-char line
     kIniErrInvalidEscape = -5041,    // "\x" without two hex digits in an escaped string
     kIniErrInvalidDataText = -5042,  // text that is not six-bit encoded data
+    kIniErrNullArgument = -5043,     // a null section name or tag given to a Put
 };
 
 // Line getter for Ini_ReadGeneric: fills line (room for maxChars + 1 bytes) with the next
