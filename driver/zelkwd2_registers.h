@@ -1,0 +1,34 @@
+// The device's named registers: wire code, written precision and the write check of each.
+#pragma once
+
+#include <string_view>
+
+namespace zelkwd2 {
+
+enum class WriteCheck {
+    ReadOnly,     // cannot be written
+    Range,        // low <= value <= high
+    NotNegative,  // value >= 0
+    Positive,     // value > 0
+    None,         // any value that fits the request
+};
+
+struct RegisterInfo {
+    std::string_view name;
+    char code1;
+    char code2;
+    int decimals;  // written precision; 0 for read-only rows
+    WriteCheck check;
+    double low;
+    double high;
+    int limitCode;  // returned when the write check fails
+};
+
+// Exact, case-sensitive lookup; nullptr when the name is unknown.
+const RegisterInfo* findRegister(std::string_view name);
+
+// True when the check of the row rejects the value. The comparisons are written so that a NaN
+// passes them; such a value is refused later because its request text cannot be built.
+bool violatesWriteCheck(const RegisterInfo& row, double value);
+
+}  // namespace zelkwd2

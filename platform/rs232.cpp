@@ -1,0 +1,294 @@
+// Serial ports over Qt SerialPort. Reads wait on the descriptor with poll() so that a line that
+// hangs up ends a read at once instead of spinning until the time-out.
+#include "platform/rs232.h"
+
+#include <QtSerialPort/QSerialPort>
+
+#include <QtCore/QByteArray>
+#include <QtCore/QFile>
+#include <QtCore/QFileInfo>
+#include <QtCore/QString>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/rs232_testing.h"
+
+#if defined(Q_OS_UNIX)
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <cerrno>
+#elif defined(Q_OS_WIN)
+#include <windows.h>
+#endif
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kMaxPort = 32;
+constexpr int kFaultKinds = 6;
+
+struct Port {
+    QSerialPort serial;
+    int timeoutMs = 1000;
+    bool pseudoTerminal = false;
+    // When the line's own queue length cannot be read: when the last byte written leaves the wire.
+    Clock::time_point wireIdleAt{};
+    int bitsPerCharacter = 10;
+    long baudRate = 9600;
+};
+
+std::array<std::unique_ptr<Port>, kMaxPort + 1> gPorts;
+std::array<std::array<int, kFaultKinds>, kMaxPort + 1> gFaults{};
+
+bool validPortNumber(int port) {
+    return port >= 1 && port <= kMaxPort;
+}
+
+Port* openPort(int port) {
+    return validPortNumber(port) ? gPorts[static_cast<std::size_t>(port)].get() : nullptr;
+}
+
+// Consumes one injected fault of this kind, if any.
+bool takeFault(int port, Rs232Fault fault) {
+    if (!validPortNumber(port)) return false;
+    int& left = gFaults[static_cast<std::size_t>(port)][static_cast<std::size_t>(fault)];
+    if (left <= 0) return false;
+    --left;
+    return true;
+}
+
+// "comN" names the N-th port: KWD2_COMN when set, else the system's device.
+QString devicePath(const char* deviceName) {
+    std::string name = deviceName;
+    std::string lower = name;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
+    if (lower.size() > 3 && lower.compare(0, 3, "com") == 0 &&
+        std::all_of(lower.begin() + 3, lower.end(), [](unsigned char c) { return std::isdigit(c); })) {
+        const int number = std::atoi(lower.c_str() + 3);
+        const std::string variable = "KWD2_COM" + std::to_string(number);
+        if (const char* mapped = std::getenv(variable.c_str()); mapped != nullptr && *mapped != '\0') {
+            return QFile::decodeName(mapped);
+        }
+#if defined(Q_OS_WIN)
+        return QStringLiteral("COM%1").arg(number);
+#else
+        return QStringLiteral("/dev/ttyS%1").arg(number - 1);
+#endif
+    }
+    return QFile::decodeName(name.c_str());
+}
+
+bool isPseudoTerminal(const QString& path) {
+#if defined(Q_OS_LINUX)
+    const QString target = QFileInfo(path).canonicalFilePath();
+    return target.startsWith(QStringLiteral("/dev/pts/")) || target == QStringLiteral("/dev/ptmx");
+#else
+    Q_UNUSED(path);
+    return false;
+#endif
+}
+
+std::optional<QSerialPort::Parity> qtParity(int parity) {
+    switch (parity) {
+        case 0:
+            return QSerialPort::NoParity;
+        case 1:
+            return QSerialPort::OddParity;
+        case 2:
+            return QSerialPort::EvenParity;
+        case 3:
+            return QSerialPort::MarkParity;
+        case 4:
+            return QSerialPort::SpaceParity;
+        default:
+            return std::nullopt;
+    }
+}
+
+// Applies the line settings. A pseudo-terminal keeps neither data bits nor parity, so failing to set
+// them is tolerated there; a real port must take every setting.
+bool configure(Port& p, long baudRate, QSerialPort::Parity parity, int dataBits, int stopBits) {
+    QSerialPort& s = p.serial;
+    if (!s.setBaudRate(static_cast<qint32>(baudRate))) return false;
+    if (!s.setStopBits(stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop)) return false;
+    if (!s.setFlowControl(QSerialPort::NoFlowControl)) return false;
+    const bool framing = s.setDataBits(static_cast<QSerialPort::DataBits>(dataBits)) && s.setParity(parity);
+    if (!framing && !p.pseudoTerminal) return false;
+    s.clearError();
+    p.baudRate = baudRate;
+    p.bitsPerCharacter = 1 + dataBits + (parity == QSerialPort::NoParity ? 0 : 1) + stopBits;
+    return true;
+}
+
+std::chrono::microseconds wireTime(const Port& p, qint64 bytes) {
+    return std::chrono::microseconds(bytes * p.bitsPerCharacter * 1000000 / std::max(1L, p.baudRate));
+}
+
+// Bytes the operating system still holds for sending; -1 when it cannot tell.
+int systemOutputQueue(Port& p) {
+#if defined(Q_OS_UNIX)
+    int pending = 0;
+    if (::ioctl(static_cast<int>(p.serial.handle()), TIOCOUTQ, &pending) == 0 && pending >= 0) return pending;
+    return -1;
+#elif defined(Q_OS_WIN)
+    COMSTAT status{};
+    DWORD errors = 0;
+    if (ClearCommError(p.serial.handle(), &errors, &status)) return static_cast<int>(status.cbOutQue);
+    return -1;
+#else
+    Q_UNUSED(p);
+    return -1;
+#endif
+}
+
+// Estimate from the wire time of what was written, for lines that cannot report their queue.
+int estimatedOutputQueue(const Port& p) {
+    const auto left = p.wireIdleAt - Clock::now();
+    if (left <= Clock::duration::zero()) return 0;
+    const auto perByte = wireTime(p, 1);
+    return static_cast<int>((left + perByte - Clock::duration(1)) / perByte);
+}
+
+enum class Wait { Readable, TimedOut, Failed };
+
+// Waits until the line has a byte, the time is up, or the line has hung up.
+Wait waitReadable(Port& p, int timeoutMs) {
+#if defined(Q_OS_UNIX)
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        pollfd fd{static_cast<int>(p.serial.handle()), POLLIN, 0};
+        const int ready = ::poll(&fd, 1, static_cast<int>(std::max<long long>(0, left.count())));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0) return Wait::Failed;
+        if (ready == 0) return Wait::TimedOut;
+        if ((fd.revents & POLLIN) != 0) return Wait::Readable;
+        return Wait::Failed;  // POLLHUP, POLLERR or POLLNVAL without data
+    }
+#else
+    return p.serial.waitForReadyRead(timeoutMs) ? Wait::Readable : Wait::TimedOut;
+#endif
+}
+
+}  // namespace
+
+int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, int dataBits, int stopBits,
+                  int inputQueueSize, int outputQueueSize) {
+    const auto qParity = qtParity(parity);
+    if (!validPortNumber(port) || deviceName == nullptr || baudRate <= 0 || !qParity || dataBits < 5 ||
+        dataBits > 8 || (stopBits != 1 && stopBits != 2) || inputQueueSize < 0 || outputQueueSize < 0) {
+        return RS232_INVALID_PORT;
+    }
+    CloseCom(port);
+    auto p = std::make_unique<Port>();
+    const QString path = devicePath(deviceName);
+    p->pseudoTerminal = isPseudoTerminal(path);
+    p->serial.setPortName(path);
+    if (inputQueueSize > 0) p->serial.setReadBufferSize(inputQueueSize);
+    if (!p->serial.open(QIODevice::ReadWrite)) return RS232_CANNOT_OPEN;
+    if (!configure(*p, baudRate, *qParity, dataBits, stopBits)) {
+        p->serial.close();
+        return RS232_CANNOT_OPEN;
+    }
+    p->serial.clear(QSerialPort::AllDirections);
+    gPorts[static_cast<std::size_t>(port)] = std::move(p);
+    return 0;
+}
+
+int CloseCom(int port) {
+    Port* p = openPort(port);
+    if (p == nullptr) return RS232_PORT_NOT_OPEN;
+    p->serial.close();
+    gPorts[static_cast<std::size_t>(port)].reset();
+    return 0;
+}
+
+int SetComTime(int port, double timeoutSeconds) {
+    Port* p = openPort(port);
+    if (p == nullptr) return RS232_PORT_NOT_OPEN;
+    if (!std::isfinite(timeoutSeconds) || timeoutSeconds < 0.0 || timeoutSeconds > 1.0e6)
+        return RS232_INVALID_PORT;
+    p->timeoutMs = static_cast<int>(std::lround(timeoutSeconds * 1000.0));
+    return 0;
+}
+
+int ComWrt(int port, const char* buffer, int count) {
+    Port* p = openPort(port);
+    if (p == nullptr) return RS232_PORT_NOT_OPEN;
+    if (buffer == nullptr || count < 0) return RS232_WRITE_ERR;
+    if (takeFault(port, Rs232Fault::ComWrtFails)) return RS232_WRITE_ERR;
+    if (count > 0 && takeFault(port, Rs232Fault::ComWrtShort)) --count;
+    const qint64 written = p->serial.write(buffer, count);
+    if (written < 0) return RS232_WRITE_ERR;
+    p->serial.flush();  // hand the bytes to the line now, not at the next event loop turn
+    p->wireIdleAt = std::max(p->wireIdleAt, Clock::now()) + wireTime(*p, written);
+    return static_cast<int>(written);
+}
+
+int ComRdByte(int port) {
+    Port* p = openPort(port);
+    if (p == nullptr) return RS232_PORT_NOT_OPEN;
+    char byte = 0;
+    if (p->serial.bytesAvailable() > 0 && p->serial.getChar(&byte)) return static_cast<unsigned char>(byte);
+    switch (waitReadable(*p, p->timeoutMs)) {
+        case Wait::TimedOut:
+            return RS232_TIMEOUT_ERR;
+        case Wait::Failed:
+            return RS232_READ_ERR;
+        case Wait::Readable:
+            break;
+    }
+    // The data is there: let Qt take it into its buffer without waiting.
+    if (p->serial.bytesAvailable() == 0 && !p->serial.waitForReadyRead(0)) return RS232_READ_ERR;
+    if (!p->serial.getChar(&byte)) return RS232_READ_ERR;
+    return static_cast<unsigned char>(byte);
+}
+
+int GetOutQLen(int port) {
+    Port* p = openPort(port);
+    if (p == nullptr) return RS232_PORT_NOT_OPEN;
+    if (takeFault(port, Rs232Fault::GetOutQLenFails)) return RS232_WRITE_ERR;
+    if (takeFault(port, Rs232Fault::GetOutQLenStuck)) return 1;
+    if (p->serial.bytesToWrite() > 0) p->serial.flush();
+    const qint64 held = p->serial.bytesToWrite();
+    int system = systemOutputQueue(*p);
+    if (system < 0) system = estimatedOutputQueue(*p);
+    return static_cast<int>(held) + system;
+}
+
+int FlushInQ(int port) {
+    Port* p = openPort(port);
+    if (p == nullptr) return RS232_PORT_NOT_OPEN;
+    if (takeFault(port, Rs232Fault::FlushInQFails)) return RS232_READ_ERR;
+    return p->serial.clear(QSerialPort::Input) ? 0 : RS232_READ_ERR;
+}
+
+int FlushOutQ(int port) {
+    Port* p = openPort(port);
+    if (p == nullptr) return RS232_PORT_NOT_OPEN;
+    if (takeFault(port, Rs232Fault::FlushOutQFails)) return RS232_WRITE_ERR;
+    if (!p->serial.clear(QSerialPort::Output)) return RS232_WRITE_ERR;
+    p->wireIdleAt = Clock::now();
+    return 0;
+}
+
+void Rs232_InjectFault(int port, Rs232Fault fault, int count) {
+    if (!validPortNumber(port)) return;
+    gFaults[static_cast<std::size_t>(port)][static_cast<std::size_t>(fault)] = std::max(0, count);
+}
+
+void Rs232_ClearFaults() {
+    gFaults = {};
+}
