@@ -41,6 +41,7 @@ constexpr int UIE_INVALID_PANEL = -42;
 constexpr int UIE_INVALID_CONTROL = -43;
 constexpr int UIE_INVALID_ATTRIBUTE = -45;
 constexpr int UIE_TYPE_MISMATCH = -46;
+constexpr int UIE_VALUE_NOT_IN_LIST = -48;  // a ring has no item with that value
 constexpr int UIE_RESOURCE_NOT_FOUND = -4;
 constexpr int UIE_NOT_INITIALISED = -1;
 

@@ -10,7 +10,10 @@ namespace uitest {
 
 // Popups answer from the queues below; with nothing queued a popup calls the unanswered handler
 // (tests make it fail the test) and returns as if cancelled, never blocking.
+// It also stops the timers' own ticks (see SetRealTimers), so ticks come from FireTimer only.
 void EnablePopupTestMode();
+// Lets the timers tick by themselves again (a scripted demo), or stops them.
+void SetRealTimers(bool running);
 void QueueMessageAnswer();
 // result: VAL_NO_FILE_SELECTED, VAL_EXISTING_FILE_SELECTED or VAL_NEW_FILE_SELECTED.
 void QueueFileAnswer(int result, const std::string& path);

@@ -1,0 +1,84 @@
+// Inside the user-interface services: the model of loaded panels and controls, shared by the
+// files that build widgets, handle values and attributes, and dispatch events. GUI tests may use
+// PanelWidget/ControlWidget to look at the real widgets.
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/paneldef.h"
+
+class QWidget;
+class QLabel;
+class QTimer;
+
+namespace uiqt {
+
+struct Control {
+    CtrlDef def;
+    int panel = 0;
+
+    // Current value; which one is used depends on the kind.
+    double dval = 0.0;
+    int ival = 0;
+    std::string text;  // Latin-1
+
+    // Current attributes.
+    double minValue = 0.0;
+    double maxValue = 0.0;
+    bool dimmed = false;
+    bool visible = true;
+    int onColor = 0x00FF00;
+    int labelColor = 0x000000;
+    double interval = 0.0;
+    bool enabled = true;
+
+    QWidget* widget = nullptr;  // owned by the panel window
+    QLabel* caption = nullptr;  // owned by the panel window
+    QTimer* timer = nullptr;    // owned by the panel window
+};
+
+struct Panel {
+    int handle = 0;
+    PanelDef def;  // without controls
+    std::vector<std::unique_ptr<Control>> controls;
+    int activeCtrl = 0;
+    // Declared last so that it is destroyed first: widgets point at the controls above.
+    std::unique_ptr<QWidget> window;
+};
+
+Panel* FindPanel(int handle);
+Control* FindControl(int panel, int control);
+
+// Latin-1 at the boundary, QString inside.
+QString FromLatin1(const std::string& text);
+std::string ToLatin1(const QString& text);
+
+// Builds the widget(s) of one control as children of the panel window.
+void BuildControl(Panel& panel, Control& control);
+// Shows the model's value and attributes in the widget; paints at once while a callback runs,
+// so that progress written by a long operation is visible.
+void Refresh(Control& control);
+// Clamps a numeric value into the control's range (NaN stays NaN).
+double Coerce(const Control& control, double value);
+
+// Event delivery, one callback at a time; events that arrive while a callback runs are dropped.
+void DispatchCommit(Control& control);
+void DispatchTick(Control& control);
+void DispatchClose(Panel& panel);
+bool CallbackRunning();
+void StartTimer(Control& control);
+bool RealTimersEnabled();
+void RestartAllTimers();
+
+// Creates the window of a panel (close box reports EVENT_CLOSE instead of closing).
+std::unique_ptr<QWidget> MakePanelWindow(Panel& panel);
+
+// For GUI tests: the real widgets (null when unknown).
+QWidget* PanelWidget(int panel);
+QWidget* ControlWidget(int panel, int control);
+QLabel* CaptionWidget(int panel, int control);
+
+}  // namespace uiqt

@@ -1,0 +1,516 @@
+// The widgets behind each control kind. Every widget shows the model in uiqt::Control and reports
+// only what a person does (Enter, arrow step, item choice, click) as a commit.
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <cmath>
+#include <cstdlib>
+#include <numbers>
+
+#include "platform/userint_qt.h"
+
+namespace uiqt {
+namespace {
+
+QColor Rgb(int rgb) {
+    return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+QString FormatNumber(double value, int digits) {
+    if (std::isnan(value)) return QStringLiteral("NaN");
+    if (std::isinf(value)) return value > 0 ? QStringLiteral("Inf") : QStringLiteral("-Inf");
+    return QString::number(value, 'f', digits);
+}
+
+// Accepts what an operator types: decimal point or comma, surrounding blanks, "inf"/"nan".
+bool ParseNumber(const QString& typed, double* value) {
+    std::string text = ToLatin1(typed.trimmed());
+    for (char& c : text) {
+        if (c == ',') c = '.';
+    }
+    if (text.empty()) return false;
+    char* end = nullptr;
+    const double parsed = std::strtod(text.c_str(), &end);
+    if (end == nullptr || *end != '\0') return false;
+    *value = parsed;
+    return true;
+}
+
+class NumericBox : public QAbstractSpinBox {
+  public:
+    NumericBox(Control& control, QWidget* parent) : QAbstractSpinBox(parent), control_(control) {
+        setKeyboardTracking(false);
+        setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        if (control.def.displayOnly) {
+            setReadOnly(true);
+            setButtonSymbols(QAbstractSpinBox::NoButtons);
+            setFocusPolicy(Qt::NoFocus);
+        }
+        connect(lineEdit(), &QLineEdit::textEdited, this, [this] { edited_ = true; });
+        Show();
+    }
+
+    void Show() {
+        const double value = control_.def.intData ? control_.ival : control_.dval;
+        lineEdit()->setText(FormatNumber(value, control_.def.intData ? 0 : control_.def.digits));
+        edited_ = false;
+        update();
+    }
+
+    void stepBy(int steps) override {
+        if (isReadOnly()) return;
+        double current = control_.def.intData ? control_.ival : control_.dval;
+        if (!std::isfinite(current)) current = 0.0;
+        Take(current + steps * control_.def.step);
+    }
+
+  protected:
+    StepEnabled stepEnabled() const override {
+        if (isReadOnly()) return StepNone;
+        const double value = control_.def.intData ? control_.ival : control_.dval;
+        StepEnabled enabled = StepNone;
+        if (!(value >= control_.maxValue)) enabled |= StepUpEnabled;
+        if (!(value <= control_.minValue)) enabled |= StepDownEnabled;
+        return enabled;
+    }
+
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            event->accept();
+            if (isReadOnly()) return;
+            double typed = 0.0;
+            if (ParseNumber(lineEdit()->text(), &typed)) {
+                Take(typed);
+            } else {
+                Show();  // not a number: the old value stays
+            }
+            return;
+        }
+        QAbstractSpinBox::keyPressEvent(event);
+    }
+
+    void focusOutEvent(QFocusEvent* event) override {
+        QAbstractSpinBox::focusOutEvent(event);
+        if (edited_) Show();  // only Enter takes typed text
+    }
+
+  private:
+    void Take(double value) {
+        const double coerced = Coerce(control_, value);
+        if (control_.def.intData) {
+            control_.ival = static_cast<int>(std::llround(coerced));
+        } else {
+            control_.dval = coerced;
+        }
+        Show();
+        DispatchCommit(control_);
+    }
+
+    Control& control_;
+    bool edited_ = false;
+};
+
+class LedLamp : public QWidget {
+  public:
+    LedLamp(Control& control, QWidget* parent) : QWidget(parent), control_(control) {}
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QColor colour = Rgb(control_.onColor);
+        if (control_.ival == 0) colour = colour.darker(350);
+        if (control_.dimmed) {
+            const int grey = qGray(colour.rgb());
+            colour = QColor(grey, grey, grey).lighter(130);
+        }
+        const QRectF box = QRectF(rect()).adjusted(1, 1, -1, -1);
+        QRadialGradient shine(box.center() - QPointF(box.width() / 5, box.height() / 5), box.width() / 1.5);
+        shine.setColorAt(0, colour.lighter(160));
+        shine.setColorAt(1, colour);
+        painter.setBrush(shine);
+        painter.setPen(QPen(QColor(90, 90, 90), 1));
+        painter.drawEllipse(box);
+    }
+
+  private:
+    Control& control_;
+};
+
+constexpr int kToggleSwitchWidth = 20;
+
+class VerticalToggle : public QAbstractButton {
+  public:
+    VerticalToggle(Control& control, QWidget* parent) : QAbstractButton(parent), control_(control) {
+        setCheckable(true);
+        connect(this, &QAbstractButton::clicked, this, [this](bool checked) {
+            control_.ival = checked ? 1 : 0;
+            update();
+            DispatchCommit(control_);
+        });
+    }
+
+  protected:
+    bool hitButton(const QPoint& pos) const override {
+        return pos.x() < kToggleSwitchWidth && rect().contains(pos);
+    }
+
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRect slot(0, 0, kToggleSwitchWidth, height());
+        painter.setPen(QColor(80, 80, 80));
+        painter.setBrush(isEnabled() ? QColor(200, 200, 200) : QColor(225, 225, 225));
+        painter.drawRoundedRect(slot.adjusted(1, 1, -1, -1), 4, 4);
+        const int half = height() / 2;
+        const QRect knob = isChecked() ? QRect(2, 2, kToggleSwitchWidth - 4, half - 2)
+                                       : QRect(2, half, kToggleSwitchWidth - 4, half - 2);
+        painter.setBrush(isChecked() ? QColor(120, 200, 120) : QColor(150, 150, 150));
+        painter.drawRoundedRect(knob, 3, 3);
+        painter.setPen(isEnabled() ? Qt::black : Qt::gray);
+        const QRect textArea(kToggleSwitchWidth + 3, 0, width() - kToggleSwitchWidth - 3, height());
+        painter.drawText(textArea, Qt::AlignTop | Qt::AlignLeft, FromLatin1(control_.def.onText));
+        painter.drawText(textArea, Qt::AlignBottom | Qt::AlignLeft, FromLatin1(control_.def.offText));
+    }
+
+  private:
+    Control& control_;
+};
+
+constexpr int kMeterDigitalGap = 11;
+constexpr int kMeterDigitalHeight = 20;
+
+class MeterDial : public QWidget {
+  public:
+    MeterDial(Control& control, int dialHeight, QWidget* parent)
+        : QWidget(parent), control_(control), dialHeight_(dialHeight) {}
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QColor ink = isEnabled() ? Qt::black : Qt::gray;
+        const double radius = std::min(width() / 2.0 - 14.0, dialHeight_ - 8.0);
+        const QPointF centre(width() / 2.0, dialHeight_ - 2.0);
+        painter.setPen(QPen(ink, 1.5));
+        painter.drawArc(QRectF(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius), 0,
+                        180 * 16);
+        const double maximum = control_.maxValue > 0 ? control_.maxValue : 1.0;
+        constexpr int kTicks = 5;
+        QFont small = font();
+        small.setPointSizeF(std::max(5.0, small.pointSizeF() * 0.7));
+        painter.setFont(small);
+        for (int i = 0; i <= kTicks; ++i) {
+            const double angle = std::numbers::pi * (1.0 - static_cast<double>(i) / kTicks);
+            const QPointF direction(std::cos(angle), -std::sin(angle));
+            painter.drawLine(centre + direction * radius, centre + direction * (radius - 5));
+            if (i == 0 || i == kTicks || i == kTicks / 2 + 1) {
+                const QString text = QString::number(maximum * i / kTicks, 'g', 5);
+                const QPointF at = centre + direction * (radius + 7);
+                painter.drawText(QRectF(at.x() - 20, at.y() - 7, 40, 12), Qt::AlignCenter, text);
+            }
+        }
+        double fraction = control_.dval / maximum;
+        if (!std::isfinite(fraction)) fraction = 0.0;
+        fraction = std::clamp(fraction, 0.0, 1.0);
+        const double angle = std::numbers::pi * (1.0 - fraction);
+        painter.setPen(QPen(isEnabled() ? QColor(200, 0, 0) : Qt::gray, 2));
+        painter.drawLine(centre, centre + QPointF(std::cos(angle), -std::sin(angle)) * (radius - 3));
+
+        painter.setFont(font());
+        const QRect digital(width() / 2 - 40, dialHeight_ + kMeterDigitalGap, 80, kMeterDigitalHeight);
+        painter.setPen(QColor(100, 100, 100));
+        painter.setBrush(Qt::white);
+        painter.drawRect(digital.adjusted(0, 0, -1, -1));
+        painter.setPen(ink);
+        painter.drawText(digital.adjusted(2, 0, -4, 0), Qt::AlignRight | Qt::AlignVCenter,
+                         FormatNumber(control_.dval, control_.def.digits));
+    }
+
+  private:
+    Control& control_;
+    int dialHeight_;
+};
+
+class PanelWindow : public QWidget {
+  public:
+    explicit PanelWindow(Panel& panel) : panel_(panel) {}
+
+  protected:
+    // The panel callback decides what closing means; the window never closes by itself.
+    void closeEvent(QCloseEvent* event) override {
+        event->ignore();
+        DispatchClose(panel_);
+    }
+
+  private:
+    Panel& panel_;
+};
+
+// A small image per name; any simple drawing tells the buttons apart.
+QPixmap GeneratedImage(const std::string& name, QSize size) {
+    QPixmap pixmap(size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF box = QRectF(0, 0, size.width(), size.height()).adjusted(2, 2, -2, -2);
+    painter.setPen(QPen(QColor(40, 40, 40), 1.2));
+    if (name == "rechner") {
+        painter.setBrush(QColor(220, 220, 200));
+        painter.drawRect(box);
+        for (int row = 0; row < 3; ++row) {
+            for (int col = 0; col < 3; ++col) {
+                painter.drawRect(QRectF(box.left() + 2 + col * box.width() / 3.2,
+                                        box.top() + box.height() / 3 + row * box.height() / 5, 2, 2));
+            }
+        }
+    } else if (name == "laden" || name == "speichern") {
+        painter.setBrush(name == "laden" ? QColor(240, 210, 120) : QColor(120, 150, 220));
+        painter.drawRect(box.adjusted(0, box.height() / 3, 0, 0));
+        const double x = box.center().x();
+        const double top = box.top();
+        const double mid = box.top() + box.height() / 2;
+        if (name == "laden") {
+            painter.drawLine(QPointF(x, mid), QPointF(x, top));
+            painter.drawLine(QPointF(x, top), QPointF(x - 3, top + 3));
+            painter.drawLine(QPointF(x, top), QPointF(x + 3, top + 3));
+        } else {
+            painter.drawLine(QPointF(x, top), QPointF(x, mid));
+            painter.drawLine(QPointF(x, mid), QPointF(x - 3, mid - 3));
+            painter.drawLine(QPointF(x, mid), QPointF(x + 3, mid - 3));
+        }
+    } else if (name == "kwdlesen" || name == "kwdschreiben") {
+        painter.setBrush(QColor(180, 180, 180));
+        painter.drawRect(box.adjusted(box.width() / 2, 0, 0, 0));
+        painter.setPen(QPen(name == "kwdlesen" ? QColor(0, 130, 0) : QColor(180, 0, 0), 2));
+        const double y = box.center().y();
+        painter.drawLine(QPointF(box.left(), y), QPointF(box.center().x() + 2, y));
+    } else {
+        painter.setBrush(QColor(0, 70, 140));
+        painter.drawRoundedRect(box, 4, 4);
+        painter.setPen(Qt::white);
+        QFont bold = painter.font();
+        bold.setBold(true);
+        painter.setFont(bold);
+        painter.drawText(box, Qt::AlignCenter, QStringLiteral("ZEL"));
+    }
+    return pixmap;
+}
+
+// "__Ende": caption "Ende" with the E as keyboard shortcut; a plain '&' stays an '&'.
+QString ButtonCaption(const std::string& label) {
+    QString caption = FromLatin1(label);
+    caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    caption.replace(QStringLiteral("__"), QStringLiteral("&"));
+    return caption;
+}
+
+QSize SizeOr(const CtrlDef& def, QSize natural) {
+    return QSize(def.width > 0 ? def.width : natural.width(), def.height > 0 ? def.height : natural.height());
+}
+
+QWidget* MakeWidget(Control& control, QWidget* parent) {
+    const CtrlDef& def = control.def;
+    switch (def.kind) {
+        case CtrlKind::Numeric:
+            return new NumericBox(control, parent);
+        case CtrlKind::Ring: {
+            auto* ring = new QComboBox(parent);
+            for (const RingItem& item : def.items) ring->addItem(FromLatin1(item.label), item.value);
+            QObject::connect(ring, &QComboBox::activated, ring, [&control, ring](int index) {
+                control.ival = ring->itemData(index).toInt();
+                DispatchCommit(control);
+            });
+            return ring;
+        }
+        case CtrlKind::Led:
+            return new LedLamp(control, parent);
+        case CtrlKind::Toggle:
+            return new VerticalToggle(control, parent);
+        case CtrlKind::Meter:
+            return new MeterDial(control, def.height > 0 ? def.height : 58, parent);
+        case CtrlKind::String: {
+            auto* line = new QLineEdit(parent);
+            line->setReadOnly(def.displayOnly);
+            QObject::connect(line, &QLineEdit::textEdited, line,
+                             [&control](const QString& text) { control.text = ToLatin1(text); });
+            QObject::connect(line, &QLineEdit::returnPressed, line, [&control] {
+                if (!control.def.displayOnly) DispatchCommit(control);
+            });
+            return line;
+        }
+        case CtrlKind::TextMessage:
+            return new QLabel(parent);
+        case CtrlKind::Command: {
+            auto* button = new QPushButton(ButtonCaption(def.label), parent);
+            button->setAutoDefault(false);
+            QObject::connect(button, &QPushButton::clicked, button, [&control] { DispatchCommit(control); });
+            return button;
+        }
+        case CtrlKind::PictureButton: {
+            auto* button = new QToolButton(parent);
+            const QSize size = SizeOr(def, QSize(22, 22));
+            button->setIcon(QIcon(GeneratedImage(def.image, size - QSize(4, 4))));
+            button->setIconSize(size - QSize(4, 4));
+            QObject::connect(button, &QToolButton::clicked, button, [&control] { DispatchCommit(control); });
+            return button;
+        }
+        case CtrlKind::Decoration: {
+            auto* frame = new QFrame(parent);
+            frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+            frame->setAttribute(Qt::WA_TransparentForMouseEvents);
+            return frame;
+        }
+        case CtrlKind::Picture: {
+            auto* picture = new QLabel(parent);
+            picture->setPixmap(GeneratedImage(def.image, SizeOr(def, QSize(48, 48))));
+            return picture;
+        }
+        case CtrlKind::Timer:
+            return nullptr;
+    }
+    return nullptr;
+}
+
+QSize WidgetSize(const Control& control, QWidget* widget) {
+    const CtrlDef& def = control.def;
+    switch (def.kind) {
+        case CtrlKind::Toggle:
+            return QSize(SizeOr(def, QSize(20, 50)).width() + 28, SizeOr(def, QSize(20, 50)).height());
+        case CtrlKind::Meter: {
+            const QSize dial = SizeOr(def, QSize(149, 58));
+            return QSize(dial.width(), dial.height() + kMeterDigitalGap + kMeterDigitalHeight);
+        }
+        case CtrlKind::TextMessage:
+            widget->adjustSize();
+            return SizeOr(def, widget->sizeHint());
+        default:
+            return SizeOr(def, widget->sizeHint());
+    }
+}
+
+void PlaceCaption(Control& control, QWidget* parent) {
+    const CtrlDef& def = control.def;
+    if (def.labelSide == LabelSide::None || def.label.empty()) return;
+    auto* caption = new QLabel(FromLatin1(def.label), parent);
+    caption->adjustSize();
+    const QSize size = caption->size();
+    const QRect box = control.widget->geometry();
+    constexpr int kGap = 15;
+    int top = box.top();
+    int left = box.left();
+    switch (def.labelSide) {
+        case LabelSide::Above:
+            top = box.top() - size.height() - 2;
+            break;
+        case LabelSide::Below:
+            top = box.bottom() + 3;
+            break;
+        case LabelSide::Left:
+            left = box.left() - kGap - size.width();
+            top = box.top() + (box.height() - size.height()) / 2;
+            caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            break;
+        case LabelSide::Right:
+            left = box.right() + 8;
+            top = box.top() + (box.height() - size.height()) / 2;
+            break;
+        case LabelSide::None:
+            break;
+    }
+    if (def.labelTop >= 0) top = def.labelTop;
+    if (def.labelLeft >= 0) left = def.labelLeft;
+    caption->move(left, top);
+    control.caption = caption;
+}
+
+}  // namespace
+
+std::unique_ptr<QWidget> MakePanelWindow(Panel& panel) {
+    auto window = std::make_unique<PanelWindow>(panel);
+    window->setWindowTitle(FromLatin1(panel.def.title));
+    window->setGeometry(panel.def.left, panel.def.top, panel.def.width, panel.def.height);
+    window->setFixedSize(panel.def.width, panel.def.height);
+    return window;
+}
+
+void BuildControl(Panel& panel, Control& control) {
+    QWidget* parent = panel.window.get();
+    if (control.def.kind == CtrlKind::Timer) {
+        control.timer = new QTimer(parent);
+        control.timer->setTimerType(Qt::CoarseTimer);
+        QObject::connect(control.timer, &QTimer::timeout, control.timer,
+                         [&control] { DispatchTick(control); });
+        StartTimer(control);
+        return;
+    }
+    QWidget* widget = MakeWidget(control, parent);
+    control.widget = widget;
+    widget->setGeometry(QRect(QPoint(control.def.left, control.def.top), WidgetSize(control, widget)));
+    if (control.def.kind == CtrlKind::Decoration) widget->lower();
+    PlaceCaption(control, parent);
+    Refresh(control);
+}
+
+void Refresh(Control& control) {
+    if (control.def.kind == CtrlKind::Timer) {
+        StartTimer(control);
+        return;
+    }
+    QWidget* widget = control.widget;
+    if (widget == nullptr) return;
+    switch (control.def.kind) {
+        case CtrlKind::Numeric:
+            static_cast<NumericBox*>(widget)->Show();
+            break;
+        case CtrlKind::Ring: {
+            auto* ring = static_cast<QComboBox*>(widget);
+            const int index = ring->findData(control.ival);
+            if (index >= 0) ring->setCurrentIndex(index);
+            break;
+        }
+        case CtrlKind::Toggle:
+            static_cast<QAbstractButton*>(widget)->setChecked(control.ival != 0);
+            break;
+        case CtrlKind::String:
+            static_cast<QLineEdit*>(widget)->setText(FromLatin1(control.text));
+            break;
+        case CtrlKind::TextMessage:
+            static_cast<QLabel*>(widget)->setText(FromLatin1(control.text));
+            if (control.def.width <= 0 || control.def.height <= 0)
+                widget->resize(WidgetSize(control, widget));
+            break;
+        case CtrlKind::Command: {
+            QPalette palette = widget->palette();
+            palette.setColor(QPalette::ButtonText, Rgb(control.labelColor));
+            widget->setPalette(palette);
+            break;
+        }
+        default:
+            break;
+    }
+    widget->setEnabled(!control.dimmed);
+    widget->setVisible(control.visible);
+    if (control.caption != nullptr) {
+        QPalette palette = control.caption->palette();
+        palette.setColor(QPalette::WindowText, Rgb(control.labelColor));
+        control.caption->setPalette(palette);
+        control.caption->setEnabled(!control.dimmed);
+        control.caption->setVisible(control.visible);
+    }
+    widget->update();
+    // A long operation inside a callback keeps the event loop from painting: paint now.
+    if (CallbackRunning() && widget->isVisible()) widget->repaint();
+}
+
+}  // namespace uiqt
