@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <QApplication>
+#include <QWidget>
 
 #include <array>
 #include <cstdlib>
@@ -20,6 +22,21 @@
 #include "ui/kwd2Steuerung.h"
 
 namespace testhilfe {
+
+// Whether the panel's window is on screen; the window is found by its title (Latin-1).
+inline bool PanelSichtbar(const char* titel) {
+    for (QWidget* fenster : QApplication::topLevelWidgets()) {
+        if (fenster->windowTitle() == QString::fromLatin1(titel)) return fenster->isVisible();
+    }
+    ADD_FAILURE() << "no window titled " << titel;
+    return false;
+}
+inline bool HauptpanelSichtbar() {
+    return PanelSichtbar("KWD2-Steuerung V1.5");
+}
+inline bool RechnerSichtbar() {
+    return PanelSichtbar("Kalibrierfaktorenberechnung");
+}
 
 inline void FailOnUnansweredPopup(const std::string& title, const std::string& text) {
     ADD_FAILURE() << "unexpected popup '" << title << "': " << text;

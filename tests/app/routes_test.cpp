@@ -167,7 +167,7 @@ TEST_F(Programm, CalibrationCallbacksDoNothingInNormalMode) {
         zeile.callback(panelHandle, zeile.control, EVENT_COMMIT, nullptr, 0, 0);
     }
     EXPECT_TRUE(uitest::ShownPopups().empty());
-    EXPECT_EQ(PanelAttribut(ATTR_VISIBLE, rechnerPanelHandle), 0);
+    EXPECT_FALSE(testhilfe::RechnerSichtbar());
     EXPECT_EQ(Fehler().led, 0);
 }
 
@@ -202,7 +202,7 @@ TEST_F(Programm, CancelledCalibrationFileDialogsAreNoError) {
 TEST_F(Programm, CalculatorOpensWithOldValuesAndNoHighlighting) {
     Starten({"-p=Lomb7Quanxr"});
     uitest::Click(panelHandle, PANEL_RECHNER);
-    ASSERT_EQ(PanelAttribut(ATTR_VISIBLE, rechnerPanelHandle), 1);
+    ASSERT_TRUE(testhilfe::RechnerSichtbar());
 
     SetCtrlVal(panelHandle, PANEL_IIST1V, 1.25);
     SetCtrlVal(panelHandle, PANEL_IIST1OFF, 0.5);
@@ -218,12 +218,12 @@ TEST_F(Programm, CalculatorOpensWithOldValuesAndNoHighlighting) {
     EXPECT_DOUBLE_EQ(Double(PANEL_IIST1OFF), 0.5);
 
     uitest::ClosePanel(rechnerPanelHandle);
-    EXPECT_EQ(PanelAttribut(ATTR_VISIBLE, rechnerPanelHandle), 0);
-    EXPECT_EQ(PanelAttribut(ATTR_VISIBLE), 1);  // the program goes on
+    EXPECT_FALSE(testhilfe::RechnerSichtbar());
+    EXPECT_TRUE(testhilfe::HauptpanelSichtbar());  // the program goes on
     EXPECT_FALSE(EinstellungsdateiVorhanden());
 
     uitest::Click(panelHandle, PANEL_RECHNER);
-    EXPECT_EQ(PanelAttribut(ATTR_VISIBLE, rechnerPanelHandle), 1);
+    EXPECT_TRUE(testhilfe::RechnerSichtbar());
     EXPECT_EQ(Attribut(RECHNERPNL_IIST1BISHER, ATTR_LABEL_COLOR, rechnerPanelHandle), 0x000000);
     EXPECT_EQ(Attribut(RECHNERPNL_IIST1, ATTR_LABEL_COLOR, rechnerPanelHandle), 0x000000);
     EXPECT_DOUBLE_EQ(Double(RECHNERPNL_SOLL2, rechnerPanelHandle), 100.0);
