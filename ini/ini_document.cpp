@@ -36,7 +36,9 @@ std::string_view Trim(std::string_view s) {
     return s.substr(b, e - b);
 }
 
-size_t HeaderLine(std::string_view name) { return name.size() + 2; }
+size_t HeaderLine(std::string_view name) {
+    return name.size() + 2;
+}
 
 size_t LongestItemLine(const IniDocument* doc, std::string_view tag, size_t valueLength, bool quoted) {
     size_t suffix = 0;
@@ -92,8 +94,9 @@ std::string_view ItemTag(const P& i) {
 
 Section* FindSection(IniDocument* doc, std::string_view name) {
     if (doc->cache && EqualNoCase(doc->cache->name, name)) return doc->cache;
-    Section* s = doc->hasIndex ? FindIn(doc->index, name, true, SectionName<Section*>)
-                               : FindIn(doc->sections, name, doc->sorted, SectionName<std::unique_ptr<Section>>);
+    Section* s = doc->hasIndex
+                     ? FindIn(doc->index, name, true, SectionName<Section*>)
+                     : FindIn(doc->sections, name, doc->sorted, SectionName<std::unique_ptr<Section>>);
     if (s) doc->cache = s;
     return s;
 }
@@ -194,8 +197,9 @@ int StoreItem(IniDocument* doc, const char* section, const char* tag, std::strin
             fresh->items.push_back(std::move(item));
             doc->sections.reserve(doc->sections.size() + 1);
             Section* raw = fresh.get();
-            const size_t pos = doc->sorted ? LowerBound(doc->sections, raw->name, SectionName<std::unique_ptr<Section>>)
-                                           : doc->sections.size();
+            const size_t pos =
+                doc->sorted ? LowerBound(doc->sections, raw->name, SectionName<std::unique_ptr<Section>>)
+                            : doc->sections.size();
             doc->sections.insert(doc->sections.begin() + static_cast<long>(pos), std::move(fresh));
             InsertSectionIndexed(doc, raw);
             return 0;
@@ -234,7 +238,9 @@ IniDocument* Ini_New(int automaticSorting) {
     }
 }
 
-void Ini_Dispose(IniDocument* doc) { delete doc; }
+void Ini_Dispose(IniDocument* doc) {
+    delete doc;
+}
 
 int Ini_SetDuplicateChecking(IniDocument* doc, int on) {
     const int previous = doc->duplicateChecking ? 1 : 0;
@@ -280,7 +286,9 @@ int Ini_SectionExists(IniDocument* doc, const char* section) {
     return section && FindSection(doc, section) ? 1 : 0;
 }
 
-int Ini_NumberOfSections(IniDocument* doc) { return static_cast<int>(doc->sections.size()); }
+int Ini_NumberOfSections(IniDocument* doc) {
+    return static_cast<int>(doc->sections.size());
+}
 
 int Ini_NthSectionName(IniDocument* doc, int n, const char** name) {
     if (n < 1 || static_cast<size_t>(n) > doc->sections.size()) return 0;
@@ -308,14 +316,17 @@ int Ini_ItemOrMultiLineItemExists(IniDocument* doc, const char* section, const c
     return Ini_ItemExists(doc, section, tag);
 }
 
-int Ini_LineOfLastAccess(IniDocument* doc) { return doc->lineOfLastAccess; }
+int Ini_LineOfLastAccess(IniDocument* doc) {
+    return doc->lineOfLastAccess;
+}
 
 int Ini_RemoveSection(IniDocument* doc, const char* section) {
     Section* s = section ? FindSection(doc, section) : nullptr;
     if (!s) return 0;
     if (doc->hasIndex) EraseValue(doc->index, s);
     if (doc->cache == s) doc->cache = nullptr;
-    auto it = std::find_if(doc->sections.begin(), doc->sections.end(), [s](const auto& p) { return p.get() == s; });
+    auto it =
+        std::find_if(doc->sections.begin(), doc->sections.end(), [s](const auto& p) { return p.get() == s; });
     doc->sections.erase(it);
     return 1;
 }
@@ -326,7 +337,8 @@ int Ini_RemoveItem(IniDocument* doc, const char* section, const char* tag) {
     int removed = 0;
     while (Item* item = FindItemIn(*s, tag)) {
         if (s->hasIndex) EraseValue(s->index, item);
-        auto it = std::find_if(s->items.begin(), s->items.end(), [item](const auto& p) { return p.get() == item; });
+        auto it =
+            std::find_if(s->items.begin(), s->items.end(), [item](const auto& p) { return p.get() == item; });
         s->items.erase(it);
         removed = 1;
     }
@@ -339,7 +351,8 @@ int Ini_CopySection(IniDocument* source, const char* section, IniDocument* targe
     for (size_t si = 0; si < source->sections.size(); ++si) {
         Section* s = source->sections[si].get();
         if (section && !EqualNoCase(s->name, section)) continue;
-        if (overwrite && Ini_SectionExists(target, s->name.c_str())) Ini_RemoveSection(target, s->name.c_str());
+        if (overwrite && Ini_SectionExists(target, s->name.c_str()))
+            Ini_RemoveSection(target, s->name.c_str());
         for (size_t n = 0; n < s->items.size(); ++n) {
             const Item* byTag = FindItemIn(*s, s->items[n]->tag);
             const int rc = Ini_PutRawString(target, s->name.c_str(), s->items[n]->tag.c_str(),

@@ -42,7 +42,9 @@ const char* Lookup(const CodeText (&table)[N], int code) {
 }
 }  // namespace
 
-const char* GetToolboxErrorString(int code) { return Lookup(kToolboxTexts, code); }
+const char* GetToolboxErrorString(int code) {
+    return Lookup(kToolboxTexts, code);
+}
 
 const char* GetGeneralErrorString(int code) {
     if (code > -169 && code < 169) {

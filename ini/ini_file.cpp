@@ -44,7 +44,8 @@ ParsedLine ClassifyLine(const IniDocument* doc, std::string_view line) {
     if (text.empty() || text.starts_with(doc->commentMarker)) return out;
     if (text.front() == doc->sectionStart) {
         std::string_view rest = text.substr(1);
-        while (!rest.empty() && ini_detail::IsSpace(static_cast<unsigned char>(rest.front()))) rest.remove_prefix(1);
+        while (!rest.empty() && ini_detail::IsSpace(static_cast<unsigned char>(rest.front())))
+            rest.remove_prefix(1);
         const size_t end = rest.rfind(doc->sectionEnd);
         if (end == std::string_view::npos || !ini_detail::Trim(rest.substr(end + 1)).empty()) return out;
         out.name = TrimRight(rest.substr(0, end));
@@ -129,23 +130,31 @@ int CheckLineLengths(const IniDocument* doc) {
 
 int MapErrno(int e) {
     switch (e) {
-        case ENOMEM: return kIniErrOutOfMemory;
+        case ENOMEM:
+            return kIniErrOutOfMemory;
         case EACCES:
-        case EPERM: return kIniErrAccessDenied;
-        case ENOSPC: return kIniErrDiskFull;
-        default: return kIniErrIo;
+        case EPERM:
+            return kIniErrAccessDenied;
+        case ENOSPC:
+            return kIniErrDiskFull;
+        default:
+            return kIniErrIo;
     }
 }
 
 int MapRenameErrno(int e) {
     switch (e) {
-        case ENOENT: return kIniErrFileNotFound;
-        case EROFS: return kIniErrAccessDenied;
+        case ENOENT:
+            return kIniErrFileNotFound;
+        case EROFS:
+            return kIniErrAccessDenied;
         case EBUSY:
         case EXDEV:
         case EISDIR:
-        case ETXTBSY: return kIniErrFileBusy;
-        default: return MapErrno(e);
+        case ETXTBSY:
+            return kIniErrFileBusy;
+        default:
+            return MapErrno(e);
     }
 }
 
@@ -307,7 +316,8 @@ int Ini_WriteGeneric(IniDocument* doc, IniPutLineCallback putLine, void* data) {
             if (put(line) < 0) return rc;
             for (const auto& it : s->items) {
                 const std::string& v = it->value;
-                const size_t pieces = v.size() <= kPieceChars ? 1 : (v.size() + kPieceChars - 1) / kPieceChars;
+                const size_t pieces =
+                    v.size() <= kPieceChars ? 1 : (v.size() + kPieceChars - 1) / kPieceChars;
                 for (size_t p = 0; p < pieces; ++p) {
                     line.assign(it->tag);
                     if (pieces > 1) {

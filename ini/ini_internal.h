@@ -10,8 +10,8 @@
 
 namespace ini_detail {
 
-constexpr int kMaxLineChars = 255;      // longest line the reader takes and the writer produces
-constexpr size_t kPieceChars = 80;      // longer values go out as numbered continuation items
+constexpr int kMaxLineChars = 255;  // longest line the reader takes and the writer produces
+constexpr size_t kPieceChars = 80;  // longer values go out as numbered continuation items
 constexpr std::string_view kContinuation = " Line";
 
 struct Item {
@@ -35,7 +35,9 @@ int CompareNoCase(std::string_view a, std::string_view b);
 inline bool EqualNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && CompareNoCase(a, b) == 0;
 }
-inline bool IsSpace(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+inline bool IsSpace(unsigned char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 std::string_view Trim(std::string_view s);
 
 // Store one item (the common step of every Put). Returns 0 or a negative code.

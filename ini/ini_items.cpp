@@ -1,4 +1,5 @@
 // Typed access to single items: numbers, Booleans, raw and escaped strings, binary data.
+#include <locale.h>
 #include <cerrno>
 #include <charconv>
 #include <clocale>
@@ -6,7 +7,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <locale.h>
 #include <new>
 #include <string>
 
@@ -36,7 +36,9 @@ std::string DoubleText(double value) {
     return std::string(buf, r.ptr);
 }
 
-bool IsBlankText(const std::string& s) { return ini_detail::Trim(s).empty(); }
+bool IsBlankText(const std::string& s) {
+    return ini_detail::Trim(s).empty();
+}
 
 // Whole-text decimal integer: blanks, optional sign, digits, blanks. Magnitude within 2^32 - 1.
 bool ParseInteger(const std::string& text, bool& negative, std::uint64_t& magnitude) {
@@ -70,11 +72,21 @@ std::string Escape(const char* s) {
     for (size_t i = 0; i < n; ++i) {
         const unsigned char c = static_cast<unsigned char>(s[i]);
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\t': out += "\\t"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
             default:
                 if (c < 32 || c == 127) {
                     out += "\\x";
@@ -107,9 +119,15 @@ long Unescape(const std::string& text, char* out) {
         }
         if (++i == n) break;  // a lone backslash at the very end is dropped
         switch (text[i]) {
-            case 'n': out[o++] = '\n'; break;
-            case 'r': out[o++] = '\r'; break;
-            case 't': out[o++] = '\t'; break;
+            case 'n':
+                out[o++] = '\n';
+                break;
+            case 'r':
+                out[o++] = '\r';
+                break;
+            case 't':
+                out[o++] = '\t';
+                break;
             case 'x': {
                 const int hi = i + 1 < n ? HexDigit(static_cast<unsigned char>(text[i + 1])) : -1;
                 const int lo = i + 2 < n ? HexDigit(static_cast<unsigned char>(text[i + 2])) : -1;
@@ -118,7 +136,8 @@ long Unescape(const std::string& text, char* out) {
                 i += 2;
                 break;
             }
-            default: out[o++] = text[i];
+            default:
+                out[o++] = text[i];
         }
     }
     out[o] = '\0';
@@ -233,8 +252,8 @@ int Ini_PutString(IniDocument* doc, const char* section, const char* tag, const 
 
 int Ini_PutData(IniDocument* doc, const char* section, const char* tag, const void* data, long size) {
     const size_t n = data && size > 0 ? static_cast<size_t>(size) : 0;
-    return PutGuarded([&] { return DataToText(static_cast<const unsigned char*>(data), n); }, doc, section, tag,
-                      true);
+    return PutGuarded([&] { return DataToText(static_cast<const unsigned char*>(data), n); }, doc, section,
+                      tag, true);
 }
 
 // --- Gets --------------------------------------------------------------------------------------

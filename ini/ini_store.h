@@ -9,10 +9,10 @@ struct IniDocument;
 // the platform; the -50xx ones belong to the store itself.
 enum IniErrorCode {
     kIniErrOutOfMemory = -12,
-    kIniErrFileInfo = -91,           // a file-information query failed
-    kIniErrIo = -93,                 // general input/output error
-    kIniErrFileNotFound = -94,       // the file to be replaced or renamed is gone
-    kIniErrAccessDenied = -95,       // the target cannot be written
+    kIniErrFileInfo = -91,      // a file-information query failed
+    kIniErrIo = -93,            // general input/output error
+    kIniErrFileNotFound = -94,  // the file to be replaced or renamed is gone
+    kIniErrAccessDenied = -95,  // the target cannot be written
     kIniErrDiskFull = -97,
     kIniErrFileBusy = -100,          // the target is busy or on another device
     kIniErrOpenForRead = -5001,      // "Could Not Open File For Reading"

@@ -26,7 +26,9 @@ struct LineFile {
 };
 
 namespace {
-inline bool IsTerminator(unsigned char c) { return c == '\r' || c == '\n' || c == '\0'; }
+inline bool IsTerminator(unsigned char c) {
+    return c == '\r' || c == '\n' || c == '\0';
+}
 
 // Finds the first terminator in [p, end), or end.
 inline const char* FindTerminator(const char* p, const char* end) {
@@ -57,7 +59,9 @@ LineFile* LineFile_New(LineFileReadCallback read, void* data) {
     return lf;
 }
 
-void LineFile_Dispose(LineFile* lf) { delete lf; }
+void LineFile_Dispose(LineFile* lf) {
+    delete lf;
+}
 
 int LineFile_Read(LineFile* lf, char* line, int maxChars, int* numCharsStored, int* endOfInput) {
     *endOfInput = 0;
@@ -132,10 +136,18 @@ int LineFile_ReadNonEmpty(LineFile* lf, char* line, int maxChars, int* numCharsS
     return result;
 }
 
-int LineFile_NumLinesRead(const LineFile* lf) { return lf->linesRead; }
-int LineFile_OffsetOfLastLine(const LineFile* lf) { return lf->offsetOfLastLine; }
-int LineFile_NumExtraLineTermChars(const LineFile* lf) { return lf->extraTermChars; }
-int LineFile_NumCharsInEmptyLines(const LineFile* lf) { return lf->charsInEmptyLines; }
+int LineFile_NumLinesRead(const LineFile* lf) {
+    return lf->linesRead;
+}
+int LineFile_OffsetOfLastLine(const LineFile* lf) {
+    return lf->offsetOfLastLine;
+}
+int LineFile_NumExtraLineTermChars(const LineFile* lf) {
+    return lf->extraTermChars;
+}
+int LineFile_NumCharsInEmptyLines(const LineFile* lf) {
+    return lf->charsInEmptyLines;
+}
 
 int LineFile_ReadFromFile(void* file, int maxBytes, int* bytesRead, char* buffer) {
     auto* fp = static_cast<std::FILE*>(file);
