@@ -1,0 +1,426 @@
+// Controls driven through the real widgets: what commits, what does not, what values and
+// attributes read back.
+#include <gtest/gtest.h>
+
+#include <QAbstractSpinBox>
+#include <QCoreApplication>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+#include <cmath>
+#include <limits>
+
+#include "platform/paneldef.h"
+#include "platform/userint.h"
+#include "platform/userint_qt.h"
+#include "platform/userint_testing.h"
+
+namespace {
+
+enum Ids { NUM = 2, INTNUM, RING, LED, TOGGLE, METER, STRING, TEXT, BUTTON, PICBUTTON, TIMER, UNBOUNDED };
+
+struct Event {
+    int panel;
+    int control;
+    int event;
+};
+std::vector<Event> g_events;
+int g_ticks = 0;
+int g_closes = 0;
+int g_panel = 0;
+
+int Record(int panel, int control, int event, void*, int, int) {
+    g_events.push_back({panel, control, event});
+    return 0;
+}
+
+int CountTick(int, int, int event, void*, int, int) {
+    if (event == EVENT_TIMER_TICK) ++g_ticks;
+    return 0;
+}
+
+int CountClose(int, int event, void*, int, int) {
+    if (event == EVENT_CLOSE) ++g_closes;
+    return 0;
+}
+
+CtrlDef Def(int id, CtrlKind kind, const char* callback, int top) {
+    CtrlDef def;
+    def.id = id;
+    def.constName = "T";
+    def.kind = kind;
+    def.callback = callback;
+    def.top = top;
+    def.left = 10;
+    def.width = kind == CtrlKind::Timer ? 0 : 90;
+    return def;
+}
+
+void RegisterTestResource() {
+    PanelDef panel;
+    panel.index = 1;
+    panel.title = "Test \xe4";
+    panel.width = 300;
+    panel.height = 400;
+    panel.callback = "CountClose";
+    CtrlDef num = Def(NUM, CtrlKind::Numeric, "Record", 10);
+    num.defaultValue = 5;
+    num.minValue = 1;
+    num.maxValue = 250;
+    num.step = 0.5;
+    num.digits = 2;
+    CtrlDef intNum = Def(INTNUM, CtrlKind::Numeric, "Record", 40);
+    intNum.intData = true;
+    intNum.minValue = std::numeric_limits<int>::min();
+    intNum.maxValue = std::numeric_limits<int>::max();
+    intNum.displayOnly = true;
+    CtrlDef ring = Def(RING, CtrlKind::Ring, "Record", 70);
+    ring.items = {{"not open", 0}, {"COM1", 1}, {"COM2", 2}, {"alle", 9}};
+    CtrlDef led = Def(LED, CtrlKind::Led, "", 100);
+    led.width = 14;
+    led.height = 14;
+    CtrlDef toggle = Def(TOGGLE, CtrlKind::Toggle, "Record", 120);
+    toggle.width = 20;
+    toggle.height = 50;
+    toggle.onText = "ein";
+    toggle.offText = "aus";
+    CtrlDef meter = Def(METER, CtrlKind::Meter, "", 180);
+    meter.maxValue = 250;
+    meter.digits = 2;
+    CtrlDef string = Def(STRING, CtrlKind::String, "", 280);
+    string.displayOnly = true;
+    CtrlDef text = Def(TEXT, CtrlKind::TextMessage, "", 310);
+    text.label = "...";
+    CtrlDef button = Def(BUTTON, CtrlKind::Command, "Record", 340);
+    button.label = "__Ende";
+    CtrlDef picture = Def(PICBUTTON, CtrlKind::PictureButton, "Record", 340);
+    picture.left = 150;
+    picture.width = 22;
+    picture.height = 22;
+    CtrlDef timer = Def(TIMER, CtrlKind::Timer, "CountTick", 0);
+    timer.interval = 0.5;
+    CtrlDef unbounded = Def(UNBOUNDED, CtrlKind::Numeric, "Record", 370);
+    unbounded.minValue = -std::numeric_limits<double>::infinity();
+    unbounded.maxValue = std::numeric_limits<double>::infinity();
+    unbounded.digits = 5;
+    panel.controls = {num, intNum, ring, led, toggle, meter, string, text, button, picture, timer, unbounded};
+    RegisterPanelResource("test.ui", {panel});
+}
+
+class UserIntTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        RegisterCtrlCallback("Record", Record);
+        RegisterCtrlCallback("CountTick", CountTick);
+        RegisterPanelCallback("CountClose", CountClose);
+        RegisterTestResource();
+        panel_ = LoadPanel(0, "test.ui", 1);
+        ASSERT_GT(panel_, 0);
+        g_panel = panel_;
+        g_events.clear();
+        g_ticks = 0;
+        g_closes = 0;
+    }
+    void TearDown() override {
+        DiscardPanel(panel_);
+        uitest::ProcessEvents();
+    }
+    std::vector<Event> Commits(int control) const {
+        std::vector<Event> found;
+        for (const Event& e : g_events) {
+            if (e.control == control && e.event == EVENT_COMMIT) found.push_back(e);
+        }
+        return found;
+    }
+    int panel_ = 0;
+};
+
+TEST_F(UserIntTest, ValuesSetFromCodeNeverRunCallbacks) {
+    EXPECT_EQ(SetCtrlVal(panel_, NUM, 17.5), 0);
+    EXPECT_EQ(SetCtrlVal(panel_, INTNUM, 122201), 0);
+    EXPECT_EQ(SetCtrlVal(panel_, RING, 2), 0);
+    EXPECT_EQ(SetCtrlVal(panel_, LED, 1), 0);
+    EXPECT_EQ(SetCtrlVal(panel_, TOGGLE, 1), 0);
+    EXPECT_EQ(SetCtrlVal(panel_, METER, 120.25), 0);
+    EXPECT_EQ(SetCtrlVal(panel_, STRING, "ZEL-KWD2 \xfc"), 0);
+    EXPECT_EQ(SetCtrlVal(panel_, TEXT, "Suche nach Ger\xe4t 3"), 0);
+    uitest::ProcessEvents();
+    EXPECT_TRUE(g_events.empty());
+
+    double d = 0;
+    int i = 0;
+    char text[64] = {};
+    EXPECT_EQ(GetCtrlVal(panel_, NUM, &d), 0);
+    EXPECT_DOUBLE_EQ(d, 17.5);
+    EXPECT_EQ(GetCtrlVal(panel_, INTNUM, &i), 0);
+    EXPECT_EQ(i, 122201);
+    EXPECT_EQ(GetCtrlVal(panel_, RING, &i), 0);
+    EXPECT_EQ(i, 2);
+    EXPECT_EQ(GetCtrlVal(panel_, TOGGLE, &i), 0);
+    EXPECT_EQ(i, 1);
+    EXPECT_EQ(GetCtrlVal(panel_, METER, &d), 0);
+    EXPECT_DOUBLE_EQ(d, 120.25);
+    EXPECT_EQ(GetCtrlVal(panel_, STRING, text), 0);
+    EXPECT_STREQ(text, "ZEL-KWD2 \xfc");
+    EXPECT_EQ(GetCtrlVal(panel_, TEXT, text), 0);
+    EXPECT_STREQ(text, "Suche nach Ger\xe4t 3");
+    // What the operator sees follows the value, Latin-1 decoded.
+    auto* label = qobject_cast<QLabel*>(uiqt::ControlWidget(panel_, TEXT));
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), QString::fromUtf8("Suche nach Gerät 3"));
+    auto* box = qobject_cast<QAbstractSpinBox*>(uiqt::ControlWidget(panel_, NUM));
+    EXPECT_EQ(box->text(), QStringLiteral("17.50"));
+}
+
+TEST_F(UserIntTest, OperatorActionsCommitExactlyOnce) {
+    uitest::EnterNumeric(panel_, NUM, 12.5);
+    ASSERT_EQ(Commits(NUM).size(), 1u);
+    EXPECT_EQ(Commits(NUM)[0].panel, panel_);
+    double d = 0;
+    GetCtrlVal(panel_, NUM, &d);
+    EXPECT_DOUBLE_EQ(d, 12.5);
+
+    // An arrow step moves by the step and commits.
+    auto* box = qobject_cast<QAbstractSpinBox*>(uiqt::ControlWidget(panel_, NUM));
+    QKeyEvent up(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier);
+    QCoreApplication::sendEvent(box, &up);
+    EXPECT_EQ(Commits(NUM).size(), 2u);
+    GetCtrlVal(panel_, NUM, &d);
+    EXPECT_DOUBLE_EQ(d, 13.0);
+
+    uitest::ChooseRingValue(panel_, RING, 9);
+    EXPECT_EQ(Commits(RING).size(), 1u);
+    int i = -1;
+    GetCtrlVal(panel_, RING, &i);
+    EXPECT_EQ(i, 9);
+
+    uitest::Click(panel_, TOGGLE);
+    EXPECT_EQ(Commits(TOGGLE).size(), 1u);
+    GetCtrlVal(panel_, TOGGLE, &i);
+    EXPECT_EQ(i, 1);
+    uitest::Click(panel_, TOGGLE);
+    GetCtrlVal(panel_, TOGGLE, &i);
+    EXPECT_EQ(i, 0);
+
+    uitest::Click(panel_, BUTTON);
+    uitest::Click(panel_, PICBUTTON);
+    EXPECT_EQ(Commits(BUTTON).size(), 1u);
+    EXPECT_EQ(Commits(PICBUTTON).size(), 1u);
+}
+
+TEST_F(UserIntTest, TypedTextThatIsNoNumberKeepsTheValueAndDoesNotCommit) {
+    auto* box = qobject_cast<QAbstractSpinBox*>(uiqt::ControlWidget(panel_, NUM));
+    box->selectAll();
+    for (const char c : std::string("abc")) {
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QString(QChar(c)));
+        QCoreApplication::sendEvent(box, &key);
+    }
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(box, &enter);
+    EXPECT_TRUE(Commits(NUM).empty());
+    double d = 0;
+    GetCtrlVal(panel_, NUM, &d);
+    EXPECT_DOUBLE_EQ(d, 5.0);
+    EXPECT_EQ(box->text(), QStringLiteral("5.00"));
+}
+
+TEST_F(UserIntTest, DisplayOnlyAndDimmedControlsIgnoreTheOperator) {
+    uitest::EnterNumeric(panel_, INTNUM, 42);
+    int i = -1;
+    GetCtrlVal(panel_, INTNUM, &i);
+    EXPECT_EQ(i, 0);
+    EXPECT_TRUE(Commits(INTNUM).empty());
+
+    ASSERT_EQ(SetCtrlAttribute(panel_, BUTTON, ATTR_DIMMED, 1), 0);
+    uitest::Click(panel_, BUTTON);
+    ASSERT_EQ(SetCtrlAttribute(panel_, NUM, ATTR_DIMMED, 1), 0);
+    uitest::EnterNumeric(panel_, NUM, 7);
+    ASSERT_EQ(SetCtrlAttribute(panel_, PICBUTTON, ATTR_VISIBLE, 0), 0);
+    uitest::Click(panel_, PICBUTTON);
+    EXPECT_TRUE(g_events.empty());
+    EXPECT_FALSE(uiqt::ControlWidget(panel_, BUTTON)->isEnabled());
+    EXPECT_TRUE(uiqt::ControlWidget(panel_, PICBUTTON)->isHidden());
+}
+
+TEST_F(UserIntTest, NumericsCoerceIntoTheirRange) {
+    struct Case {
+        double set;
+        double expected;
+    };
+    for (const Case& c : {Case{300, 250}, Case{-4, 1}, Case{1, 1}, Case{250, 250}, Case{99.75, 99.75}}) {
+        ASSERT_EQ(SetCtrlVal(panel_, NUM, c.set), 0);
+        double d = 0;
+        GetCtrlVal(panel_, NUM, &d);
+        EXPECT_DOUBLE_EQ(d, c.expected) << "set " << c.set;
+    }
+    uitest::EnterNumeric(panel_, NUM, 1000);
+    double d = 0;
+    GetCtrlVal(panel_, NUM, &d);
+    EXPECT_DOUBLE_EQ(d, 250);
+
+    // A new maximum pulls the present value into the range.
+    ASSERT_EQ(SetCtrlAttribute(panel_, NUM, ATTR_MAX_VALUE, 100.0), 0);
+    GetCtrlVal(panel_, NUM, &d);
+    EXPECT_DOUBLE_EQ(d, 100);
+
+    // Unbounded numerics keep anything, including what a division by zero gives.
+    for (const double v : {-1e300, 1e300, std::numeric_limits<double>::infinity()}) {
+        SetCtrlVal(panel_, UNBOUNDED, v);
+        GetCtrlVal(panel_, UNBOUNDED, &d);
+        EXPECT_EQ(d, v);
+    }
+    SetCtrlVal(panel_, UNBOUNDED, std::nan(""));
+    GetCtrlVal(panel_, UNBOUNDED, &d);
+    EXPECT_TRUE(std::isnan(d));
+    uitest::EnterNumeric(panel_, UNBOUNDED, -123456.78901);
+    GetCtrlVal(panel_, UNBOUNDED, &d);
+    EXPECT_DOUBLE_EQ(d, -123456.78901);
+
+    int i = 0;
+    SetCtrlVal(panel_, INTNUM, std::numeric_limits<int>::min());
+    GetCtrlVal(panel_, INTNUM, &i);
+    EXPECT_EQ(i, std::numeric_limits<int>::min());
+}
+
+TEST_F(UserIntTest, WrongTypesAndUnknownIdsAreRefused) {
+    double d = 0;
+    int i = 0;
+    char text[32];
+    EXPECT_EQ(GetCtrlVal(panel_, NUM, &i), UIE_TYPE_MISMATCH);
+    EXPECT_EQ(GetCtrlVal(panel_, RING, &d), UIE_TYPE_MISMATCH);
+    EXPECT_EQ(GetCtrlVal(panel_, INTNUM, &d), UIE_TYPE_MISMATCH);
+    EXPECT_EQ(GetCtrlVal(panel_, STRING, &d), UIE_TYPE_MISMATCH);
+    EXPECT_EQ(GetCtrlVal(panel_, METER, text), UIE_TYPE_MISMATCH);
+    EXPECT_EQ(SetCtrlVal(panel_, LED, 1.0), UIE_TYPE_MISMATCH);
+    EXPECT_EQ(SetCtrlVal(panel_, NUM, "1"), UIE_TYPE_MISMATCH);
+    EXPECT_EQ(SetCtrlVal(panel_, BUTTON, 1), UIE_TYPE_MISMATCH);
+    EXPECT_EQ(SetCtrlVal(panel_, RING, 5), UIE_VALUE_NOT_IN_LIST);
+    EXPECT_EQ(SetCtrlVal(panel_, 99, 1.0), UIE_INVALID_CONTROL);
+    EXPECT_EQ(SetCtrlVal(panel_ + 100, NUM, 1.0), UIE_INVALID_PANEL);
+    EXPECT_EQ(LoadPanel(0, "missing.ui", 1), UIE_RESOURCE_NOT_FOUND);
+    EXPECT_EQ(LoadPanel(0, "test.ui", 7), UIE_RESOURCE_NOT_FOUND);
+    // An int into a double control is exact and accepted.
+    EXPECT_EQ(SetCtrlVal(panel_, METER, 0), 0);
+}
+
+TEST_F(UserIntTest, AttributesReadBackAndShow) {
+    int i = -1;
+    double d = 0;
+    EXPECT_EQ(SetCtrlAttribute(panel_, LED, ATTR_ON_COLOR, 0xFF0000), 0);
+    EXPECT_EQ(GetCtrlAttribute(panel_, LED, ATTR_ON_COLOR, &i), 0);
+    EXPECT_EQ(i, 0xFF0000);
+    EXPECT_EQ(SetCtrlAttribute(panel_, NUM, ATTR_ON_COLOR, 0xFF0000), UIE_INVALID_ATTRIBUTE);
+
+    EXPECT_EQ(SetCtrlAttribute(panel_, METER, ATTR_MAX_VALUE, 100), 0);
+    EXPECT_EQ(GetCtrlAttribute(panel_, METER, ATTR_MAX_VALUE, &d), 0);
+    EXPECT_DOUBLE_EQ(d, 100);
+    EXPECT_EQ(GetCtrlAttribute(panel_, METER, ATTR_MAX_VALUE, &i), UIE_TYPE_MISMATCH);
+
+    EXPECT_EQ(SetCtrlAttribute(panel_, LED, ATTR_DIMMED, 1), 0);
+    EXPECT_EQ(GetCtrlAttribute(panel_, LED, ATTR_DIMMED, &i), 0);
+    EXPECT_EQ(i, 1);
+    EXPECT_FALSE(uiqt::ControlWidget(panel_, LED)->isEnabled());
+
+    EXPECT_EQ(SetCtrlAttribute(panel_, BUTTON, ATTR_LABEL_COLOR, 0x00FF00), 0);
+    EXPECT_EQ(GetCtrlAttribute(panel_, BUTTON, ATTR_LABEL_COLOR, &i), 0);
+    EXPECT_EQ(i, 0x00FF00);
+    EXPECT_EQ(uiqt::ControlWidget(panel_, BUTTON)->palette().color(QPalette::ButtonText), QColor(0, 255, 0));
+    EXPECT_EQ(qobject_cast<QPushButton*>(uiqt::ControlWidget(panel_, BUTTON))->text(),
+              QStringLiteral("&Ende"));
+
+    EXPECT_EQ(SetCtrlAttribute(panel_, STRING, ATTR_VISIBLE, 0), 0);
+    EXPECT_EQ(GetCtrlAttribute(panel_, STRING, ATTR_VISIBLE, &i), 0);
+    EXPECT_EQ(i, 0);
+
+    EXPECT_EQ(GetCtrlAttribute(panel_, TIMER, ATTR_INTERVAL, &d), 0);
+    EXPECT_DOUBLE_EQ(d, 0.5);
+
+    EXPECT_EQ(SetPanelAttribute(panel_, ATTR_WIDTH, 870), 0);
+    EXPECT_EQ(GetPanelAttribute(panel_, ATTR_WIDTH, &i), 0);
+    EXPECT_EQ(i, 870);
+    EXPECT_EQ(SetPanelAttribute(panel_, ATTR_TITLE, "KWD2-Steuerung V1.5"), 0);
+    char title[64];
+    EXPECT_EQ(GetPanelAttribute(panel_, ATTR_TITLE, title), 0);
+    EXPECT_STREQ(title, "KWD2-Steuerung V1.5");
+    EXPECT_EQ(SetPanelAttribute(panel_, ATTR_SYSTEM_LOOK, 1), 0);
+
+    SetActiveCtrl(panel_, RING);
+    EXPECT_EQ(GetActiveCtrl(panel_), RING);
+}
+
+TEST_F(UserIntTest, TimerTicksUnlessDisabled) {
+    uitest::FireTimer(panel_, TIMER);
+    EXPECT_EQ(g_ticks, 1);
+    SetCtrlAttribute(panel_, TIMER, ATTR_ENABLED, 0);
+    uitest::FireTimer(panel_, TIMER);
+    EXPECT_EQ(g_ticks, 1);
+}
+
+// A callback that blocks: a tick falling due meanwhile must not run inside it.
+int TickDuringCallback(int panel, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT) return 0;
+    uitest::FireTimer(panel, TIMER);
+    EXPECT_EQ(g_ticks, 0);
+    return 0;
+}
+
+int TickDuringPopup(int panel, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT) return 0;
+    QTimer::singleShot(0, [panel] { uitest::FireTimer(panel, TIMER); });
+    uitest::QueueMessageAnswer();
+    MessagePopup("Fehler", "Text");
+    EXPECT_EQ(g_ticks, 0);
+    return 0;
+}
+
+TEST_F(UserIntTest, TicksFallingDueInsideACallbackAreDropped) {
+    RegisterCtrlCallback("Record", TickDuringCallback);
+    uitest::Click(panel_, BUTTON);
+    uitest::ProcessEvents();
+    EXPECT_EQ(g_ticks, 0);
+
+    RegisterCtrlCallback("Record", TickDuringPopup);
+    uitest::Click(panel_, BUTTON);
+    uitest::ProcessEvents();
+    EXPECT_EQ(g_ticks, 0);
+    ASSERT_FALSE(uitest::ShownPopups().empty());
+    EXPECT_EQ(uitest::ShownPopups().back().title, "Fehler");
+
+    // Once the callback is done, ticks arrive again.
+    uitest::FireTimer(panel_, TIMER);
+    EXPECT_EQ(g_ticks, 1);
+}
+
+TEST_F(UserIntTest, CloseBoxAsksThePanelCallbackAndLeavesTheWindowOpen) {
+    DisplayPanel(panel_);
+    uitest::ClosePanel(panel_);
+    EXPECT_EQ(g_closes, 1);
+    EXPECT_TRUE(uiqt::PanelWidget(panel_)->isVisible());
+    HidePanel(panel_);
+    EXPECT_FALSE(uiqt::PanelWidget(panel_)->isVisible());
+}
+
+int QuitWith7(int, int, int event, void*, int, int) {
+    if (event == EVENT_COMMIT) QuitUserInterface(7);
+    return 0;
+}
+
+TEST_F(UserIntTest, RunUserInterfaceReturnsTheQuitCode) {
+    RegisterCtrlCallback("Record", QuitWith7);
+    QTimer::singleShot(0, [this] { uitest::Click(panel_, BUTTON); });
+    EXPECT_EQ(RunUserInterface(), 7);
+}
+
+TEST_F(UserIntTest, ScreenshotIsWritten) {
+    const std::string path = testing::TempDir() + "panel_shot.png";
+    ASSERT_TRUE(uitest::SaveScreenshot(panel_, path));
+    QImage image(QString::fromStdString(path));
+    EXPECT_EQ(image.width(), 300);
+    EXPECT_EQ(image.height(), 400);
+    EXPECT_FALSE(uitest::SaveScreenshot(panel_ + 100, path));
+}
+
+}  // namespace
