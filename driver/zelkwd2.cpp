@@ -143,10 +143,13 @@ int transact(int port, int address, const Request& request, int writeLength, con
     const int written = ComWrt(port, request.text.data(), writeLength);
     if (written < 0) return steps.writeFailed;
     if (written != writeLength) return steps.writeShort;
-    if (steps.drain) {
+    // The common address gets no answer that would show the request has gone, so its request is
+    // always drained: the next command's flush would otherwise discard it unsent.
+    const bool common = reply == nullptr && address == kCommonAddress;
+    if (steps.drain || common) {
         if (const int rc = drainOutput(port, writeLength, steps.writeFailed); rc != 0) return rc;
     }
-    if (reply == nullptr && address == kCommonAddress) return 0;  // nobody answers the common address
+    if (common) return 0;  // nobody answers the common address
     if (const int rc = checkAcknowledgement(port, steps); rc != 0) return rc;
     if (reply == nullptr) return 0;
     return readReply(port, steps, *reply);

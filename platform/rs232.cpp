@@ -230,9 +230,12 @@ int ComWrt(int port, const char* buffer, int count) {
     if (buffer == nullptr || count < 0) return RS232_WRITE_ERR;
     if (takeFault(port, Rs232Fault::ComWrtFails)) return RS232_WRITE_ERR;
     if (count > 0 && takeFault(port, Rs232Fault::ComWrtShort)) --count;
+    p->serial.clearError();
     const qint64 written = p->serial.write(buffer, count);
     if (written < 0) return RS232_WRITE_ERR;
     p->serial.flush();  // hand the bytes to the line now, not at the next event loop turn
+    const auto error = p->serial.error();
+    if (error == QSerialPort::WriteError || error == QSerialPort::ResourceError) return RS232_WRITE_ERR;
     p->wireIdleAt = std::max(p->wireIdleAt, Clock::now()) + wireTime(*p, written);
     return static_cast<int>(written);
 }
@@ -279,6 +282,9 @@ int FlushOutQ(int port) {
     Port* p = openPort(port);
     if (p == nullptr) return RS232_PORT_NOT_OPEN;
     if (takeFault(port, Rs232Fault::FlushOutQFails)) return RS232_WRITE_ERR;
+    // What a pseudo-terminal has taken is already with the other side: flushing it there would
+    // discard the peer's unread input, so only bytes Qt still holds are dropped.
+    if (p->pseudoTerminal && p->serial.bytesToWrite() == 0) return 0;
     if (!p->serial.clear(QSerialPort::Output)) return RS232_WRITE_ERR;
     p->wireIdleAt = Clock::now();
     return 0;

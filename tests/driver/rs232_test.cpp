@@ -1,0 +1,100 @@
+// Serial ports on a pseudo-terminal: mapping, buffered reads, time-outs, hang-up, queues, seam.
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "platform/rs232.h"
+#include "sim_line.h"
+
+namespace {
+
+class Rs232 : public SimLine {
+  protected:
+    // Reads what the simulator pushed, byte by byte, until `n` bytes or a failure.
+    std::string readBytes(std::size_t n) {
+        std::string got;
+        while (got.size() < n) {
+            const int b = ComRdByte(kPort);
+            if (b < 0) break;
+            got += static_cast<char>(b);
+        }
+        return got;
+    }
+};
+
+TEST(Rs232Ports, RefusesBadArgumentsAndClosedPorts) {
+    EXPECT_EQ(OpenComConfig(0, "com1", 9600, 1, 7, 1, 512, 512), RS232_INVALID_PORT);
+    EXPECT_EQ(OpenComConfig(1, "com1", 9600, 9, 7, 1, 512, 512), RS232_INVALID_PORT);
+    EXPECT_EQ(OpenComConfig(1, "com1", 9600, 1, 9, 1, 512, 512), RS232_INVALID_PORT);
+    EXPECT_EQ(OpenComConfig(1, nullptr, 9600, 1, 7, 1, 512, 512), RS232_INVALID_PORT);
+    EXPECT_EQ(OpenComConfig(3, "/nonexistent/tty", 9600, 1, 7, 1, 512, 512), RS232_CANNOT_OPEN);
+    EXPECT_EQ(CloseCom(3), RS232_PORT_NOT_OPEN);
+    EXPECT_EQ(SetComTime(3, 1.0), RS232_PORT_NOT_OPEN);
+    EXPECT_EQ(ComWrt(3, "x", 1), RS232_PORT_NOT_OPEN);
+    EXPECT_EQ(ComRdByte(3), RS232_PORT_NOT_OPEN);
+    EXPECT_EQ(GetOutQLen(3), RS232_PORT_NOT_OPEN);
+    EXPECT_EQ(FlushInQ(3), RS232_PORT_NOT_OPEN);
+    EXPECT_EQ(FlushOutQ(3), RS232_PORT_NOT_OPEN);
+}
+
+TEST_F(Rs232, ReadsArrivedBytesInOrderThenTimesOut) {
+    sim().injectBytes(std::string("\x06#0\xff\r", 5));
+    EXPECT_EQ(readBytes(5), std::string("\x06#0\xff\r", 5));
+    EXPECT_EQ(ComRdByte(kPort), RS232_TIMEOUT_ERR);
+}
+
+TEST_F(Rs232, WritesReachTheLineAndTheQueueDrains) {
+    EXPECT_EQ(ComWrt(kPort, "#0IDR\r", 6), 6);
+    EXPECT_EQ(sent(6), "#0IDR\r");
+    EXPECT_EQ(readBytes(1), "\x06");
+    // Once the device has answered, the request has surely left the queue.
+    EXPECT_EQ(GetOutQLen(kPort), 0);
+}
+
+TEST_F(Rs232, FlushInQDiscardsWhatHasArrived) {
+    sim().injectBytes("stray bytes");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // let them reach the host's queue
+    EXPECT_EQ(FlushInQ(kPort), 0);
+    EXPECT_EQ(FlushOutQ(kPort), 0);
+    EXPECT_EQ(ComRdByte(kPort), RS232_TIMEOUT_ERR);
+}
+
+TEST_F(Rs232, ReopeningAPortReplacesTheEarlierLine) {
+    EXPECT_EQ(OpenComConfig(kPort, "COM1", 9600, 1, 7, 1, 512, 512), 0);
+    EXPECT_EQ(ComWrt(kPort, "#3IDR\r", 6), 6);
+    EXPECT_EQ(readBytes(1), "\x06");
+}
+
+TEST_F(Rs232, SeamFailsExactlyTheNextCalls) {
+    Rs232_InjectFault(kPort, Rs232Fault::ComWrtShort);
+    EXPECT_EQ(ComWrt(kPort, "#0IDR\r", 6), 5);
+    EXPECT_EQ(sent(5), "#0IDR");
+    Rs232_InjectFault(kPort, Rs232Fault::ComWrtFails, 2);
+    EXPECT_LT(ComWrt(kPort, "x", 1), 0);
+    EXPECT_LT(ComWrt(kPort, "x", 1), 0);
+    Rs232_InjectFault(kPort, Rs232Fault::GetOutQLenFails);
+    EXPECT_LT(GetOutQLen(kPort), 0);
+    Rs232_InjectFault(kPort, Rs232Fault::GetOutQLenStuck);
+    EXPECT_GT(GetOutQLen(kPort), 0);
+    Rs232_InjectFault(kPort, Rs232Fault::FlushInQFails);
+    EXPECT_LT(FlushInQ(kPort), 0);
+    Rs232_InjectFault(kPort, Rs232Fault::FlushOutQFails);
+    EXPECT_LT(FlushOutQ(kPort), 0);
+    // All used up: everything works again, nothing more went out.
+    EXPECT_EQ(FlushInQ(kPort), 0);
+    EXPECT_EQ(FlushOutQ(kPort), 0);
+    EXPECT_EQ(GetOutQLen(kPort), 0);
+    EXPECT_EQ(sim().hostBytes(), "#0IDR");
+}
+
+TEST_F(Rs232, HangUpEndsAWaitingReadAtOnce) {
+    ASSERT_EQ(SetComTime(kPort, 10.0), 0);
+    sim().setFault(0, kwd2sim::Fault::HangUp);
+    ASSERT_EQ(ComWrt(kPort, "#0DF2\r", 6), 6);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ComRdByte(kPort), RS232_READ_ERR);
+    EXPECT_EQ(ComRdByte(kPort), RS232_READ_ERR);
+    EXPECT_LT(secondsSince(start), 3.0);  // not the 10 s time-out
+}
+
+}  // namespace
