@@ -1,6 +1,5 @@
 // Start-up of the run-time services: the one application object of the process.
 #include <QApplication>
-#include <memory>
 
 #include "platform/userint.h"
 
@@ -12,8 +11,10 @@ int InitRunTimeEngine(void* /*reserved*/, char** argv, void* /*reserved2*/) {
     char** arguments = argv != nullptr && argv[0] != nullptr ? argv : fallback;
     argc = 0;
     while (arguments[argc] != nullptr) ++argc;
-    static std::unique_ptr<QApplication> application;
-    application = std::make_unique<QApplication>(argc, arguments);
+    // Never destroyed: panels live until the process ends, and tearing the application object
+    // down at exit before them (static destruction order) crashes in Qt.
+    static QApplication* application = nullptr;
+    application = new QApplication(argc, arguments);
     QApplication::setQuitOnLastWindowClosed(false);
     return application != nullptr ? 1 : 0;
 }
