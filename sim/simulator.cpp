@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -83,7 +84,7 @@ void corruptEcho(Answer& a) {
 
 void padOverlong(Answer& a) {
     // Digits keep a number a number; the host must still refuse it by its length.
-    const bool numeric = a.value.find('.') != std::string::npos;
+    const bool numeric = detail::parseValue(a.value).has_value();
     a.value.append(kOverlongPadding, numeric ? '0' : 'X');
 }
 
@@ -200,12 +201,14 @@ struct Simulator::Impl {
     void openPty();
     void closeLine();
     void record(const unsigned char* bytes, std::size_t n, bool fromHost);
+    void recordLocked(const unsigned char* bytes, std::size_t n, bool fromHost);
     bool waitUntil(double deadline);
     bool writeBytes(const char* data, std::size_t n);
     void serve();
     void feed(unsigned char byte, double arrival);
     void handleFrame(double arrival);
     void execute(const Plan& plan, double start);
+    void awaitHostRead();
     Device& device(int address);
     Fault faultAt(int address) const {
         const auto f = faults.find(address);
@@ -243,8 +246,12 @@ void Simulator::Impl::closeLine() {
 }
 
 void Simulator::Impl::record(const unsigned char* bytes, std::size_t n, bool fromHost) {
-    const double t = now();
     std::lock_guard lock(mutex);
+    recordLocked(bytes, n, fromHost);
+}
+
+void Simulator::Impl::recordLocked(const unsigned char* bytes, std::size_t n, bool fromHost) {
+    const double t = now();
     for (std::size_t i = 0; i < n; ++i) {
         if (trace.size() >= kTraceCap) trace.erase(trace.begin(), trace.begin() + kTraceCap / 2);
         trace.push_back({t, fromHost, bytes[i]});
@@ -280,12 +287,14 @@ bool Simulator::Impl::writeBytes(const char* data, std::size_t n) {
     while (done < n) {
         ssize_t w;
         {
-            std::lock_guard lock(lineMutex);
+            // Written and recorded under one lock: whoever has seen the bytes finds them traced.
+            std::scoped_lock lock(lineMutex, mutex);
             if (master < 0) return false;
             w = ::write(master, data + done, n - done);
-            if (w > 0)
-                record(reinterpret_cast<const unsigned char*>(data + done), static_cast<std::size_t>(w),
-                       false);
+            if (w > 0) {
+                recordLocked(reinterpret_cast<const unsigned char*>(data + done), static_cast<std::size_t>(w),
+                             false);
+            }
         }
         if (w > 0) {
             done += static_cast<std::size_t>(w);
@@ -411,7 +420,28 @@ void Simulator::Impl::execute(const Plan& plan, double start) {
         }
         if (!writeBytes(&plan.bytes[i], 1)) return;
     }
-    if (plan.hangUpAt != std::string::npos) closeLine();
+    if (plan.hangUpAt != std::string::npos) {
+        awaitHostRead();
+        closeLine();
+    }
+}
+
+// A hang-up discards what the terminal still buffers, so let the host take the bytes that were
+// sent before the line goes (bounded: a host that stopped reading must not keep the line up).
+void Simulator::Impl::awaitHostRead() {
+    constexpr double kArrival = 0.05;  // the terminal hands written bytes on asynchronously
+    constexpr double kPatience = 1.0;
+    constexpr double kStep = 0.001;
+    const double start = monotonicSeconds();
+    bool seen = false;
+    for (;;) {
+        int pending = 0;
+        if (ioctl(slave, FIONREAD, &pending) != 0) return;
+        seen = seen || pending > 0;
+        const double elapsed = monotonicSeconds() - start;
+        if ((seen && pending == 0) || (!seen && elapsed > kArrival) || elapsed > kPatience) return;
+        if (!waitUntil(monotonicSeconds() + kStep)) return;
+    }
 }
 
 Simulator::Simulator(Options options) : impl_(std::make_unique<Impl>()) {

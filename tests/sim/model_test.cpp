@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "sim/kwd2sim.h"
+#include "tests/sim/pty_host.h"
+
+namespace {
+
+struct OutputCase {
+    double volts;
+    double milliamps;
+    double ohms;
+    int range;  // configured range of set 1, 0 = Auto
+    double expectVolts;
+    double expectMilliamps;
+    int expectStatus1;
+    int expectStatus2;
+};
+
+// Tau 0: the output settles at once. Auto picks the smallest of 6/60/600/6000 mA that fits.
+const std::vector<OutputCase> kOutputs = {
+    {12.5, 1000.0, 100.0, 0, 12.5, 125.0, 0b100, 0b001},   // voltage-controlled, range 3
+    {12.5, 100.0, 100.0, 0, 10.0, 100.0, 0b100, 0b101},    // current limit reached
+    {5.0, 1000.0, 100.0, 0, 5.0, 50.0, 0b010, 0b001},      // range 2
+    {1.0, 1000.0, 1000.0, 0, 1.0, 1.0, 0b000, 0b001},      // range 1
+    {250.0, 6000.0, 10.0, 0, 60.0, 6000.0, 0b110, 0b101},  // range 4
+    {1.0, 1000.0, 1000.0, 4, 1.0, 1.0, 0b110, 0b001},      // fixed range 4 shown as such
+};
+
+class ModelTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        sim.addKwd2(3, "ZEL-KWD2-V1.5", 100.0);
+        sim.start();
+    }
+    double read(const std::string& name) { return sim.registerValue(3, name); }
+    kwd2sim::Simulator sim;
+};
+
+TEST_F(ModelTest, OutputSettlesIntoTheLoad) {
+    for (const auto& c : kOutputs) {
+        kwd2sim::Simulator line;
+        line.addKwd2(0, "ZEL-KWD2-V1.5", c.ohms);
+        line.setRegisterValue(0, "usoll1", c.volts);
+        line.setRegisterValue(0, "isoll1", c.milliamps);
+        line.start();
+        simtest::Host host(line.path());
+        ASSERT_EQ(host.exchange("#0M1W" + std::to_string(c.range) + "\r", 1), simtest::kAck);
+        ASSERT_EQ(host.exchange("#0DF1\r", 1), simtest::kAck);
+        const std::string context = std::to_string(c.volts) + " V " + std::to_string(c.milliamps) + " mA";
+        EXPECT_NEAR(line.registerValue(0, "uist"), c.expectVolts, 1e-9) << context;
+        EXPECT_NEAR(line.registerValue(0, "iist"), c.expectMilliamps, 1e-9) << context;
+        char status[16];
+        std::snprintf(status, sizeof status, "$%02X\r", c.expectStatus1);
+        EXPECT_REPLY(host, "#0S1R\r", simtest::kAck + "#0S1R" + status);
+        std::snprintf(status, sizeof status, "$%02X\r", c.expectStatus2);
+        EXPECT_REPLY(host, "#0S2R\r", simtest::kAck + "#0S2R" + status);
+    }
+}
+
+TEST_F(ModelTest, StopBringsTheOutputToZero) {
+    sim.setRegisterValue(3, "usoll1", 20.0);
+    sim.setRegisterValue(3, "isoll1", 1000.0);
+    simtest::Host host(sim.path());
+    host.exchange("#3DF1\r", 1);
+    EXPECT_DOUBLE_EQ(read("uist"), 20.0);
+    EXPECT_REPLY(host, "#3VL\r", simtest::kAck + "#320.000V\r");
+    EXPECT_REPLY(host, "#3AL\r", simtest::kAck + "#3200.000MA\r");
+    host.exchange("#3DF2\r", 1);
+    EXPECT_FALSE(sim.running(3));
+    EXPECT_DOUBLE_EQ(read("uist"), 0.0);
+    EXPECT_DOUBLE_EQ(read("iist"), 0.0);
+}
+
+TEST_F(ModelTest, ValuesApproachTheSetValueWithTau) {
+    sim.setRegisterValue(3, "usoll1", 250.0);
+    sim.setRegisterValue(3, "isoll1", 6000.0);
+    sim.setRegisterValue(3, "tauu1", 1000.0);
+    simtest::Host host(sim.path());
+    host.exchange("#3DF1\r", 1);
+    const double first = read("uist");
+    const double second = read("uist");
+    EXPECT_GT(first, 0.0);
+    EXPECT_LE(first, second);
+    EXPECT_LT(second, 250.0);
+    // Tau back to 0: from now on the output follows at once.
+    sim.setRegisterValue(3, "tauu1", 0.0);
+    EXPECT_DOUBLE_EQ(read("uist"), 250.0);
+}
+
+TEST_F(ModelTest, SecondParameterSetShowsInStatusBitZero) {
+    sim.setRegisterValue(3, "usoll1", 1.0);
+    sim.setRegisterValue(3, "usoll2", 30.0);
+    sim.setRegisterValue(3, "isoll2", 1000.0);
+    simtest::Host host(sim.path());
+    host.exchange("#3DF1\r", 1);
+    sim.selectParameterSet(3, 2);
+    EXPECT_DOUBLE_EQ(read("uist"), 30.0);
+    EXPECT_REPLY(host, "#3S1R\r", simtest::kAck + "#3S1R$05\r");  // set 2, range 3
+}
+
+TEST_F(ModelTest, PulsePhaseDrivesTheOutputFirst) {
+    sim.setRegisterValue(3, "usoll1", 10.0);
+    sim.setRegisterValue(3, "isoll1", 1000.0);
+    sim.setRegisterValue(3, "usoll3", 40.0);
+    sim.setRegisterValue(3, "isoll3", 1000.0);
+    sim.setRegisterValue(3, "zeit3", 1000.0);
+    simtest::Host host(sim.path());
+    host.exchange("#3DF1\r", 1);
+    EXPECT_DOUBLE_EQ(read("uist"), 40.0);
+    EXPECT_REPLY(host, "#3S2R\r", simtest::kAck + "#3S2R$03\r");  // running, pulse
+    // Without a pulse time, start goes straight to parameter set 1.
+    sim.setRegisterValue(3, "zeit3", 0.0);
+    host.exchange("#3DF1\r", 1);
+    EXPECT_DOUBLE_EQ(read("uist"), 10.0);
+    EXPECT_REPLY(host, "#3S2R\r", simtest::kAck + "#3S2R$01\r");
+}
+
+TEST_F(ModelTest, CalibrationFactorsScaleSetAndMeasuredValues) {
+    sim.setRegisterValue(3, "usoll1", 10.0);
+    sim.setRegisterValue(3, "isoll1", 1000.0);
+    simtest::Host host(sim.path());
+    host.exchange("#3DF1\r", 1);
+    host.exchange("#303W2.000000\r", 1);   // uist_v
+    host.exchange("#304W-0.500000\r", 1);  // uist_off
+    EXPECT_DOUBLE_EQ(read("uist"), 19.5);
+    host.exchange("#301W1.100000\r", 1);  // usoll_v: the output itself rises to 11 V
+    EXPECT_DOUBLE_EQ(read("uist"), 21.5);
+    EXPECT_NEAR(read("iist"), 110.0, 1e-9);
+}
+
+}  // namespace
