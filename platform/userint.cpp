@@ -23,8 +23,10 @@ std::map<std::string, std::vector<PanelDef>>& Resources() {
 }
 
 std::vector<std::unique_ptr<Panel>>& Panels() {
-    static std::vector<std::unique_ptr<Panel>> panels;
-    return panels;
+    // Never destroyed, like the application object: panels live until the process ends, and
+    // deleting widgets from a static destructor, after Qt's own statics are gone, crashes.
+    static auto* panels = new std::vector<std::unique_ptr<Panel>>;
+    return *panels;
 }
 
 bool HoldsDouble(const Control& c) {
