@@ -54,6 +54,9 @@ class Programm : public ::testing::Test {
     }
 
     void TearDown() override {
+        if (panelHandle > 0) DiscardPanel(panelHandle);
+        if (rechnerPanelHandle > 0) DiscardPanel(rechnerPanelHandle);
+        uitest::ProcessEvents();
         std::filesystem::current_path(altesVerzeichnis);
         std::error_code ignoriert;
         std::filesystem::remove_all(arbeitsverzeichnis, ignoriert);

@@ -65,6 +65,13 @@ class Rechner : public ::testing::Test {
         DisplayPanel(rechner);
     }
 
+    void TearDown() override {
+        // Gone for good, so a later test in the same process finds only its own windows.
+        DiscardPanel(rechner);
+        DiscardPanel(haupt);
+        uitest::ProcessEvents();
+    }
+
     double Rechnerwert(int control) const {
         double wert = -12345.0;
         EXPECT_EQ(GetCtrlVal(rechner, control, &wert), 0);
