@@ -206,7 +206,7 @@ class MeterDial : public QWidget {
         painter.drawArc(QRectF(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius), 0,
                         180 * 16);
         const double maximum = control_.maxValue > 0 ? control_.maxValue : 1.0;
-        constexpr int kTicks = 5;
+        constexpr int kTicks = 4;
         QFont small = font();
         small.setPointSizeF(std::max(5.0, small.pointSizeF() * 0.7));
         painter.setFont(small);
@@ -214,7 +214,7 @@ class MeterDial : public QWidget {
             const double angle = std::numbers::pi * (1.0 - static_cast<double>(i) / kTicks);
             const QPointF direction(std::cos(angle), -std::sin(angle));
             painter.drawLine(centre + direction * radius, centre + direction * (radius - 5));
-            if (i == 0 || i == kTicks || i == kTicks / 2 + 1) {
+            if (i % 2 == 0) {
                 const QString text = QString::number(maximum * i / kTicks, 'g', 5);
                 const QPointF at = centre + direction * (radius + 7);
                 painter.drawText(QRectF(at.x() - 20, at.y() - 7, 40, 12), Qt::AlignCenter, text);
@@ -315,6 +315,17 @@ QString ButtonCaption(const std::string& label) {
     return caption;
 }
 
+// Shrinks the font of a button whose caption would not fit its fixed width.
+void FitCaption(QPushButton* button, int width) {
+    if (width <= 0) return;
+    QFont font = button->font();
+    const QString text = button->text().remove(QLatin1Char('&'));
+    while (font.pixelSize() > 7 && QFontMetrics(font).horizontalAdvance(text) > width - 8) {
+        font.setPixelSize(font.pixelSize() - 1);
+    }
+    button->setFont(font);
+}
+
 QSize SizeOr(const CtrlDef& def, QSize natural) {
     return QSize(def.width > 0 ? def.width : natural.width(), def.height > 0 ? def.height : natural.height());
 }
@@ -354,6 +365,7 @@ QWidget* MakeWidget(Control& control, QWidget* parent) {
         case CtrlKind::Command: {
             auto* button = new QPushButton(ButtonCaption(def.label), parent);
             button->setAutoDefault(false);
+            FitCaption(button, def.width);
             QObject::connect(button, &QPushButton::clicked, button, [&control] { DispatchCommit(control); });
             return button;
         }
@@ -392,8 +404,9 @@ QSize WidgetSize(const Control& control, QWidget* widget) {
             return QSize(dial.width(), dial.height() + kMeterDigitalGap + kMeterDigitalHeight);
         }
         case CtrlKind::TextMessage:
+            // A fixed text never gets cut: it grows to what it needs.
             widget->adjustSize();
-            return SizeOr(def, widget->sizeHint());
+            return SizeOr(def, widget->sizeHint()).expandedTo(widget->sizeHint());
         default:
             return SizeOr(def, widget->sizeHint());
     }
@@ -441,6 +454,10 @@ std::unique_ptr<QWidget> MakePanelWindow(Panel& panel) {
     window->setWindowTitle(FromLatin1(panel.def.title));
     window->setGeometry(panel.def.left, panel.def.top, panel.def.width, panel.def.height);
     window->setFixedSize(panel.def.width, panel.def.height);
+    // Captions were laid out for a small dialog font; a larger one would overrun its neighbours.
+    QFont font = window->font();
+    font.setPixelSize(11);
+    window->setFont(font);
     return window;
 }
 
@@ -487,8 +504,7 @@ void Refresh(Control& control) {
             break;
         case CtrlKind::TextMessage:
             static_cast<QLabel*>(widget)->setText(FromLatin1(control.text));
-            if (control.def.width <= 0 || control.def.height <= 0)
-                widget->resize(WidgetSize(control, widget));
+            widget->resize(WidgetSize(control, widget));
             break;
         case CtrlKind::Command: {
             QPalette palette = widget->palette();

@@ -395,6 +395,9 @@ TEST_F(UserIntTest, TicksFallingDueInsideACallbackAreDropped) {
 }
 
 TEST_F(UserIntTest, CloseBoxAsksThePanelCallbackAndLeavesTheWindowOpen) {
+    uitest::ClosePanel(panel_);  // also while the panel is not shown
+    EXPECT_EQ(g_closes, 1);
+    g_closes = 0;
     DisplayPanel(panel_);
     uitest::ClosePanel(panel_);
     EXPECT_EQ(g_closes, 1);
