@@ -1,0 +1,127 @@
+// Live readout: the polling tick, its failures and the status lamps.
+#include <array>
+
+#include "app/kwd2Test.h"
+#include "app/kwd2TestFunc.h"
+#include "platform/userint.h"
+#include "tests/e2e/e2e_fixture.h"
+#include "ui/kwd2Steuerung.h"
+
+namespace {
+
+constexpr std::array<int, 6> kStatusLampen{PANEL_LEDPARAMETERSATZ1, PANEL_LEDPARAMETERSATZ2,
+                                           PANEL_LEDBEREICH1,       PANEL_LEDBEREICH2,
+                                           PANEL_LEDBEREICH3,       PANEL_LEDBEREICH4};
+
+class Messen : public E2e {
+  protected:
+    // A device at address 2 whose stopped output reads as 12.5 V and 42.25 mA.
+    void MitGeraetStarten() {
+        sim->addKwd2(2);
+        sim->setRegisterValue(2, "uist_off", 12.5);
+        for (const char* offset : {"iist1_off", "iist2_off", "iist3_off", "iist4_off"}) {
+            sim->setRegisterValue(2, offset, 42.25);
+        }
+        Starten();
+        Waehlen(PANEL_PORT, 1);
+        Waehlen(PANEL_KWDID, 2);
+    }
+
+    static std::array<int, 6> Lampen() {
+        std::array<int, 6> an{};
+        for (std::size_t i = 0; i < an.size(); ++i) an[i] = Ganz(kStatusLampen[i]);
+        return an;
+    }
+
+    static void ErwarteGedimmt(int gedimmt) {
+        for (const int lampe : kStatusLampen) EXPECT_EQ(Attribut(lampe, ATTR_DIMMED), gedimmt) << lampe;
+    }
+};
+
+TEST_F(Messen, WithoutPortTheFirstTickFailsAndSwitchesMeasuringOff) {
+    Starten();
+    Klick(PANEL_MESSEN);
+    ASSERT_EQ(Ganz(PANEL_MESSEN), 1);
+    ErwarteGedimmt(0);
+    Tick();
+    ErwarteFehleranzeige(122212);
+    EXPECT_EQ(Ganz(PANEL_MESSEN), 0);
+    ErwarteGedimmt(1);
+}
+
+TEST_F(Messen, WithAllDevicesTheTickStopsMeasuringSilently) {
+    MitGeraetStarten();
+    Waehlen(PANEL_KWDID, 9);
+    Klick(PANEL_MESSEN);
+    sim->clearTrace();
+    Tick();
+    EXPECT_EQ(Ganz(PANEL_MESSEN), 0);
+    ErwarteFehleranzeige(0);
+    ErwarteGedimmt(0);  // switching on undimmed them; the tick leaves that alone
+    EXPECT_EQ(sim->hostBytes(), "");
+}
+
+TEST_F(Messen, TickShowsValuesAndTheStatusByteOnTheLamps) {
+    MitGeraetStarten();
+    sim->clearTrace();
+    Tick();  // measuring is off: no traffic
+    EXPECT_EQ(sim->hostBytes(), "");
+
+    Klick(PANEL_MESSEN);
+    struct Fall {
+        int status;
+        std::array<int, 6> lampen;  // set 1, set 2, range 1..4
+    };
+    const Fall faelle[] = {
+        {0x00, {1, 0, 1, 0, 0, 0}}, {0x04, {1, 0, 0, 0, 1, 0}}, {0x05, {0, 1, 0, 0, 1, 0}},
+        {0x06, {1, 0, 0, 0, 0, 1}}, {0x07, {0, 1, 0, 0, 0, 1}}, {0xFA, {1, 0, 0, 1, 0, 0}},
+    };
+    for (const Fall& fall : faelle) {
+        sim->setStatusByte(2, 1, fall.status);
+        sim->clearTrace();
+        Tick();
+        EXPECT_EQ(sim->hostBytes(), "#2V0R\r#2C0R\r#2S1R\r");
+        EXPECT_EQ(Lampen(), fall.lampen) << "status " << fall.status;
+        EXPECT_EQ(Ganz(PANEL_MESSEN), 1);
+    }
+    EXPECT_DOUBLE_EQ(Zahl(PANEL_SPANNUNG), 12.5);
+    EXPECT_DOUBLE_EQ(Zahl(PANEL_STROM), 42.25);
+    ErwarteFehleranzeige(0);
+
+    // Switching off zeroes both readouts and dims the lamps, which keep their states.
+    Klick(PANEL_MESSEN);
+    EXPECT_EQ(Zahl(PANEL_SPANNUNG), 0.0);
+    EXPECT_EQ(Zahl(PANEL_STROM), 0.0);
+    ErwarteGedimmt(1);
+    EXPECT_EQ(Lampen(), (std::array<int, 6>{1, 0, 0, 1, 0, 0}));
+}
+
+TEST_F(Messen, CurrentReadFailingAfterTheVoltageKeepsTheVoltageShown) {
+    MitGeraetStarten();
+    sim->setStatusByte(2, 1, 0x00);
+    Klick(PANEL_MESSEN);
+    Tick();
+    ASSERT_EQ(Lampen(), (std::array<int, 6>{1, 0, 1, 0, 0, 0}));
+
+    sim->setRegisterValue(2, "uist_off", 99.75);
+    for (const char* offset : {"iist1_off", "iist2_off", "iist3_off", "iist4_off"}) {
+        sim->setRegisterValue(2, offset, 7.0);
+    }
+    sim->setStatusByte(2, 1, 0x07);
+    sim->setSlowDelay(0.05);
+    sim->setFault(2, kwd2sim::Fault::Slow);
+    sim->clearTrace();
+    std::thread stumm = FehlerNach(2, "#2V0R\r", kwd2sim::Fault::Silent);
+    Tick();
+    stumm.join();
+
+    ErwarteFehleranzeige(403078);
+    EXPECT_DOUBLE_EQ(Zahl(PANEL_SPANNUNG), 99.75);
+    EXPECT_DOUBLE_EQ(Zahl(PANEL_STROM), 42.25);
+    EXPECT_EQ(Lampen(), (std::array<int, 6>{1, 0, 1, 0, 0, 0}));
+    EXPECT_EQ(Ganz(PANEL_MESSEN), 0);
+    ErwarteGedimmt(1);
+    EXPECT_EQ(sim->hostBytes(), "#2V0R\r#2C0R\r");
+}
+
+}  // namespace
