@@ -65,6 +65,7 @@ int main(int argc, char* argv[]) {
     }
     uitest::EnablePopupTestMode();
     uitest::SetUnansweredPopupHandler(PopupMelden);
+    uitest::SetRealTimers(true);  // the polling timer ticks on its own, as in the program
     const int p = panelHandle;
 
     Schritt("COM1 oeffnen", [p] { uitest::ChooseRingValue(p, PANEL_PORT, 1); });
