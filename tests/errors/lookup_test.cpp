@@ -18,7 +18,7 @@ const std::string kNoError = "Es ist kein Fehler aufgetreten";
 const std::string kFallbackDe = "Ein unbekannter Fehler ist aufgetreten";
 const std::string kFallbackEn = "A unknown error occured";
 
-class Lookup : public testing::Test {
+class ErrorLookup : public testing::Test {
   protected:
     void SetUp() override { ZEL_Fehlersprache(1); }
     void TearDown() override { ZEL_Fehlersprache(1); }
@@ -38,7 +38,7 @@ std::set<int> NumbersWithRow() {
     return numbers;
 }
 
-TEST_F(Lookup, CatalogueHasTheExpectedRowsInOrderAndEveryTextFitsTheBuffer) {
+TEST_F(ErrorLookup, CatalogueHasTheExpectedRowsInOrderAndEveryTextFitsTheBuffer) {
     const auto rows = zel_error::Catalogue();
     ASSERT_EQ(rows.size(), 122u);
     const std::set<int> expected = NumbersWithRow();
@@ -67,7 +67,7 @@ TEST_F(Lookup, CatalogueHasTheExpectedRowsInOrderAndEveryTextFitsTheBuffer) {
     EXPECT_EQ(std::strlen(ZEL_Fehlermeldung(-1002000)), 192u);
 }
 
-TEST_F(Lookup, EveryNumberWithoutRowGivesTheFallbackInBothLanguages) {
+TEST_F(ErrorLookup, EveryNumberWithoutRowGivesTheFallbackInBothLanguages) {
     const std::set<int> withRow = NumbersWithRow();
     for (int language : {1, 2}) {
         ZEL_Fehlersprache(language);
@@ -88,7 +88,7 @@ struct CodeCase {
     std::string german;
 };
 
-TEST_F(Lookup, CodeToTextByTruncatingDivision) {
+TEST_F(ErrorLookup, CodeToTextByTruncatingDivision) {
     const std::vector<CodeCase> cases = {
         {0, kNoError},
         {-1, kNoError},
@@ -115,7 +115,7 @@ TEST_F(Lookup, CodeToTextByTruncatingDivision) {
     for (const auto& c : cases) EXPECT_EQ(ZEL_Fehlermeldung(c.code), c.german) << c.code;
 }
 
-TEST_F(Lookup, GermanTextsCarryLatin1Bytes) {
+TEST_F(ErrorLookup, GermanTextsCarryLatin1Bytes) {
     const std::vector<CodeCase> cases = {
         {-122212,
          "Serielle Schnittstelle ist nicht ge\xf6"
@@ -141,7 +141,7 @@ TEST_F(Lookup, GermanTextsCarryLatin1Bytes) {
     EXPECT_EQ(static_cast<unsigned char>(ZEL_Fehlermeldung(-122000)[35]), 0xF6);
 }
 
-TEST_F(Lookup, MultiLineTextsKeepTheirBreaksAndSymbols) {
+TEST_F(ErrorLookup, MultiLineTextsKeepTheirBreaksAndSymbols) {
     const std::string text = ZEL_Fehlermeldung(-1000000);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2);
     EXPECT_NE(text.find(">&<"), std::string::npos);
@@ -151,7 +151,7 @@ TEST_F(Lookup, MultiLineTextsKeepTheirBreaksAndSymbols) {
                  "data-file for this BA-Nr.\nThe BA-File was probably createt with\n a different sequence.");
 }
 
-TEST_F(Lookup, LanguageTwoIsEnglishAndAnyOtherValueGerman) {
+TEST_F(ErrorLookup, LanguageTwoIsEnglishAndAnyOtherValueGerman) {
     const std::vector<std::pair<int, std::string>> cases = {
         {2, "Errormessage (NAK) received from device"},   {3, "Fehlermeldung (NAK) vom Ger\xe4t erhalten"},
         {0, "Fehlermeldung (NAK) vom Ger\xe4t erhalten"}, {-2, "Fehlermeldung (NAK) vom Ger\xe4t erhalten"},
@@ -170,7 +170,7 @@ TEST_F(Lookup, LanguageTwoIsEnglishAndAnyOtherValueGerman) {
     EXPECT_STREQ(ZEL_Fehlermeldung(-1011000), "Die Kurve besteht aus zu vielen Datenpunkten.");
 }
 
-TEST_F(Lookup, EveryLookupOverwritesTheOneSharedBuffer) {
+TEST_F(ErrorLookup, EveryLookupOverwritesTheOneSharedBuffer) {
     const char* first = ZEL_Fehlermeldung(-403000);
     EXPECT_STREQ(first, "Keine Antwort vom Ger\xe4t");
     const char* second = ZEL_Fehlermeldung(-3000);

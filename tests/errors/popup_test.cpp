@@ -10,7 +10,7 @@
 
 namespace {
 
-class Popup : public testing::Test {
+class ErrorPopup : public testing::Test {
   protected:
     void SetUp() override {
         ZEL_Fehlersprache(1);
@@ -32,7 +32,7 @@ struct PopupCase {
     std::string text;
 };
 
-TEST_F(Popup, TitleCarriesThePositiveCode) {
+TEST_F(ErrorPopup, TitleCarriesThePositiveCode) {
     const std::vector<PopupCase> cases = {
         {-402010, "Fehler #402010", "Fehlermeldung (NAK) vom Ger\xe4t erhalten"},
         {-7000, "Fehler #7000", "Unerwarteter Fehler"},
@@ -52,7 +52,7 @@ TEST_F(Popup, TitleCarriesThePositiveCode) {
     }
 }
 
-TEST_F(Popup, EnglishTitleAndText) {
+TEST_F(ErrorPopup, EnglishTitleAndText) {
     ZEL_Fehlersprache(2);
     uitest::QueueMessageAnswer();
     ZEL_Fehlerpopup(-402010);
@@ -61,7 +61,7 @@ TEST_F(Popup, EnglishTitleAndText) {
     EXPECT_EQ(shown.text, "Errormessage (NAK) received from device");
 }
 
-TEST_F(Popup, ErrorNumberSixShowsNothing) {
+TEST_F(ErrorPopup, ErrorNumberSixShowsNothing) {
     // Nothing is queued: a popup here would also be reported by the unanswered handler.
     for (int code : {-6000, -6001, -6500, -6999}) {
         ZEL_Fehlerpopup(code);
@@ -70,7 +70,7 @@ TEST_F(Popup, ErrorNumberSixShowsNothing) {
     EXPECT_TRUE(uitest::ShownPopups().empty());
 }
 
-TEST_F(Popup, CallersTitleIsFollowedByBlankNumberSignAndNumber) {
+TEST_F(ErrorPopup, CallersTitleIsFollowedByBlankNumberSignAndNumber) {
     for (int language : {1, 2}) {
         uitest::ClearShownPopups();
         ZEL_Fehlersprache(language);
@@ -84,7 +84,7 @@ TEST_F(Popup, CallersTitleIsFollowedByBlankNumberSignAndNumber) {
     }
 }
 
-TEST_F(Popup, OverlongCallersTitleIsCutAndKeepsTheNumber) {
+TEST_F(ErrorPopup, OverlongCallersTitleIsCutAndKeepsTheNumber) {
     struct TitleCase {
         std::string given;
         int code;
@@ -109,7 +109,7 @@ TEST_F(Popup, OverlongCallersTitleIsCutAndKeepsTheNumber) {
     EXPECT_EQ(Only().title, " #402010");
 }
 
-TEST_F(Popup, PopupLookupOverwritesTheMessageBuffer) {
+TEST_F(ErrorPopup, PopupLookupOverwritesTheMessageBuffer) {
     const char* earlier = ZEL_Fehlermeldung(-3000);
     uitest::QueueMessageAnswer();
     ZEL_Fehlerpopup(-403001);
