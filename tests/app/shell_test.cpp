@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include <array>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,10 @@ struct Laufmodus {
     std::vector<std::string> argumente;
     bool kalibrierung;
 };
+
+void PrintTo(const Laufmodus& modus, std::ostream* out) {
+    *out << modus.name;
+}
 
 class Laufmodi : public Programm, public ::testing::WithParamInterface<Laufmodus> {};
 
