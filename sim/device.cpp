@@ -150,9 +150,10 @@ Device::Device(int address, std::string identification, bool kwd2, double loadOh
 Answer Device::reply(std::string echo, std::string value, std::string tail) const {
     Answer a;
     a.hasReply = true;
-    a.head = "#";
-    a.head += static_cast<char>('0' + address_);
-    a.head += echo;
+    a.head.reserve(2 + echo.size());
+    a.head.push_back('#');
+    a.head.push_back(static_cast<char>('0' + address_));
+    a.head.append(echo);
     a.value = std::move(value);
     a.tail = std::move(tail);
     return a;

@@ -78,7 +78,7 @@ void corruptEcho(Answer& a) {
     } else if (!a.tail.empty()) {
         a.tail[0] = 'X';
     } else {
-        a.value.insert(0, "X");  // the identification has no echo: spoil its start instead
+        a.value = 'X' + a.value;  // the identification has no echo: spoil its start instead
     }
 }
 
@@ -413,7 +413,6 @@ void Simulator::Impl::execute(const Plan& plan, double start) {
     for (std::size_t i = 0; i < plan.bytes.size(); ++i) {
         if (i == plan.hangUpAt) break;
         if (perByte) {
-            deadline = std::max(deadline, monotonicSeconds());
             if (plan.slow) deadline += slow;
             if (options.pace) deadline += kByteSeconds;
             if (!waitUntil(deadline)) return;
