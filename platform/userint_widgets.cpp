@@ -315,6 +315,12 @@ QString ButtonCaption(const std::string& label) {
     return caption;
 }
 
+// Dimmed controls keep the platform's greyed text: only the active colours change.
+void SetTextColour(QPalette& palette, QPalette::ColorRole role, const QColor& colour) {
+    palette.setColor(QPalette::Active, role, colour);
+    palette.setColor(QPalette::Inactive, role, colour);
+}
+
 // Shrinks the font of a button whose caption would not fit its fixed width.
 void FitCaption(QPushButton* button, int width) {
     if (width <= 0) return;
@@ -508,7 +514,7 @@ void Refresh(Control& control) {
             break;
         case CtrlKind::Command: {
             QPalette palette = widget->palette();
-            palette.setColor(QPalette::ButtonText, Rgb(control.labelColor));
+            SetTextColour(palette, QPalette::ButtonText, Rgb(control.labelColor));
             widget->setPalette(palette);
             break;
         }
@@ -519,7 +525,7 @@ void Refresh(Control& control) {
     widget->setVisible(control.visible);
     if (control.caption != nullptr) {
         QPalette palette = control.caption->palette();
-        palette.setColor(QPalette::WindowText, Rgb(control.labelColor));
+        SetTextColour(palette, QPalette::WindowText, Rgb(control.labelColor));
         control.caption->setPalette(palette);
         control.caption->setEnabled(!control.dimmed);
         control.caption->setVisible(control.visible);
