@@ -127,7 +127,7 @@ TEST_F(Kalibrierung, WithoutPortBothDeviceOperationsPopUpTheirCodes) {
 TEST_F(Kalibrierung, DeviceReadFailingAtTheLastRegisterChangesNoControl) {
     MitGeraetStarten();
     PanelSetzen(0.5);
-    sim->setSlowDelay(0.005);
+    sim->setSlowDelay(0.01);
     sim->setFault(2, kwd2sim::Fault::Slow);
     std::thread stumm = FehlerNach(2, "#219R\r", kwd2sim::Fault::Nak);
     PopupsBeantworten();

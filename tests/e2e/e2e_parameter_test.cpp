@@ -195,7 +195,7 @@ TEST_F(Parameter, ReadbackFailingAtTheNinthStepKeepsTheRest) {
     }
     sim->setRegisterValue(2, "usoll3", 44.0);
     SetCtrlVal(panelHandle, PANEL_MESSBEREICH, 0);
-    sim->setSlowDelay(0.01);
+    sim->setSlowDelay(0.02);
     sim->setFault(2, kwd2sim::Fault::Slow);
     sim->clearTrace();
     std::thread stumm = FehlerNach(2, "#2F4R\r", kwd2sim::Fault::Silent);
