@@ -15,18 +15,18 @@
 
 namespace {
 
-struct Spec {
+struct Conversion {
     char code = 0;
     std::optional<int> width;      // [wN]
     std::optional<int> precision;  // [pN]
 };
 
-// Reads one "%x[..]" at format[pos] (just after '%'); advances pos. nullopt on a malformed spec.
-std::optional<Spec> parseSpec(std::string_view format, std::size_t& pos) {
+// Reads one "%x[..]" at format[pos] (just after '%'); advances pos. nullopt on a malformed conversion.
+std::optional<Conversion> parseConversion(std::string_view format, std::size_t& pos) {
     if (pos >= format.size()) return std::nullopt;
-    Spec spec;
-    spec.code = format[pos++];
-    if (std::string_view("cidfsx").find(spec.code) == std::string_view::npos) return std::nullopt;
+    Conversion conv;
+    conv.code = format[pos++];
+    if (std::string_view("cidfsx").find(conv.code) == std::string_view::npos) return std::nullopt;
     if (pos < format.size() && format[pos] == '[') {
         const std::size_t close = format.find(']', pos);
         if (close == std::string_view::npos) return std::nullopt;
@@ -37,9 +37,9 @@ std::optional<Spec> parseSpec(std::string_view format, std::size_t& pos) {
             const auto [end, ec] = std::from_chars(mods.data() + 1, mods.data() + mods.size(), number);
             if (ec != std::errc() || end == mods.data() + 1 || number < 0) return std::nullopt;
             if (kind == 'w') {
-                spec.width = number;
+                conv.width = number;
             } else if (kind == 'p') {
-                spec.precision = number;
+                conv.precision = number;
             } else {
                 return std::nullopt;
             }
@@ -47,7 +47,7 @@ std::optional<Spec> parseSpec(std::string_view format, std::size_t& pos) {
         }
         pos = close + 1;
     }
-    return spec;
+    return conv;
 }
 
 // Strips the leading "%s<" (Fmt) or "%s>" (Scan) that names the string side.
@@ -58,18 +58,18 @@ std::string_view body(const char* format, char direction) {
 }
 
 // Pads to the width; a text wider than its field does not fit and is refused, never cut.
-bool fitWidth(std::string& text, const Spec& spec, char pad) {
-    if (!spec.width) return true;
-    const auto width = static_cast<std::size_t>(*spec.width);
+bool fitWidth(std::string& text, const Conversion& conv, char pad) {
+    if (!conv.width) return true;
+    const auto width = static_cast<std::size_t>(*conv.width);
     if (text.size() > width) return false;
     text.insert(0, width - text.size(), pad);
     return true;
 }
 
-std::optional<std::string> formatReal(double value, const Spec& spec) {
+std::optional<std::string> formatReal(double value, const Conversion& conv) {
     if (!std::isfinite(value)) return std::nullopt;
     std::array<char, 400> digits{};
-    const int precision = spec.precision.value_or(6);
+    const int precision = conv.precision.value_or(6);
     const auto [end, ec] = std::to_chars(digits.data(), digits.data() + digits.size(), value,
                                          std::chars_format::fixed, precision);
     if (ec != std::errc()) return std::nullopt;
@@ -89,22 +89,22 @@ std::string formatInteger(int value, int base) {
     return text;
 }
 
-std::optional<std::string> formatOne(const Spec& spec, va_list& args) {
+std::optional<std::string> formatOne(const Conversion& conv, va_list& args) {
     std::string text;
-    switch (spec.code) {
+    switch (conv.code) {
         case 'c':
             text.assign(1, static_cast<char>(va_arg(args, int)));
             break;
         case 'i':
         case 'd':
             text = formatInteger(va_arg(args, int), 10);
-            return fitWidth(text, spec, ' ') ? std::optional(text) : std::nullopt;
+            return fitWidth(text, conv, ' ') ? std::optional(text) : std::nullopt;
         case 'x':
             text = formatInteger(va_arg(args, int), 16);
-            return fitWidth(text, spec, '0') ? std::optional(text) : std::nullopt;
+            return fitWidth(text, conv, '0') ? std::optional(text) : std::nullopt;
         case 'f': {
-            auto real = formatReal(va_arg(args, double), spec);
-            if (!real || !fitWidth(*real, spec, ' ')) return std::nullopt;
+            auto real = formatReal(va_arg(args, double), conv);
+            if (!real || !fitWidth(*real, conv, ' ')) return std::nullopt;
             return real;
         }
         case 's': {
@@ -156,11 +156,11 @@ std::size_t integerLength(std::string_view in, int base) {
     return i > digitsStart ? i : 0;
 }
 
-bool scanInteger(std::string_view& in, const Spec& spec, int base, int* target) {
+bool scanInteger(std::string_view& in, const Conversion& conv, int base, int* target) {
     std::size_t length = integerLength(in, base);
-    if (spec.width) {
+    if (conv.width) {
         // Exactly that many characters, all of them part of the number.
-        const auto width = static_cast<std::size_t>(*spec.width);
+        const auto width = static_cast<std::size_t>(*conv.width);
         if (width == 0 || in.size() < width || length < width) return false;
         length = width;
     }
@@ -188,8 +188,8 @@ bool scanReal(std::string_view& in, double* target) {
     return true;
 }
 
-bool scanOne(std::string_view& in, const Spec& spec, va_list& args) {
-    switch (spec.code) {
+bool scanOne(std::string_view& in, const Conversion& conv, va_list& args) {
+    switch (conv.code) {
         case 'c': {
             int* target = va_arg(args, int*);
             if (in.empty()) return false;
@@ -199,9 +199,9 @@ bool scanOne(std::string_view& in, const Spec& spec, va_list& args) {
         }
         case 'i':
         case 'd':
-            return scanInteger(in, spec, 10, va_arg(args, int*));
+            return scanInteger(in, conv, 10, va_arg(args, int*));
         case 'x':
-            return scanInteger(in, spec, 16, va_arg(args, int*));
+            return scanInteger(in, conv, 16, va_arg(args, int*));
         case 'f':
             return scanReal(in, va_arg(args, double*));
         case 's': {
@@ -224,18 +224,18 @@ bool scanOne(std::string_view& in, const Spec& spec, va_list& args) {
 
 int Fmt(char* buffer, const char* format, ...) {
     if (buffer == nullptr || format == nullptr) return -1;
-    const std::string_view spec = body(format, '<');
+    const std::string_view pattern = body(format, '<');
     std::string out;
     va_list args;
     va_start(args, format);
     bool ok = true;
-    for (std::size_t pos = 0; ok && pos < spec.size();) {
-        if (spec[pos] != '%') {
-            out += spec[pos++];
+    for (std::size_t pos = 0; ok && pos < pattern.size();) {
+        if (pattern[pos] != '%') {
+            out += pattern[pos++];
             continue;
         }
         ++pos;
-        const auto parsed = parseSpec(spec, pos);
+        const auto parsed = parseConversion(pattern, pos);
         const auto text = parsed ? formatOne(*parsed, args) : std::nullopt;
         if (text) {
             out += *text;
@@ -251,20 +251,20 @@ int Fmt(char* buffer, const char* format, ...) {
 
 int Scan(const char* source, const char* format, ...) {
     if (source == nullptr || format == nullptr) return -1;
-    const std::string_view spec = body(format, '>');
+    const std::string_view pattern = body(format, '>');
     std::string_view in = source;
     int filled = 0;
     va_list args;
     va_start(args, format);
-    for (std::size_t pos = 0; pos < spec.size();) {
-        if (spec[pos] != '%') {
-            if (in.empty() || in.front() != spec[pos]) break;
+    for (std::size_t pos = 0; pos < pattern.size();) {
+        if (pattern[pos] != '%') {
+            if (in.empty() || in.front() != pattern[pos]) break;
             in.remove_prefix(1);
             ++pos;
             continue;
         }
         ++pos;
-        const auto parsed = parseSpec(spec, pos);
+        const auto parsed = parseConversion(pattern, pos);
         if (!parsed || !scanOne(in, *parsed, args)) break;
         ++filled;
     }
