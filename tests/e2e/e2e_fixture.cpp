@@ -153,3 +153,9 @@ bool E2e::WarteBis(const std::function<bool()>& bedingung) {
     }
     return true;
 }
+
+// Under the leak checker: the font configuration library keeps a cache for the whole process,
+// which is not a leak of this program.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig\n";
+}
