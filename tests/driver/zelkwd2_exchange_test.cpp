@@ -2,6 +2,7 @@
 // written unless the command succeeded.
 #include <cstring>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,9 @@ struct CommandCase {
     Call call;
     Expected codes;
 };
+
+// Keeps CTest's listing readable: the case's name instead of a byte dump.
+void PrintTo(const CommandCase& c, std::ostream* os) { *os << c.name; }
 
 Call readDouble(int (*fn)(int, int, double*)) {
     return [fn](bool& wrote) {
