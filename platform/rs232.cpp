@@ -50,6 +50,7 @@ struct Port {
 
 std::array<std::unique_ptr<Port>, kMaxPort + 1> gPorts;
 std::array<std::array<int, kFaultKinds>, kMaxPort + 1> gFaults{};
+std::array<Rs232ReadCounts, kMaxPort + 1> gReadCounts{};
 
 bool validPortNumber(int port) {
     return port >= 1 && port <= kMaxPort;
@@ -204,6 +205,7 @@ int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, i
     }
     p->serial.clear(QSerialPort::AllDirections);
     gPorts[static_cast<std::size_t>(port)] = std::move(p);
+    gReadCounts[static_cast<std::size_t>(port)] = {};
     return 0;
 }
 
@@ -243,10 +245,13 @@ int ComWrt(int port, const char* buffer, int count) {
 int ComRdByte(int port) {
     Port* p = openPort(port);
     if (p == nullptr) return RS232_PORT_NOT_OPEN;
+    Rs232ReadCounts& counts = gReadCounts[static_cast<std::size_t>(port)];
+    ++counts.reads;
     char byte = 0;
     if (p->serial.bytesAvailable() > 0 && p->serial.getChar(&byte)) return static_cast<unsigned char>(byte);
     switch (waitReadable(*p, p->timeoutMs)) {
         case Wait::TimedOut:
+            ++counts.timedOut;
             return RS232_TIMEOUT_ERR;
         case Wait::Failed:
             return RS232_READ_ERR;
@@ -297,4 +302,12 @@ void Rs232_InjectFault(int port, Rs232Fault fault, int count) {
 
 void Rs232_ClearFaults() {
     gFaults = {};
+}
+
+Rs232ReadCounts Rs232_ReadCounts(int port) {
+    return validPortNumber(port) ? gReadCounts[static_cast<std::size_t>(port)] : Rs232ReadCounts{};
+}
+
+void Rs232_ResetReadCounts(int port) {
+    if (validPortNumber(port)) gReadCounts[static_cast<std::size_t>(port)] = {};
 }

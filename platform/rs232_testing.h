@@ -1,5 +1,6 @@
 // Test seam of the serial ports: makes the next calls of one operation on one port fail, so that
-// every platform failure a caller must report can be provoked on a real (pseudo-)terminal.
+// every platform failure a caller must report can be provoked on a real (pseudo-)terminal; and
+// counts the byte reads, so that a test can tell that nothing was read or waited for.
 #pragma once
 
 enum class Rs232Fault {
@@ -15,3 +16,12 @@ enum class Rs232Fault {
 void Rs232_InjectFault(int port, Rs232Fault fault, int count = 1);
 // Removes every injected fault on every port.
 void Rs232_ClearFaults();
+
+// ComRdByte calls on one port since it was opened or the counts were reset, and how many of them
+// ended because no byte came within the time-out.
+struct Rs232ReadCounts {
+    int reads = 0;
+    int timedOut = 0;
+};
+Rs232ReadCounts Rs232_ReadCounts(int port);
+void Rs232_ResetReadCounts(int port);

@@ -47,10 +47,6 @@ class SimLine : public ::testing::Test {
         return sim_->hostBytes();
     }
 
-    static double secondsSince(std::chrono::steady_clock::time_point start) {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    }
-
   private:
     std::unique_ptr<kwd2sim::Simulator> sim_;
 };
