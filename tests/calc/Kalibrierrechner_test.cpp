@@ -139,6 +139,14 @@ TEST_F(Rechner, ComputesNewFactorsFromTwoPointsOnEveryInputCommit) {
     }
 }
 
+TEST_F(Rechner, CorrectionOffsetIsComputedFromTheRoundedGain) {
+    // g = 1.9 / 3.3 is not exact; S1 / g with that rounded g lands one step below what the
+    // algebraically equal S1 * (I2 - I1) / (S2 - S1) gives, so only the exact order passes.
+    Eingeben(0.1, 0.0, 2.0, 3.3, 1.0, 0.0);
+    EXPECT_EQ(Rechnerwert(RECHNERPNL_V), 0.5757575757575758);
+    EXPECT_EQ(Rechnerwert(RECHNERPNL_OFF), 0.17368421052631577);
+}
+
 TEST_F(Rechner, RecomputesWhenOnlyTheOldFactorsChange) {
     Eingeben(0, 0, 100, 50, 1, 0);
     EXPECT_DOUBLE_EQ(Rechnerwert(RECHNERPNL_V), 2.0);
