@@ -371,27 +371,24 @@ void Simulator::Impl::handleFrame(double arrival) {
     {
         std::lock_guard lock(mutex);
         const double t = now();
-        const bool addressed = frame.size() >= 2 && frame[1] >= '0' && frame[1] <= '9';
-        const std::string_view body = addressed ? std::string_view(frame).substr(2) : std::string_view();
-        if (!addressed) {
-            if (devices.empty()) return;
-            plan.bytes.push_back(static_cast<char>(detail::kNak));  // malformed: nobody can answer properly
-        } else if (frame[1] == '9') {
+        // A frame without an address digit carries no device's address: nobody may answer.
+        if (frame.size() < 2 || frame[1] < '0' || frame[1] > '9') return;
+        const std::string_view body = std::string_view(frame).substr(2);
+        if (frame[1] == '9') {
             // Common address: every device carries the request out and none answers.
             for (auto& [address, d] : devices) {
                 if (!refuses(faultAt(address))) d.handle(body, t);
             }
             return;
+        }
+        const int address = frame[1] - '0';
+        const auto it = devices.find(address);
+        if (it == devices.end()) return;  // nobody there
+        const Fault fault = faultAt(address);
+        if (refuses(fault)) {
+            plan = makePlan(Answer{}, fault, address);
         } else {
-            const int address = frame[1] - '0';
-            const auto it = devices.find(address);
-            if (it == devices.end()) return;  // nobody there
-            const Fault fault = faultAt(address);
-            if (refuses(fault)) {
-                plan = makePlan(Answer{}, fault, address);
-            } else {
-                plan = makePlan(it->second.handle(body, t), fault, address);
-            }
+            plan = makePlan(it->second.handle(body, t), fault, address);
         }
     }
     execute(plan, arrival);

@@ -77,7 +77,6 @@ const std::vector<Exchange> kExchanges = {
     {"#2V1RX", kNak},
     {"#2idr", kNak},
     {"#2", kNak},
-    {"#X", kNak},
     // Refused writes changed nothing.
     {"#2V1R", kAck + "#2V1R250.0\r"},
     {"#201R", kAck + "#201R1.000000\r"},
@@ -121,7 +120,8 @@ TEST_F(ProtocolTest, EmptyAddressesAndTheCommonAddressStaySilent) {
     sim.addKwd2(7);
     // Each silent request is followed by one that is answered: anything sent for the silent
     // one would come first.
-    for (const char* silent : {"#4IDR\r", "#9V1W5.0\r", "#9IDR\r", "#9DF1\r"}) {
+    // A frame whose second character is no address digit is addressed to nobody.
+    for (const char* silent : {"#4IDR\r", "#X\r", "#\r", "#A2IDR\r", "#9V1W5.0\r", "#9IDR\r", "#9DF1\r"}) {
         host.send(silent);
         EXPECT_REPLY(host, "#2M1R\r", kAck + "#2M1R0\r");
     }
