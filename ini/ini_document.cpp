@@ -334,23 +334,36 @@ int Ini_RemoveSection(IniDocument* doc, const char* section) {
 int Ini_RemoveItem(IniDocument* doc, const char* section, const char* tag) {
     Section* s = section && tag ? FindSection(doc, section) : nullptr;
     if (!s) return 0;
-    int removed = 0;
-    while (Item* item = FindItemIn(*s, tag)) {
+    // The tag may be one handed out by Ini_NthItemName and die with the first item removed, so
+    // that item is kept until the end and its own tag serves as the key.
+    std::unique_ptr<Item> first;
+    std::string_view key = tag;
+    while (Item* item = FindItemIn(*s, key)) {
         if (s->hasIndex) EraseValue(s->index, item);
         auto it =
             std::find_if(s->items.begin(), s->items.end(), [item](const auto& p) { return p.get() == item; });
+        std::unique_ptr<Item> gone = std::move(*it);
         s->items.erase(it);
-        removed = 1;
+        if (!first) {
+            first = std::move(gone);
+            key = first->tag;
+        }
     }
-    return removed;
+    return first ? 1 : 0;
 }
 
 int Ini_CopySection(IniDocument* source, const char* section, IniDocument* target, int overwrite) {
     if (source == target) return 0;
-    // Snapshot the matching sections first: the source does not change, but be safe about names.
+    // The name may be one handed out by the target, which the overwrite removes.
+    std::string name;
+    try {
+        if (section) name = section;
+    } catch (const std::bad_alloc&) {
+        return kIniErrOutOfMemory;
+    }
     for (size_t si = 0; si < source->sections.size(); ++si) {
         Section* s = source->sections[si].get();
-        if (section && !EqualNoCase(s->name, section)) continue;
+        if (section && !EqualNoCase(s->name, name)) continue;
         if (overwrite && Ini_SectionExists(target, s->name.c_str()))
             Ini_RemoveSection(target, s->name.c_str());
         for (size_t n = 0; n < s->items.size(); ++n) {

@@ -113,6 +113,10 @@ void JoinContinuations(Section& s) {
     }
     while (next < s.items.size()) out.push_back(std::move(s.items[next++]));
     s.items.swap(out);
+    // The pieces just released may still sit in the item index; lookups fall back to the list
+    // until the indexes are rebuilt.
+    s.hasIndex = false;
+    std::vector<Item*>().swap(s.index);
 }
 
 // --- Writing -----------------------------------------------------------------------------------

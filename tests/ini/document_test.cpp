@@ -269,6 +269,27 @@ TEST(Sections, LookupKeysAreNotTrimmedAndCountsAreBounded) {
     EXPECT_EQ(Ini_NumberOfItems(d.get(), "none"), 0);
 }
 
+TEST(Sections, NamesHandedOutMayBePassedBackToRemoveAndCopy) {
+    // Names handed out by pointer die with their item or section; the removing and copying
+    // functions must not look at them again after they removed the owner.
+    auto d = NewDoc(0);
+    ASSERT_EQ(ReadText(d.get(), "[S]\na_rather_long_tag_name = 1\nb = 2\nA_RATHER_LONG_TAG_NAME = 3\n"), 0);
+    const char* tag = nullptr;
+    ASSERT_EQ(Ini_NthItemName(d.get(), "S", 1, &tag), 1);
+    EXPECT_EQ(Ini_RemoveItem(d.get(), "S", tag), 1);
+    EXPECT_EQ(Tags(d.get(), "S"), std::vector<std::string>{"b"});
+
+    auto src = NewDoc(0), dst = NewDoc(0);
+    ASSERT_EQ(
+        ReadText(src.get(), "[a section with a long name]\nx = 1\n[a section with a long name]\ny = 2\n"), 0);
+    ASSERT_EQ(ReadText(dst.get(), "[A SECTION WITH A LONG NAME]\nold = 0\n"), 0);
+    const char* name = nullptr;
+    ASSERT_EQ(Ini_NthSectionName(dst.get(), 1, &name), 1);
+    EXPECT_EQ(Ini_CopySection(src.get(), name, dst.get(), 1), 0);
+    // The second source section of that name replaces the first copy.
+    EXPECT_EQ(WriteText(dst.get()), "[a section with a long name]\r\ny = \"2\"\r\n\r\n");
+}
+
 TEST(Copying, CopiesQuotedWithAndWithoutOverwrite) {
     auto src = NewDoc(0), dst = NewDoc(0);
     ReadText(src.get(), "[A]\nn = 5\ns = \"t\"\n[B]\nx = 1\n");

@@ -108,6 +108,33 @@ TEST(OutOfMemory, PutIntoNewSection) {
     EXPECT_EQ(rc, 0);
 }
 
+TEST(OutOfMemory, LostSectionIndexLeavesNoStaleItemIndexBehind) {
+    // When the section index cannot take a new section it is dropped, but the item indexes of
+    // the other sections stay. A later read joins continuation items in those sections and
+    // must not leave their item indexes pointing at the pieces it released.
+    for (long n = 0; n < 12; ++n) {
+        Doc d(Ini_New(0));
+        ASSERT_EQ(ReadText(d.get(), "[B]\r\ny = 1\r\n"), 0);
+        ASSERT_EQ(Ini_SortInternally(d.get()), 0);
+        ASSERT_EQ(Ini_PutRawString(d.get(), "B", "X Line0001", "ab"), 0);
+        ASSERT_EQ(Ini_PutRawString(d.get(), "B", "X Line0002", "cd"), 0);
+        int rc = 0;
+        {
+            FailAfter guard(n);
+            rc = Ini_PutInt(d.get(), "C", "c", 1);
+        }
+        if (rc == -12) continue;
+        ASSERT_EQ(rc, 0);
+        ASSERT_EQ(ReadText(d.get(), "[D]\r\nz = 1\r\n"), 0);
+        const char* v = nullptr;
+        ASSERT_EQ(Ini_GetPointerToRawString(d.get(), "B", "X", &v), 1) << "allocation " << n;
+        EXPECT_STREQ(v, "abcd");
+        EXPECT_EQ(Ini_ItemExists(d.get(), "B", "X Line0002"), 0);
+        EXPECT_EQ(Ini_ItemExists(d.get(), "B", "y"), 1);
+        EXPECT_EQ(Ini_ItemExists(d.get(), "C", "c"), 1);
+    }
+}
+
 TEST(OutOfMemory, ReadsReportMinus12AndKeepWhatWasRead) {
     ScratchDir dir;
     const std::string path = (dir.path / "m.ini").string();
