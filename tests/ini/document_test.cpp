@@ -1,6 +1,7 @@
 // Documents: line classification, continuation items, sorting, duplicates, removal and copying.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -104,6 +105,21 @@ TEST(LineClassification, CustomTokens) {
     EXPECT_EQ(WriteText(d.get()), "<Sec>\r\nk := v = w\r\n\r\n");
 }
 
+TEST(LineClassification, EmptyOrMissingTokensLeaveTheOldOnes) {
+    auto d = NewDoc(0);
+    EXPECT_EQ(Ini_SetTokens(d.get(), '<', 0, ":", nullptr), 0);
+    EXPECT_EQ(Ini_SetTokens(d.get(), 0, 0, "", ""), 0);
+    ASSERT_EQ(ReadText(d.get(), "<S]\n;c:1\nk : v = w\n"), 0);
+    EXPECT_EQ(Raw(d.get(), "S", "k"), "v = w");
+    EXPECT_EQ(Raw(d.get(), "S", ";c"), "<absent>");
+    EXPECT_EQ(WriteText(d.get()), "<S]\r\nk : v = w\r\n\r\n");
+    // Separators and markers longer than seven characters keep their first seven.
+    Ini_SetTokens(d.get(), 0, 0, "=>=>=>=>=>", "#########");
+    ASSERT_EQ(ReadText(d.get(), "<T]\n#######x=>=>=>=>=>1\nk =>=>=>=> 2\n"), 0);
+    EXPECT_EQ(Tags(d.get(), "T"), std::vector<std::string>{"k"});
+    EXPECT_EQ(Raw(d.get(), "T", "k"), "> 2");
+}
+
 TEST(LineClassification, LineNumbersAreThoseOfTheFile) {
     auto d = NewDoc(1);
     ASSERT_EQ(ReadText(d.get(), "\r\n[S]\r\n\r\n; c\r\nb = 2\r\na = 1\r\n"), 0);
@@ -155,6 +171,69 @@ TEST(Continuation, OrphanPiecesAndRunsFollowTheNumbers) {
     EXPECT_EQ(Tags(d.get(), "S"),
               (std::vector<std::string>{"Y Line0002", "A", "A", "plain", "C Line1x", "D Line99999999999"}));
     EXPECT_EQ(Raw(d.get(), "S", "A"), "12");
+}
+
+struct ScriptedLines {
+    std::vector<std::string> lines;
+    size_t next = 0;
+    int failWith = 0;  // returned after the last line instead of the end of input
+};
+
+int GetScripted(void* data, char* line, int maxChars, int* endOfInput, int* lineNumber) {
+    auto* s = static_cast<ScriptedLines*>(data);
+    if (s->next == s->lines.size()) {
+        if (s->failWith) return s->failWith;
+        *endOfInput = 1;
+        return 0;
+    }
+    const std::string& l = s->lines[s->next++];
+    std::snprintf(line, static_cast<size_t>(maxChars) + 1, "%s", l.c_str());
+    *lineNumber = static_cast<int>(s->next) * 10;
+    return 0;
+}
+
+TEST(GenericRead, AFailedReadKeepsWhatItReadAndStaysSearchable) {
+    for (int sorted = 0; sorted <= 1; ++sorted) {
+        auto d = NewDoc(sorted);
+        Ini_PutInt(d.get(), "m", "old", 1);
+        ScriptedLines in{{"[z]", "a = 1", "[b]", "X Line0001 = p", "X Line0002 = q"}, 0, -42};
+        EXPECT_EQ(Ini_ReadGeneric(d.get(), GetScripted, &in), -42);
+        // Nothing read is rolled back; the pieces were not joined since the input did not end.
+        EXPECT_EQ(Ini_NumberOfSections(d.get()), 3);
+        int v = 0;
+        EXPECT_EQ(Ini_GetInt(d.get(), "Z", "A", &v), 1) << sorted;
+        EXPECT_EQ(Ini_LineOfLastAccess(d.get()), 20);
+        EXPECT_EQ(Ini_ItemExists(d.get(), "b", "x line0002"), 1) << sorted;
+        EXPECT_EQ(Ini_ItemExists(d.get(), "M", "old"), 1) << sorted;
+        if (sorted) {
+            EXPECT_EQ(Sections(d.get()), (std::vector<std::string>{"b", "m", "z"}));
+        }
+    }
+}
+
+int g_putCalls = 0;
+int PutCounting(void* data, const char*) {
+    ++g_putCalls;
+    const int failAt = *static_cast<int*>(data);
+    return g_putCalls == failAt ? -7 : g_putCalls;
+}
+
+TEST(GenericWrite, ResultIsTheFirstFailureOrTheLastPut) {
+    auto d = NewDoc(0);
+    Ini_PutInt(d.get(), "A", "a", 1);
+    Ini_PutInt(d.get(), "A", "b", 2);
+    Ini_PutInt(d.get(), "B", "c", 3);
+    int failAt = 2;  // the first item line
+    g_putCalls = 0;
+    EXPECT_EQ(Ini_WriteGeneric(d.get(), PutCounting, &failAt), -7);
+    EXPECT_EQ(g_putCalls, 2);
+    failAt = 0;  // never: 2 headers, 3 items, 2 empty lines
+    g_putCalls = 0;
+    EXPECT_EQ(Ini_WriteGeneric(d.get(), PutCounting, &failAt), 7);
+    auto empty = NewDoc(0);
+    g_putCalls = 0;
+    EXPECT_EQ(Ini_WriteGeneric(empty.get(), PutCounting, &failAt), 0);
+    EXPECT_EQ(g_putCalls, 0);
 }
 
 TEST(Sorting, AutomaticSortingOrdersPutsWithoutRegardToCase) {

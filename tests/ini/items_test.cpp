@@ -69,9 +69,13 @@ TEST(GetDouble, AcceptAndRefuseLists) {
         EXPECT_EQ(Ini_GetDouble(With(text).get(), "S", "v", &v), 1) << text;
         EXPECT_EQ(v, want) << text;
     }
-    for (const char* text : {"1,5", "1.5x", "1e999", "abc", "1.5 "}) {
-        double v = 0;
+    // A refused text still leaves in the output what the conversion made of it.
+    const std::vector<std::pair<std::string, double>> refused = {
+        {"1,5", 1.0}, {"1.5x", 1.5}, {"1e999", HUGE_VAL}, {"abc", 0.0}, {"1.5 ", 1.5}};
+    for (const auto& [text, left] : refused) {
+        double v = 7;
         EXPECT_EQ(Ini_GetDouble(With(text).get(), "S", "v", &v), -5023) << text;
+        EXPECT_EQ(v, left) << text;
     }
 }
 
@@ -111,7 +115,10 @@ TEST(Gets, BlankOrMissingLeavesOutputsAlone) {
         EXPECT_EQ(Ini_GetUInt(d.get(), "S", "v", &u), 0);
         EXPECT_EQ(Ini_GetDouble(d.get(), "S", "v", &x), 0);
         EXPECT_EQ(Ini_GetBoolean(d.get(), "S", "v", &b), 0);
-        EXPECT_EQ(i + u + x + b, 12);
+        EXPECT_EQ(i, 3);
+        EXPECT_EQ(u, 3u);
+        EXPECT_EQ(x, 3.0);
+        EXPECT_EQ(b, 3);
         char buf[8] = "junk";
         EXPECT_EQ(Ini_GetRawStringIntoBuffer(d.get(), "S", "v", buf, sizeof buf), 1);
         EXPECT_STREQ(buf, text);
