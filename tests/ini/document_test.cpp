@@ -64,6 +64,8 @@ TEST(LineClassification, DefaultTokensTable) {
         {"key = a ; b", "", "key", "a ; b"},
         {"key = \" padded \"", "", "key", " padded ", true},
         {"key = \"", "", "key", "\""},
+        {"\xEF\xBB\xBF[T]", ""},  // a byte-order mark is text like any other
+        {"key = " + std::string(300, 'x'), "", "key", std::string(249, 'x')},  // cut at 255
     };
     for (const auto& c : cases) {
         auto d = NewDoc(0);
