@@ -17,10 +17,12 @@
 #include "platform/utility.h"
 #include "ui/kwd2Steuerung.h"
 
+#include <fcntl.h>
+
+#include <cerrno>
 #if defined(_WIN32)
 #include <io.h>
 #else
-#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -148,16 +150,42 @@ void VerzeichnisSichern([[maybe_unused]] const std::filesystem::path& verzeichni
 #endif
 }
 
+// What could not be opened for writing in place must not be replaced by a rename either: a
+// write-protected file or a directory. The probe neither creates nor truncates anything.
+bool InPlatzNichtBeschreibbar(const std::filesystem::path& ziel) {
+#if defined(_WIN32)
+    const int fd = _open(ziel.string().c_str(), _O_WRONLY | _O_BINARY);
+    if (fd >= 0) _close(fd);
+#else
+    // Non-blocking, so a named pipe without a reader cannot hang the panel.
+    const int fd = open(ziel.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) close(fd);
+#endif
+    return fd < 0 && errno != ENOENT;
+}
+
 // Writes the file beside the target and renames it over the target only when it is complete
 // on disk, so a failed save never leaves a half-written file in place of a good one.
 int DateiErsetzen(const std::string& ziel, const Datei& inhalt) {
-    const std::filesystem::path zielPfad(ziel);
+    std::error_code ignoriert;
+    std::filesystem::path zielPfad(ziel);
+    // A link is written through, as an in-place write would, instead of being replaced.
+    if (std::filesystem::is_symlink(zielPfad, ignoriert)) {
+        std::error_code fehler;
+        const std::filesystem::path aufgeloest = std::filesystem::weakly_canonical(zielPfad, fehler);
+        if (!fehler) zielPfad = aufgeloest;
+    }
+    if (InPlatzNichtBeschreibbar(zielPfad)) return kDateiNichtZuOeffnenSchreiben;
     std::filesystem::path temp = zielPfad;
     temp += ".tmp";
-    std::error_code ignoriert;
 
     std::unique_ptr<std::FILE, DateiSchliesser> datei(std::fopen(temp.string().c_str(), "wb"));
     if (!datei) return kDateiNichtZuOeffnenSchreiben;
+    // A replaced file keeps its access rights.
+    const auto zielStatus = std::filesystem::status(zielPfad, ignoriert);
+    if (std::filesystem::exists(zielStatus)) {
+        std::filesystem::permissions(temp, zielStatus.permissions(), ignoriert);
+    }
     const bool geschrieben = std::fwrite(inhalt.data(), 1, inhalt.size(), datei.get()) == inhalt.size() &&
                              std::fflush(datei.get()) == 0 && AufDatentraeger(datei.get());
     const bool geschlossen = std::fclose(datei.release()) == 0;

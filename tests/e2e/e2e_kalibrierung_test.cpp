@@ -1,5 +1,6 @@
 // Calibration data: device, panel and files, the calculator, and the normal-mode gate.
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <array>
 #include <bit>
@@ -223,6 +224,57 @@ TEST_F(Kalibrierung, FailedSaveNeverReplacesAGoodFile) {
     EXPECT_TRUE(PopupTitel().empty());
     EXPECT_NE(DateiInhalt(datei), gut);
     EXPECT_EQ(DateiInhalt(datei).size(), 200u);
+}
+
+// Saving replaces the file through a rename; it must still refuse and keep what an in-place
+// write would: directories and write-protected files, links, access rights.
+TEST_F(Kalibrierung, SaveRefusesWhatCannotBeWrittenInPlaceAndWritesThroughLinks) {
+    Starten(true);
+    PanelSetzen(6.0);
+
+    const auto ordner = verzeichnis / "ordner.kwd";
+    std::filesystem::create_directory(ordner);
+    PopupsBeantworten();
+    Speichern(ordner);
+    EXPECT_EQ(PopupTitel(), std::vector<std::string>{"Fehler #308206"});
+    EXPECT_TRUE(std::filesystem::is_directory(ordner));
+    EXPECT_FALSE(std::filesystem::exists(verzeichnis / "ordner.kwd.tmp"));
+
+    const auto geschuetzt = verzeichnis / "geschuetzt.kwd";
+    DateiSchreiben(geschuetzt, "alt");
+    std::filesystem::permissions(geschuetzt,
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+    if (geteuid() != 0) {  // the superuser may write anything, in place as well
+        PopupsBeantworten();
+        Speichern(geschuetzt);
+        EXPECT_EQ(PopupTitel(), std::vector<std::string>{"Fehler #308206"});
+        EXPECT_EQ(DateiInhalt(geschuetzt), "alt");
+    }
+
+    const auto rechte = verzeichnis / "rechte.kwd";
+    DateiSchreiben(rechte, "alt");
+    const auto rw = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                    std::filesystem::perms::group_read;
+    std::filesystem::permissions(rechte, rw);
+    Speichern(rechte);
+    EXPECT_TRUE(PopupTitel().empty());
+    EXPECT_EQ(DateiInhalt(rechte).size(), 200u);
+    EXPECT_EQ(std::filesystem::status(rechte).permissions(), rw);
+
+    std::filesystem::create_directory(verzeichnis / "archiv");
+    const auto echt = verzeichnis / "archiv" / "echt.kwd";
+    DateiSchreiben(echt, "alt");
+    const auto link = verzeichnis / "aktuell.kwd";
+    std::filesystem::create_symlink(echt, link);
+    Speichern(link);
+    EXPECT_TRUE(PopupTitel().empty());
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    const std::string inhalt = DateiInhalt(echt);
+    ASSERT_EQ(inhalt.size(), 200u);
+    EXPECT_EQ(inhalt.substr(0, 17), std::string("zel kwd2test kal\0", 17));
+    double erster = 0.0;
+    std::memcpy(&erster, inhalt.data() + 40, sizeof erster);
+    EXPECT_EQ(Bits(erster), Bits(6.0));
 }
 
 TEST_F(Kalibrierung, CalculatorResultReachesTheDevice) {
