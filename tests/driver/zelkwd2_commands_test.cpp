@@ -104,6 +104,11 @@ TEST_F(Commands, ArgumentChecksRefuseBeforeAnythingIsSent) {
         {"usoll3 above 250", [] { return ZELKWD2_ParameterSchreiben(kPort, 0, "usoll3", 250.01); }, -500115},
         {"isoll3 below 0", [] { return ZELKWD2_ParameterSchreiben(kPort, 0, "isoll3", -1.0); }, -500116},
         {"tauu1 negative", [] { return ZELKWD2_ParameterSchreiben(kPort, 0, "tauu1", -0.001); }, -500083},
+        // Limits apply to the value as passed, not as rounded for the wire.
+        {"tauu2 rounds to 0", [] { return ZELKWD2_ParameterSchreiben(kPort, 0, "tauu2", -0.0001); }, -500083},
+        {"usoll2 rounds to 250", [] { return ZELKWD2_ParameterSchreiben(kPort, 0, "usoll2", 250.04); },
+         -500083},
+        {"U rounds to 250", [] { return ZELKWD2_UWrite(kPort, 0, 1, 250.04); }, -401016},
         {"taui2 negative", [] { return ZELKWD2_ParameterSchreiben(kPort, 0, "taui2", -1.0); }, -500083},
         {"tauu3 negative", [] { return ZELKWD2_ParameterSchreiben(kPort, 0, "tauu3", -1.0); }, -500117},
         {"taui3 negative", [] { return ZELKWD2_ParameterSchreiben(kPort, 0, "taui3", -1.0); }, -500118},
