@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 
 bash scripts/deps.sh
-cmake --preset default -G Ninja >/dev/null
+cmake --preset default >/dev/null
 cmake --build --preset default --target kwd2steuerung kwd2sim kwd2demo -j "$(nproc)"
 bin="$root/build/default"
 

@@ -11,6 +11,6 @@ export QT_QPA_PLATFORM=offscreen
 # Qt warns on every start when this is missing (root shells and CI have none).
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-/tmp/runtime-$(id -u)}"
 mkdir -p -m 700 "$XDG_RUNTIME_DIR"
-cmake --preset "$preset" -G Ninja >/dev/null
+cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" -j "$(nproc)"
 ctest --preset "$preset" -j "$(nproc)" --timeout 300
