@@ -153,6 +153,40 @@ TEST_F(Programm, OtherEventsOfTheExitCallbacksAreIgnored) {
     EXPECT_FALSE(EinstellungsdateiVorhanden());
 }
 
+// ---------------------------------------------------------------------------- settings file
+
+TEST_F(Programm, SettingsThatCannotBeReadGiveTheirCode) {
+    Starten();
+    ASSERT_EQ(WriteIni(), 0);
+    std::filesystem::remove(arbeitsverzeichnis / "kwd2steuerung.ini");
+    EXPECT_EQ(LoadIni(), -2204);
+    ASSERT_EQ(WriteIni(), 0);
+
+    std::filesystem::remove(arbeitsverzeichnis / "kwd2steuerung.ini");
+    std::filesystem::create_directory(arbeitsverzeichnis / "kwd2steuerung.ini");
+    EXPECT_EQ(LoadIni(), -2204);
+}
+
+TEST_F(Programm, FailedSettingsWriteKeepsTheDocumentForAnotherTry) {
+    {
+        std::ofstream datei("kwd2steuerung.ini", std::ios::binary);
+        datei << "[KWD2Steuerung]\r\nKwdId = 4\r\nfremd = 1\r\n[Anderes]\r\nx = y\r\n";
+    }
+    Starten();
+    ASSERT_EQ(Int(PANEL_KWDID), 4);
+    std::filesystem::remove(arbeitsverzeichnis / "kwd2steuerung.ini");
+    std::filesystem::create_directory(arbeitsverzeichnis / "kwd2steuerung.ini");
+    EXPECT_EQ(WriteIni(), -301205);
+
+    std::filesystem::remove(arbeitsverzeichnis / "kwd2steuerung.ini");
+    EXPECT_EQ(WriteIni(), 0);
+    // Still the document read at start: the keys the program does not know are written back.
+    const std::string inhalt = Einstellungsdatei();
+    EXPECT_NE(inhalt.find("\r\nfremd = 1\r\n"), std::string::npos) << inhalt;
+    EXPECT_NE(inhalt.find("[Anderes]\r\nx = y\r\n"), std::string::npos) << inhalt;
+    EXPECT_NE(inhalt.find("\r\nKwdId = 4\r\n"), std::string::npos) << inhalt;
+}
+
 // ---------------------------------------------------------------------------- measuring
 
 TEST_F(Programm, MeasuringSwitchZeroesReadoutsOnlyWhenOffAndDimsLampsAccordingly) {
