@@ -200,24 +200,37 @@ class MeterDial : public QWidget {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         const QColor ink = isEnabled() ? Qt::black : Qt::gray;
-        const double radius = std::min(width() / 2.0 - 14.0, dialHeight_ - 8.0);
-        const QPointF centre(width() / 2.0, dialHeight_ - 2.0);
+        QFont small = font();
+        small.setPixelSize(std::max(7, QFontInfo(font()).pixelSize() - 2));
+        const QFontMetricsF metrics(small);
+        const double maximum = control_.maxValue > 0 ? control_.maxValue : 1.0;
+        constexpr int kTicks = 4;
+        const auto scaleText = [maximum](int i) { return QString::number(maximum * i / kTicks, 'g', 5); };
+        // The scale labels sit outside the arc, beside its ends and above its top; the dial is as
+        // large as leaves them room inside the control.
+        const double textHeight = metrics.height();
+        const double labelWidth = metrics.horizontalAdvance(scaleText(kTicks));
+        const QPointF centre(width() / 2.0, dialHeight_ - 3.0);
+        const double radius =
+            std::max(8.0, std::min(width() / 2.0 - labelWidth - 6.0, centre.y() - textHeight - 4.0));
         painter.setPen(QPen(ink, 1.5));
         painter.drawArc(QRectF(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius), 0,
                         180 * 16);
-        const double maximum = control_.maxValue > 0 ? control_.maxValue : 1.0;
-        constexpr int kTicks = 4;
-        QFont small = font();
-        small.setPointSizeF(std::max(5.0, small.pointSizeF() * 0.7));
         painter.setFont(small);
         for (int i = 0; i <= kTicks; ++i) {
             const double angle = std::numbers::pi * (1.0 - static_cast<double>(i) / kTicks);
             const QPointF direction(std::cos(angle), -std::sin(angle));
             painter.drawLine(centre + direction * radius, centre + direction * (radius - 5));
             if (i % 2 == 0) {
-                const QString text = QString::number(maximum * i / kTicks, 'g', 5);
-                const QPointF at = centre + direction * (radius + 7);
-                painter.drawText(QRectF(at.x() - 20, at.y() - 7, 40, 12), Qt::AlignCenter, text);
+                const QString text = scaleText(i);
+                const double textWidth = metrics.horizontalAdvance(text);
+                // Pushed outwards along the tick so that the near edge of the text meets the arc.
+                const QPointF middle =
+                    centre + direction * (radius + 3) +
+                    QPointF(direction.x() * (textWidth / 2 + 1), direction.y() * textHeight / 2);
+                painter.drawText(QRectF(middle.x() - textWidth / 2 - 1, middle.y() - textHeight / 2,
+                                        textWidth + 2, textHeight),
+                                 Qt::AlignCenter, text);
             }
         }
         double fraction = control_.dval / maximum;
@@ -321,15 +334,41 @@ void SetTextColour(QPalette& palette, QPalette::ColorRole role, const QColor& co
     palette.setColor(QPalette::Inactive, role, colour);
 }
 
-// Shrinks the font of a button whose caption would not fit its fixed width.
+// Shrinks a widget's font, a pixel at a time, until its text fits the place the panel gives it.
+// The panels were laid out for a narrower font than some systems have; a smaller font keeps
+// every text whole inside its box.
+template <typename Fits>
+void ShrinkUntil(QWidget* widget, Fits fits) {
+    QFont font = widget->parentWidget() != nullptr ? widget->parentWidget()->font() : widget->font();
+    font.setPixelSize(QFontInfo(font).pixelSize());
+    widget->setFont(font);
+    while (font.pixelSize() > 8 && !fits()) {
+        font.setPixelSize(font.pixelSize() - 1);
+        widget->setFont(font);
+    }
+}
+
+// A button caption inside the button's fixed width.
 void FitCaption(QPushButton* button, int width) {
     if (width <= 0) return;
-    QFont font = button->font();
     const QString text = button->text().remove(QLatin1Char('&'));
-    while (font.pixelSize() > 7 && QFontMetrics(font).horizontalAdvance(text) > width - 8) {
-        font.setPixelSize(font.pixelSize() - 1);
+    ShrinkUntil(button, [button, text, width] {
+        return QFontMetrics(button->font()).horizontalAdvance(text) <= width - 8;
+    });
+}
+
+// The panels were laid out for "Microsoft Sans Serif" at 11 pixels. Where it is missing, a font
+// of the same widths stands in (Arial and its metric twins) before the wider system default.
+QFont PanelFont() {
+    static const QString kFamily = QStringLiteral("Microsoft Sans Serif");
+    if (QFont::substitutes(kFamily).isEmpty()) {
+        QFont::insertSubstitutions(
+            kFamily, {QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                      QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica")});
     }
-    button->setFont(font);
+    QFont font(kFamily);
+    font.setPixelSize(11);
+    return font;
 }
 
 QSize SizeOr(const CtrlDef& def, QSize natural) {
@@ -344,6 +383,8 @@ QWidget* MakeWidget(Control& control, QWidget* parent) {
         case CtrlKind::Ring: {
             auto* ring = new QComboBox(parent);
             for (const RingItem& item : def.items) ring->addItem(FromLatin1(item.label), item.value);
+            if (def.width > 0)
+                ShrinkUntil(ring, [ring, &def] { return ring->sizeHint().width() <= def.width; });
             QObject::connect(ring, &QComboBox::activated, ring, [&control, ring](int index) {
                 control.ival = ring->itemData(index).toInt();
                 DispatchCommit(control);
@@ -410,7 +451,11 @@ QSize WidgetSize(const Control& control, QWidget* widget) {
             return QSize(dial.width(), dial.height() + kMeterDigitalGap + kMeterDigitalHeight);
         }
         case CtrlKind::TextMessage:
-            // A fixed text never gets cut: it grows to what it needs.
+            // A fixed text never gets cut: first a smaller font inside its given width, and if
+            // even that is too narrow, the box grows to what the text needs.
+            if (def.width > 0) {
+                ShrinkUntil(widget, [widget, &def] { return widget->sizeHint().width() <= def.width; });
+            }
             widget->adjustSize();
             return SizeOr(def, widget->sizeHint()).expandedTo(widget->sizeHint());
         default:
@@ -449,6 +494,12 @@ void PlaceCaption(Control& control, QWidget* parent) {
     }
     if (def.labelTop >= 0) top = def.labelTop;
     if (def.labelLeft >= 0) left = def.labelLeft;
+    if (def.labelSide == LabelSide::Left && def.labelLeft >= 0) {
+        // A caption placed at a fixed left ends before its control starts.
+        ShrinkUntil(caption,
+                    [caption, left, &box] { return left + caption->sizeHint().width() < box.left() - 2; });
+        caption->adjustSize();
+    }
     caption->move(left, top);
     control.caption = caption;
 }
@@ -461,9 +512,7 @@ std::unique_ptr<QWidget> MakePanelWindow(Panel& panel) {
     window->setGeometry(panel.def.left, panel.def.top, panel.def.width, panel.def.height);
     window->setFixedSize(panel.def.width, panel.def.height);
     // Captions were laid out for a small dialog font; a larger one would overrun its neighbours.
-    QFont font = window->font();
-    font.setPixelSize(11);
-    window->setFont(font);
+    window->setFont(PanelFont());
     return window;
 }
 

@@ -14,6 +14,9 @@ namespace {
 constexpr const char* kResource = "kwd2Steuerung.ui";
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr int kSpinArrows = 16;  // widths below are given without the arrows
+// The calibration factors and the calculator's numerics sit close together: they stay low (the
+// text box of 15 pixels plus room for the arrows) so that neighbours and headings keep clear.
+constexpr int kSmallNumericHeight = 18;
 
 CtrlDef Control(int id, const char* name, CtrlKind kind, int top, int left, int width = 0, int height = 0) {
     CtrlDef def;
@@ -43,8 +46,9 @@ struct Range {
     int digits;
 };
 
-CtrlDef Numeric(int id, const char* name, int top, int left, int width, Range range, const char* callback) {
-    CtrlDef def = Control(id, name, CtrlKind::Numeric, top, left, width + kSpinArrows);
+CtrlDef Numeric(int id, const char* name, int top, int left, int width, Range range, const char* callback,
+                int height = 0) {
+    CtrlDef def = Control(id, name, CtrlKind::Numeric, top, left, width + kSpinArrows, height);
     def.defaultValue = range.defaultValue;
     def.minValue = range.minValue;
     def.maxValue = range.maxValue;
@@ -300,7 +304,7 @@ void AddCalibrationStrip(std::vector<CtrlDef>& c) {
         const bool gain = i % 2 == 0;
         const Range range{gain ? 1.0 : 0.0, -kInf, kInf, 1, 5};
         c.push_back(Captioned(Numeric(kFactors[i].id, kFactors[i].name, kTops[i], 777, 60, range,
-                                      "Kalibrierparameter_Callback"),
+                                      "Kalibrierparameter_Callback", kSmallNumericHeight),
                               kFactors[i].caption, LabelSide::Left, -1, 722));
     }
 
@@ -379,9 +383,9 @@ PanelDef CalculatorPanel() {
              Input{RECHNERPNL_V, "RECHNERPNL_V", "V", 58, 316, 1, "", -1},
              Input{RECHNERPNL_OFF, "RECHNERPNL_OFF", "Off", 83, 316, 0, "", -1},
          }) {
-        c.push_back(Captioned(
-            Numeric(in.id, in.name, in.top, in.left, 77, {in.defaultValue, -kInf, kInf, 1, 6}, in.callback),
-            in.caption, LabelSide::Left, -1, in.labelLeft));
+        c.push_back(Captioned(Numeric(in.id, in.name, in.top, in.left, 77,
+                                      {in.defaultValue, -kInf, kInf, 1, 6}, in.callback, kSmallNumericHeight),
+                              in.caption, LabelSide::Left, -1, in.labelLeft));
     }
 
     static const char* const kChannels[10] = {"Usoll", "Uist",   "Isoll1", "Iist1",  "Isoll2",

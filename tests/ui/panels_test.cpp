@@ -289,6 +289,49 @@ TEST_F(PanelsTest, PlacesOfControls) {
     EXPECT_GT(Geometry(main_, PANEL_IIST1OFF).left(), 697);
 }
 
+// Nothing the operator reads may be cut or hidden under a neighbour, whatever font the system
+// gives: fixed texts stay inside their boxes, captions left of a control end before it, ring
+// items fit their ring, and everything lies inside the window.
+TEST_F(PanelsTest, TextsFitTheirPlaces) {
+    for (const auto& [panel, def] : {std::pair{main_, &MainDef()}, std::pair{calc_, &CalcDef()}}) {
+        for (const CtrlDef& c : def->controls) {
+            QWidget* widget = uiqt::ControlWidget(panel, c.id);
+            if (widget == nullptr) continue;
+            const QRect box = widget->geometry();
+            EXPECT_GE(box.left(), 0) << c.constName;
+            EXPECT_LE(box.right(), c.left >= 697 ? 869 : 696) << c.constName;
+            if (c.kind == CtrlKind::TextMessage) {
+                EXPECT_GE(box.width(), widget->sizeHint().width()) << c.constName;
+                EXPECT_GE(box.height(), widget->sizeHint().height()) << c.constName;
+                if (c.width > 0) {
+                    EXPECT_LE(box.width(), c.width) << c.constName;
+                }
+            }
+            if (c.kind == CtrlKind::Ring) {
+                EXPECT_LE(widget->sizeHint().width(), box.width()) << c.constName;
+            }
+            const QLabel* caption = uiqt::CaptionWidget(panel, c.id);
+            if (caption == nullptr) continue;
+            EXPECT_GE(caption->width(), caption->sizeHint().width()) << c.constName;
+            EXPECT_GE(caption->geometry().left(), 0) << c.constName;
+            if (c.labelSide == LabelSide::Left) {
+                EXPECT_LT(caption->geometry().right(), box.left()) << c.constName;
+            }
+        }
+    }
+    // The two-line caption of the full-scale values stays where it was placed, left of both.
+    const QRect scale = uiqt::CaptionWidget(main_, PANEL_UENDWERT)->geometry();
+    EXPECT_EQ(scale.topLeft(), QPoint(10, 171));
+    EXPECT_LT(scale.right(), Geometry(main_, PANEL_IENDWERT).left());
+    // A text written later is fitted again.
+    const char* longer = "Signalanstiegszeiten = ca. 5 bis 7 x Tau (U und I)";
+    ASSERT_EQ(SetCtrlVal(main_, PANEL_TEXTMSG_3, longer), 0);
+    QWidget* hint = uiqt::ControlWidget(main_, PANEL_TEXTMSG_3);
+    EXPECT_GE(hint->width(), hint->sizeHint().width());
+    SetCtrlVal(main_, PANEL_TEXTMSG_3, "Signalanstiegszeiten = ca. 5 bis 7 x Tau");
+    EXPECT_LE(hint->width(), 190);
+}
+
 TEST_F(PanelsTest, TextsReachTheWidgetsAsLatin1) {
     auto* zurueck = qobject_cast<QPushButton*>(uiqt::ControlWidget(calc_, RECHNERPNL_ZURUECK));
     EXPECT_EQ(zurueck->text(), QString::fromUtf8("Fenster schließen"));
