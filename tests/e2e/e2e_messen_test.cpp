@@ -3,6 +3,7 @@
 
 #include "app/kwd2Test.h"
 #include "app/kwd2TestFunc.h"
+#include "driver/zelkwd2.h"
 #include "platform/userint.h"
 #include "tests/e2e/e2e_fixture.h"
 #include "ui/kwd2Steuerung.h"
@@ -94,6 +95,24 @@ TEST_F(Messen, TickShowsValuesAndTheStatusByteOnTheLamps) {
     EXPECT_EQ(Zahl(PANEL_STROM), 0.0);
     ErwarteGedimmt(1);
     EXPECT_EQ(Lampen(), (std::array<int, 6>{1, 0, 0, 1, 0, 0}));
+}
+
+TEST_F(Messen, LeavingWhileMeasuringWithTheOutputOnSendsNothingAndClosesTheLine) {
+    MitGeraetStarten();
+    Klick(PANEL_START);
+    ErwarteFehleranzeige(0);
+    ASSERT_TRUE(sim->running(2));
+    Klick(PANEL_MESSEN);
+    Tick();
+    ASSERT_EQ(Ganz(PANEL_MESSEN), 1);
+
+    sim->clearTrace();
+    Klick(PANEL_ENDE);
+    EXPECT_EQ(sim->hostBytes(), "");  // no stop command: the output keeps running
+    EXPECT_TRUE(sim->running(2));
+    EXPECT_EQ(Ganz(PANEL_MESSEN), 0);
+    EXPECT_EQ(ZELKWD2_Close(1), -103003);  // already closed by the exit sequence
+    EXPECT_TRUE(std::filesystem::exists(verzeichnis / "kwd2steuerung.ini"));
 }
 
 TEST_F(Messen, CurrentReadFailingAfterTheVoltageKeepsTheVoltageShown) {
