@@ -129,6 +129,15 @@ TEST_F(Programm, ReadingAllParametersReportsInAPopupAndRedoesTheDimming) {
     EXPECT_EQ(uitest::ShownPopups()[0].title, "Fehler #407000");
 }
 
+TEST_F(Programm, ChoosingThePortAlreadySelectedDoesNothingAndClearsTheDisplay) {
+    Starten();
+    FehlerSetzen(-402095);
+    uitest::ChooseRingValue(panelHandle, PANEL_PORT, 0);  // "not open" while none is open
+    EXPECT_EQ(KwdTestFunc_ComPort(), 0);
+    EXPECT_EQ(Fehler().led, 0);
+    EXPECT_EQ(Fehler().nummer, 0);
+}
+
 TEST_F(Programm, FailedPortChoiceFallsBackToNotOpenAndShowsTheFirstError) {
     setenv("KWD2_COM3", "/nonexistent/kwd2-test-port", 1);
     Starten();
