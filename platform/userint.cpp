@@ -314,6 +314,10 @@ int DiscardPanel(int panel) {
     Panel* p = FindPanel(panel);
     if (p == nullptr) return UIE_INVALID_PANEL;
     p->window->hide();
+    // A discarded panel's timer must not tick into a callback with a handle that is gone.
+    for (auto& control : p->controls) {
+        if (control->timer != nullptr) control->timer->stop();
+    }
     // Its own callback may be running right now: free it once control is back in the loop.
     Panel* doomed = uiqt::Panels()[static_cast<std::size_t>(panel - 1)].release();
     QTimer::singleShot(0, QApplication::instance(), [doomed] { delete doomed; });

@@ -196,6 +196,9 @@ std::string Extension(const std::string& pattern) {
 }  // namespace
 
 int MessagePopup(const char* title, const char* message) {
+    // Modal: no callback runs while it is open, also when it is opened outside one; ticks that
+    // fall due meanwhile are dropped.
+    uiqt::CallbackScope modal;
     if (Seam().testMode) {
         if (AnswerFromSeam("message", Text(title), Text(message))) --Seam().messageAnswers;
         return 0;
@@ -210,6 +213,7 @@ int MessagePopup(const char* title, const char* message) {
 int FileSelectPopup(const char* defaultDirectory, const char* defaultFileSpec, const char* fileTypeList,
                     const char* title, int buttonLabel, int /*restrictDirectory*/, int restrictExtension,
                     int allowCancel, int allowMakeDirectory, char* pathName) {
+    uiqt::CallbackScope modal;  // modal, as MessagePopup
     CopyPath("", pathName);
     const std::string extension = Extension(FirstPattern(Text(defaultFileSpec)));
     std::string path;

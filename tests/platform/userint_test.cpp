@@ -125,7 +125,7 @@ class UserIntTest : public testing::Test {
         g_closes = 0;
     }
     void TearDown() override {
-        DiscardPanel(panel_);
+        if (panel_ > 0) DiscardPanel(panel_);
         uitest::ProcessEvents();
     }
     std::vector<Event> Commits(int control) const {
@@ -392,6 +392,91 @@ TEST_F(UserIntTest, TicksFallingDueInsideACallbackAreDropped) {
     // Once the callback is done, ticks arrive again.
     uitest::FireTimer(panel_, TIMER);
     EXPECT_EQ(g_ticks, 1);
+}
+
+TEST_F(UserIntTest, TicksFallingDueWhileAPopupOutsideACallbackIsOpenAreDropped) {
+    uitest::ClearShownPopups();
+    QTimer::singleShot(0, [this] { uitest::FireTimer(panel_, TIMER); });
+    uitest::QueueMessageAnswer();
+    MessagePopup("Hinweis", "Text");
+    QTimer::singleShot(0, [this] { uitest::FireTimer(panel_, TIMER); });
+    uitest::QueueFileAnswer(VAL_NO_FILE_SELECTED, "");
+    char path[260];
+    FileSelectPopup("/tmp", "*.kwd", "*.kwd", "Laden", VAL_LOAD_BUTTON, 0, 1, 1, 1, path);
+    uitest::ProcessEvents();
+    EXPECT_EQ(g_ticks, 0);
+    EXPECT_EQ(uitest::ShownPopups().size(), 2u);
+    uitest::ClearShownPopups();
+}
+
+// Records what a text message shows each time it is painted.
+class PaintRecorder : public QObject {
+  public:
+    explicit PaintRecorder(QLabel* label) : label_(label) { label->installEventFilter(this); }
+    ~PaintRecorder() override { label_->removeEventFilter(this); }
+    const QStringList& Painted() const { return painted_; }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == label_ && event->type() == QEvent::Paint) painted_ << label_->text();
+        return false;
+    }
+
+  private:
+    QLabel* label_;
+    QStringList painted_;
+};
+
+PaintRecorder* g_recorder = nullptr;
+QStringList g_paintedBeforeReturn;
+
+// A long operation: writes its progress, then blocks (as a serial exchange does) without ever
+// returning to the event loop until it is done.
+int WriteProgressAndBlock(int panel, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT) return 0;
+    for (const char* text : {"Suche nach Ger\xe4t 0", "Suche nach Ger\xe4t 1", "Suche nach Ger\xe4t 2"}) {
+        SetCtrlVal(panel, TEXT, text);
+    }
+    g_paintedBeforeReturn = g_recorder->Painted();
+    return 0;
+}
+
+TEST_F(UserIntTest, WhatABlockingCallbackWritesIsPaintedAtOnce) {
+    DisplayPanel(panel_);
+    uitest::ProcessEvents();
+    auto* label = qobject_cast<QLabel*>(uiqt::ControlWidget(panel_, TEXT));
+    ASSERT_NE(label, nullptr);
+    PaintRecorder recorder(label);
+    g_recorder = &recorder;
+    g_paintedBeforeReturn.clear();
+    RegisterCtrlCallback("Record", WriteProgressAndBlock);
+    uitest::Click(panel_, BUTTON);
+    g_recorder = nullptr;
+    // Every step was on the screen before the callback returned, in order.
+    std::vector<std::string> steps;
+    for (const QString& text : g_paintedBeforeReturn) {
+        if (steps.empty() || steps.back() != text.toStdString()) steps.push_back(text.toStdString());
+    }
+    EXPECT_EQ(steps,
+              (std::vector<std::string>{"Suche nach Gerät 0", "Suche nach Gerät 1", "Suche nach Gerät 2"}));
+
+    // Outside a callback, writing only schedules a paint for the event loop.
+    PaintRecorder idle(label);
+    SetCtrlVal(panel_, TEXT, "");
+    EXPECT_TRUE(idle.Painted().isEmpty());
+    HidePanel(panel_);
+}
+
+TEST_F(UserIntTest, DiscardedPanelStopsItsTimer) {
+    uitest::SetRealTimers(true);
+    QTimer* timer = uiqt::FindControl(panel_, TIMER)->timer;
+    ASSERT_NE(timer, nullptr);
+    EXPECT_TRUE(timer->isActive());
+    DiscardPanel(panel_);
+    EXPECT_FALSE(timer->isActive());
+    EXPECT_EQ(SetCtrlVal(panel_, NUM, 1.0), UIE_INVALID_PANEL);
+    uitest::SetRealTimers(false);
+    panel_ = 0;
 }
 
 TEST_F(UserIntTest, CloseBoxAsksThePanelCallbackAndLeavesTheWindowOpen) {
