@@ -89,10 +89,12 @@ class NumericBox : public QAbstractSpinBox {
             event->accept();
             if (isReadOnly()) return;
             double typed = 0.0;
-            if (ParseNumber(lineEdit()->text(), &typed)) {
+            if (ParseNumber(lineEdit()->text(), &typed) && (!std::isnan(typed) || Unbounded())) {
                 Take(typed);
             } else {
-                Show();  // not a number: the old value stays
+                // Not a number: the old value stays. "nan" counts as one only where the range
+                // is unbounded; a bounded control never holds it, so no operation gets it.
+                Show();
             }
             return;
         }
@@ -105,6 +107,10 @@ class NumericBox : public QAbstractSpinBox {
     }
 
   private:
+    bool Unbounded() const {
+        return !control_.def.intData && std::isinf(control_.minValue) && std::isinf(control_.maxValue);
+    }
+
     void Take(double value) {
         const double coerced = Coerce(control_, value);
         if (control_.def.intData) {

@@ -225,6 +225,17 @@ TEST_F(UserIntTest, TypedTextThatIsNoNumberKeepsTheValueAndDoesNotCommit) {
     GetCtrlVal(panel_, NUM, &d);
     EXPECT_DOUBLE_EQ(d, 5.0);
     EXPECT_EQ(box->text(), QStringLiteral("5.00"));
+
+    // "nan" is no value for a control with a range: refused like any other text.
+    uitest::EnterNumeric(panel_, NUM, std::nan(""));
+    EXPECT_TRUE(Commits(NUM).empty());
+    GetCtrlVal(panel_, NUM, &d);
+    EXPECT_DOUBLE_EQ(d, 5.0);
+    // An unbounded one takes it, as it takes what a computation gives.
+    uitest::EnterNumeric(panel_, UNBOUNDED, std::nan(""));
+    EXPECT_EQ(Commits(UNBOUNDED).size(), 1u);
+    GetCtrlVal(panel_, UNBOUNDED, &d);
+    EXPECT_TRUE(std::isnan(d));
 }
 
 TEST_F(UserIntTest, DisplayOnlyAndDimmedControlsIgnoreTheOperator) {
