@@ -4,6 +4,7 @@
 
 #include <QAbstractSpinBox>
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QWidget>
@@ -345,12 +346,50 @@ TEST_F(PanelsTest, TextsReachTheWidgetsAsLatin1) {
     EXPECT_EQ(uiqt::CaptionWidget(main_, PANEL_UENDWERT)->text(), QStringLiteral("Skalen-\nendwerte"));
 }
 
-TEST_F(PanelsTest, Screenshot) {
+TEST_F(PanelsTest, CaptionsSitWhereTheLayoutPutsThem) {
+    struct Place {
+        int id;
+        int top;   // -1: not fixed
+        int left;  // -1: not fixed
+    };
+    for (const Place& p :
+         {Place{PANEL_KWDID, 23, -1}, Place{PANEL_PORT, 83, -1}, Place{PANEL_LED0, 48, -1},
+          Place{PANEL_LED8, 48, -1}, Place{PANEL_IDSTRING, -1, 554}, Place{PANEL_MESSEN, 168, -1},
+          Place{PANEL_SPANNUNG, 90, 214}, Place{PANEL_STROM, 90, 413}, Place{PANEL_LEDPARAMETERSATZ1, -1, 35},
+          Place{PANEL_LEDBEREICH4, -1, 35}, Place{PANEL_USOLLV, -1, 722}, Place{PANEL_IIST4OFF, -1, 722}}) {
+        const QLabel* caption = uiqt::CaptionWidget(main_, p.id);
+        ASSERT_NE(caption, nullptr) << p.id;
+        if (p.top >= 0) {
+            EXPECT_EQ(caption->y(), p.top) << p.id;
+        }
+        if (p.left >= 0) {
+            EXPECT_EQ(caption->x(), p.left) << p.id;
+        }
+    }
+    // Captions left of the parameter numerics end where the layout says, 15 pixels before them.
+    for (const int id : {PANEL_ZEITPULS, PANEL_MESSBEREICHPULS, PANEL_UTAU, PANEL_MESSBEREICH2}) {
+        EXPECT_EQ(uiqt::CaptionWidget(main_, id)->geometry().right() + 1 + 15, Geometry(main_, id).left())
+            << id;
+    }
+    // The calculator's headings.
+    EXPECT_EQ(Geometry(calc_, RECHNERPNL_TEXTMSG_3).topLeft(), QPoint(33, 22));
+    EXPECT_EQ(Geometry(calc_, RECHNERPNL_TEXTMSG_5).topLeft(), QPoint(187, 22));
+    EXPECT_EQ(Geometry(calc_, RECHNERPNL_TEXTMSG_4).topLeft(), QPoint(321, 22));
+    EXPECT_EQ(Geometry(calc_, RECHNERPNL_TEXTMSG).topLeft(), QPoint(43, 106));
+    EXPECT_EQ(Geometry(calc_, RECHNERPNL_TEXTMSG_6).topLeft(), QPoint(317, 105));
+    // Numerics above the two "holen aus"/"übernehmen als" headings end before them.
+    EXPECT_LT(Geometry(calc_, RECHNERPNL_OFFBISHER).bottom(), 106);
+    EXPECT_LT(Geometry(calc_, RECHNERPNL_OFF).bottom(), 105);
+}
+
+TEST_F(PanelsTest, ScreenshotsShowTheWholePanel) {
     SetPanelAttribute(main_, ATTR_WIDTH, 870);
     const std::string dir = testing::TempDir();
-    EXPECT_TRUE(uitest::SaveScreenshot(main_, dir + "kwd2_main.png"));
-    EXPECT_TRUE(uitest::SaveScreenshot(calc_, dir + "kwd2_calc.png"));
+    ASSERT_TRUE(uitest::SaveScreenshot(main_, dir + "kwd2_main.png"));
+    ASSERT_TRUE(uitest::SaveScreenshot(calc_, dir + "kwd2_calc.png"));
     SetPanelAttribute(main_, ATTR_WIDTH, 697);
+    EXPECT_EQ(QImage(QString::fromStdString(dir + "kwd2_main.png")).size(), QSize(870, 533));
+    EXPECT_EQ(QImage(QString::fromStdString(dir + "kwd2_calc.png")).size(), QSize(411, 317));
 }
 
 }  // namespace
