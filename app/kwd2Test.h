@@ -34,6 +34,7 @@ int KwdSchreiben_Callback(int panel, int control, int event, void* callbackData,
                           int eventData2);
 int DateiSpeichern_Callback(int panel, int control, int event, void* callbackData, int eventData1,
                             int eventData2);
-int DateiLaden_Callback(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
+int DateiLaden_Callback(int panel, int control, int event, void* callbackData, int eventData1,
+                        int eventData2);
 int Kalibrierrechner_Callback(int panel, int control, int event, void* callbackData, int eventData1,
                               int eventData2);

@@ -9,20 +9,20 @@ constexpr int EVENT_CLOSE = 11;
 constexpr int EVENT_TIMER_TICK = 15;
 
 // Control attributes (SetCtrlAttribute / GetCtrlAttribute).
-constexpr int ATTR_DIMMED = 500;        // int, 1 = dimmed
-constexpr int ATTR_VISIBLE = 530;       // int, 0 = hidden
-constexpr int ATTR_MAX_VALUE = 730;     // double, meter scale maximum (and numeric range maximum)
-constexpr int ATTR_MIN_VALUE = 731;     // double, numeric range minimum
-constexpr int ATTR_ON_COLOR = 920;      // int 0xRRGGBB, colour of a lit LED
-constexpr int ATTR_LABEL_COLOR = 521;   // int 0xRRGGBB, caption colour of a button
-constexpr int ATTR_INTERVAL = 1400;     // double seconds, timer interval
-constexpr int ATTR_ENABLED = 1401;      // int, timer running
+constexpr int ATTR_DIMMED = 500;       // int, 1 = dimmed
+constexpr int ATTR_VISIBLE = 530;      // int, 0 = hidden
+constexpr int ATTR_MAX_VALUE = 730;    // double, meter scale maximum (and numeric range maximum)
+constexpr int ATTR_MIN_VALUE = 731;    // double, numeric range minimum
+constexpr int ATTR_ON_COLOR = 920;     // int 0xRRGGBB, colour of a lit LED
+constexpr int ATTR_LABEL_COLOR = 521;  // int 0xRRGGBB, caption colour of a button
+constexpr int ATTR_INTERVAL = 1400;    // double seconds, timer interval
+constexpr int ATTR_ENABLED = 1401;     // int, timer running
 
 // Panel attributes (SetPanelAttribute / GetPanelAttribute).
-constexpr int ATTR_TITLE = 573;         // text
-constexpr int ATTR_WIDTH = 533;         // int pixels
-constexpr int ATTR_HEIGHT = 534;        // int pixels
-constexpr int ATTR_SYSTEM_LOOK = 618;   // int; the platform's own look for the panel
+constexpr int ATTR_TITLE = 573;        // text
+constexpr int ATTR_WIDTH = 533;        // int pixels
+constexpr int ATTR_HEIGHT = 534;       // int pixels
+constexpr int ATTR_SYSTEM_LOOK = 618;  // int; the platform's own look for the panel
 
 // Label values for FileSelectPopup's button.
 constexpr int VAL_OK_BUTTON = 0;

@@ -28,7 +28,9 @@ struct CommandCase {
 };
 
 // Keeps CTest's listing readable: the case's name instead of a byte dump.
-void PrintTo(const CommandCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const CommandCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 Call readDouble(int (*fn)(int, int, double*)) {
     return [fn](bool& wrote) {
