@@ -164,6 +164,18 @@ bool InPlatzNichtBeschreibbar(const std::filesystem::path& ziel) {
     return fd < 0 && errno != ENOENT;
 }
 
+// Creates a fresh file beside the target ("name.tmp", "name.tmp1", ...). Exclusive creation, so
+// a file of the operator's that happens to carry such a name is never overwritten.
+std::FILE* TempDateiAnlegen(const std::filesystem::path& ziel, std::filesystem::path& temp) {
+    for (int versuch = 0; versuch < 100; ++versuch) {
+        temp = ziel;
+        temp += versuch == 0 ? std::string(".tmp") : ".tmp" + std::to_string(versuch);
+        if (std::FILE* datei = std::fopen(temp.string().c_str(), "wbx")) return datei;
+        if (errno != EEXIST) return nullptr;
+    }
+    return nullptr;
+}
+
 // Writes the file beside the target and renames it over the target only when it is complete
 // on disk, so a failed save never leaves a half-written file in place of a good one.
 int DateiErsetzen(const std::string& ziel, const Datei& inhalt) {
@@ -176,10 +188,8 @@ int DateiErsetzen(const std::string& ziel, const Datei& inhalt) {
         if (!fehler) zielPfad = aufgeloest;
     }
     if (InPlatzNichtBeschreibbar(zielPfad)) return kDateiNichtZuOeffnenSchreiben;
-    std::filesystem::path temp = zielPfad;
-    temp += ".tmp";
-
-    std::unique_ptr<std::FILE, DateiSchliesser> datei(std::fopen(temp.string().c_str(), "wb"));
+    std::filesystem::path temp;
+    std::unique_ptr<std::FILE, DateiSchliesser> datei(TempDateiAnlegen(zielPfad, temp));
     if (!datei) return kDateiNichtZuOeffnenSchreiben;
     // A replaced file keeps its access rights.
     const auto zielStatus = std::filesystem::status(zielPfad, ignoriert);

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 #include "app/kwd2Test.h"
@@ -228,6 +229,23 @@ TEST_F(Kalibrierung, FailedSaveNeverReplacesAGoodFile) {
 
 // Saving replaces the file through a rename; it must still refuse and keep what an in-place
 // write would: directories and write-protected files, links, access rights.
+TEST_F(Kalibrierung, SaveLeavesAnUnrelatedFileWithTheTemporaryNameAlone) {
+    MitGeraetStarten();
+    PanelSetzen(5.0);
+    const auto datei = verzeichnis / "kal.kwd";
+    const auto fremd = verzeichnis / "kal.kwd.tmp";
+    std::ofstream(fremd, std::ios::binary) << "not ours";
+
+    Speichern(datei);
+
+    EXPECT_TRUE(PopupTitel().empty());
+    EXPECT_EQ(DateiInhalt(datei).size(), 200u);
+    EXPECT_EQ(DateiInhalt(fremd), "not ours");
+    std::size_t dateien = 0;
+    for ([[maybe_unused]] const auto& eintrag : std::filesystem::directory_iterator(verzeichnis)) ++dateien;
+    EXPECT_EQ(dateien, 2u) << "a temporary file was left behind";
+}
+
 TEST_F(Kalibrierung, SaveRefusesWhatCannotBeWrittenInPlaceAndWritesThroughLinks) {
     Starten(true);
     PanelSetzen(6.0);
