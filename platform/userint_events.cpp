@@ -181,9 +181,9 @@ bool AnswerFromSeam(const std::string& kind, const std::string& title, const std
     return answered;
 }
 
-std::string FirstPattern(const std::string& spec) {
-    const std::size_t end = spec.find_first_of(" ;");
-    return spec.substr(0, end);
+std::string FirstPattern(const std::string& fileSpec) {
+    const std::size_t end = fileSpec.find_first_of(" ;");
+    return fileSpec.substr(0, end);
 }
 
 std::string Extension(const std::string& pattern) {
