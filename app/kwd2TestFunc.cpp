@@ -398,6 +398,10 @@ const char* KwdTestFunc_DateiPfad() {
     return dateiPfad.c_str();
 }
 
+int KwdTestFunc_Adresse() {
+    return Adresse();
+}
+
 void KwdTestFunc_DateiPfadSetzen(const char* verzeichnis) {
     // Same bound as the settings buffer, so a stored path always reads back whole.
     dateiPfad.assign(verzeichnis != nullptr ? verzeichnis : ".");

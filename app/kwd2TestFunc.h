@@ -64,3 +64,5 @@ const char* KwdTestFunc_DateiPfad();
 // Sets the directory the calibration file dialogs open in (shared by the operation files; the
 // calibration file operations call it after every dialog that was not cancelled).
 void KwdTestFunc_DateiPfadSetzen(const char* verzeichnis);
+// The bus address chosen in PANEL_KWDID, read afresh (9 = all devices).
+int KwdTestFunc_Adresse();

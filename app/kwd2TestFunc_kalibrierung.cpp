@@ -104,12 +104,6 @@ bool KennungStimmt(const Kalibrierdatensatz& satz) {
     return std::string(satz.kennung, laenge) == kKennung;
 }
 
-int Adresse() {
-    int adresse = 0;
-    GetCtrlVal(panelHandle, PANEL_KWDID, &adresse);
-    return adresse;
-}
-
 // Opens the file dialog in the remembered directory; "" when cancelled. A chosen file's drive
 // and directory become the remembered directory before anything is read or written.
 std::string DateiWaehlen(const char* titel, int knopf) {
@@ -228,7 +222,7 @@ void KalibrierfelderSetzen(const Kalibrierdatensatz* datensatz) {
 }
 
 int Kwd2Lesen() {
-    const int adresse = Adresse();
+    const int adresse = KwdTestFunc_Adresse();
     if (KwdTestFunc_ComPort() == 0) return kLesenOhnePort;
     // Collected first, shown only when all twenty arrived: the panel never holds a mixed set.
     Kalibrierdatensatz satz{};
@@ -242,7 +236,7 @@ int Kwd2Lesen() {
 }
 
 int Kwd2Schreiben() {
-    const int adresse = Adresse();
+    const int adresse = KwdTestFunc_Adresse();
     if (KwdTestFunc_ComPort() == 0) return kSchreibenOhnePort;
     Kalibrierdatensatz satz{};
     KalibrierfelderLesen(&satz);

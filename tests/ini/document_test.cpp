@@ -11,10 +11,7 @@ namespace {
 using ini_test::ReadText;
 using ini_test::WriteText;
 
-struct DocDeleter {
-    void operator()(IniDocument* d) const { Ini_Dispose(d); }
-};
-using Doc = std::unique_ptr<IniDocument, DocDeleter>;
+using ini_test::Doc;
 Doc NewDoc(int sorted) {
     return Doc(Ini_New(sorted));
 }

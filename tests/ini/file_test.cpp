@@ -15,10 +15,7 @@ using ini_test::ScratchDir;
 using ini_test::Slurp;
 using ini_test::Spit;
 
-struct DocDeleter {
-    void operator()(IniDocument* d) const { Ini_Dispose(d); }
-};
-using Doc = std::unique_ptr<IniDocument, DocDeleter>;
+using ini_test::Doc;
 
 const std::string kSettings =
     "[KWD2Steuerung]\r\nComPort = 3\r\nimax = 6000\r\nKwdId = 0\r\npath = \".\"\r\n"

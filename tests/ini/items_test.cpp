@@ -13,10 +13,7 @@ namespace {
 using ini_test::ReadText;
 using ini_test::WriteText;
 
-struct DocDeleter {
-    void operator()(IniDocument* d) const { Ini_Dispose(d); }
-};
-using Doc = std::unique_ptr<IniDocument, DocDeleter>;
+using ini_test::Doc;
 
 // A document holding one raw value under S/v.
 Doc With(const std::string& value) {

@@ -54,10 +54,7 @@ using ini_test::ReadText;
 using ini_test::ScratchDir;
 using ini_test::WriteText;
 
-struct DocDeleter {
-    void operator()(IniDocument* d) const { Ini_Dispose(d); }
-};
-using Doc = std::unique_ptr<IniDocument, DocDeleter>;
+using ini_test::Doc;
 
 const std::string kFile = "[B]\r\nlong Line0001 = \"" + std::string(80, 'a') +
                           "\"\r\nlong Line0002 = \"b\"\r\nx = 1\r\n"

@@ -6,12 +6,19 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 
 #include "ini/ini_store.h"
 #include "ini/linefile.h"
 
 namespace ini_test {
+
+// Owns a document for the length of a test.
+struct DocDeleter {
+    void operator()(IniDocument* d) const { Ini_Dispose(d); }
+};
+using Doc = std::unique_ptr<IniDocument, DocDeleter>;
 
 struct MemoryStream {
     std::string bytes;
