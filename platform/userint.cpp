@@ -490,7 +490,7 @@ int SetActiveCtrl(int panel, int control) {
     Control* c = nullptr;
     if (const int error = Lookup(panel, control, &c); error != UIE_NO_ERROR) return error;
     FindPanel(panel)->activeCtrl = control;
-    if (c->widget != nullptr) c->widget->setFocus(Qt::OtherFocusReason);
+    if (c->widget != nullptr && !uiqt::BeingLeft(*c)) c->widget->setFocus(Qt::OtherFocusReason);
     return UIE_NO_ERROR;
 }
 

@@ -44,6 +44,7 @@ constexpr int UIE_TYPE_MISMATCH = -46;
 constexpr int UIE_VALUE_NOT_IN_LIST = -48;  // a ring has no item with that value
 constexpr int UIE_RESOURCE_NOT_FOUND = -4;
 constexpr int UIE_NOT_INITIALISED = -1;
+constexpr int UIE_PATH_TOO_LONG = -60;  // FileSelectPopup: the chosen path does not fit pathName
 
 using CtrlCallbackPtr = int (*)(int panel, int control, int event, void* callbackData, int eventData1,
                                 int eventData2);
@@ -91,7 +92,11 @@ int QuitUserInterface(int returnCode);
 // Modal popups. MessagePopup returns when the operator confirms.
 int MessagePopup(const char* title, const char* message);
 // Returns VAL_NO_FILE_SELECTED when cancelled, VAL_EXISTING_FILE_SELECTED or VAL_NEW_FILE_SELECTED,
-// and the full path (operating-system bytes, at most 259 characters) in pathName.
+// and the full path (operating-system bytes, at most 259 characters) in pathName. With
+// restrictExtension the extension of defaultFileSpec is appended to a name that lacks it (case
+// does not matter; a file chosen for reading that exists as named keeps its name). Saving over an
+// existing file asks first, for the name that will be written; "no" shows the dialog again.
+// A path longer than 259 characters is never cut: UIE_PATH_TOO_LONG and an empty pathName.
 int FileSelectPopup(const char* defaultDirectory, const char* defaultFileSpec, const char* fileTypeList,
                     const char* title, int buttonLabel, int restrictDirectory, int restrictExtension,
                     int allowCancel, int allowMakeDirectory, char* pathName);

@@ -13,6 +13,8 @@
 #include <QMouseEvent>
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <deque>
@@ -36,6 +38,7 @@ std::map<std::string, PanelCallbackPtr>& PanelCallbacks() {
 }
 
 int g_callbackDepth = 0;
+const Control* g_leaving = nullptr;
 bool g_realTimers = true;
 bool g_quitRequested = false;
 int g_quitCode = 0;
@@ -77,6 +80,17 @@ bool RealTimersEnabled() {
 
 void DispatchCommit(Control& control) {
     DeliverCtrlEvent(control, EVENT_COMMIT);
+}
+
+void DispatchLeavingCommit(Control& control) {
+    const Control* const outer = g_leaving;
+    g_leaving = &control;
+    DeliverCtrlEvent(control, EVENT_COMMIT);
+    g_leaving = outer;
+}
+
+bool BeingLeft(const Control& control) {
+    return g_leaving == &control;
 }
 
 void DispatchTick(Control& control) {
@@ -145,6 +159,7 @@ struct PopupSeam {
     bool testMode = false;
     int messageAnswers = 0;
     std::deque<FileAnswer> fileAnswers;
+    std::deque<bool> questionAnswers;
     std::vector<uitest::ShownPopup> shown;
     void (*unanswered)(const std::string& title, const std::string& text) = nullptr;
 };
@@ -158,8 +173,9 @@ std::string Text(const char* text) {
     return text != nullptr ? text : "";
 }
 
+constexpr std::size_t kMaxPath = 259;  // what a caller's 260-byte path buffer holds
+
 void CopyPath(const std::string& path, char* pathName) {
-    constexpr std::size_t kMaxPath = 259;
     if (pathName == nullptr) return;
     const std::size_t length = std::min(path.size(), kMaxPath);
     std::memcpy(pathName, path.data(), length);
@@ -172,11 +188,18 @@ void PopupIsOpen() {
     QCoreApplication::processEvents();
 }
 
+bool Answered(const std::string& kind) {
+    const PopupSeam& seam = Seam();
+    if (kind == "message") return seam.messageAnswers > 0;
+    if (kind == "question") return !seam.questionAnswers.empty();
+    return !seam.fileAnswers.empty();
+}
+
 bool AnswerFromSeam(const std::string& kind, const std::string& title, const std::string& text) {
     PopupSeam& seam = Seam();
     seam.shown.push_back({kind, title, text});
     PopupIsOpen();
-    const bool answered = kind == "message" ? seam.messageAnswers > 0 : !seam.fileAnswers.empty();
+    const bool answered = Answered(kind);
     if (!answered && seam.unanswered != nullptr) seam.unanswered(title, text);
     return answered;
 }
@@ -191,6 +214,99 @@ std::string Extension(const std::string& pattern) {
     if (dot == std::string::npos) return "";
     const std::string extension = pattern.substr(dot);
     return extension.find_first_of("*?") == std::string::npos ? extension : "";
+}
+
+// "KAL01.KWD" is a ".kwd" file: extensions compare without regard to case.
+bool SameExtension(const std::string& name, const std::string& extension) {
+    const std::string own = Extension(name);
+    return own.size() == extension.size() &&
+           std::equal(own.begin(), own.end(), extension.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) ==
+                      std::tolower(static_cast<unsigned char>(b));
+           });
+}
+
+bool IsFile(const std::string& path) {
+    const QFileInfo info(QFile::decodeName(path.c_str()));
+    return info.exists() && !info.isDir();
+}
+
+// The name that will be used: a restricted extension is appended where the chosen name lacks it,
+// but a file that exists as chosen is opened as it is.
+std::string FinalPath(std::string path, const std::string& extension, bool restrict, bool save) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (!restrict || extension.empty() || SameExtension(name, extension)) return path;
+    if (!save && IsFile(path)) return path;
+    return path + extension;
+}
+
+std::string ReplaceQuestion(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return "\"" + name + "\" ist bereits vorhanden.\nSoll die Datei ersetzt werden?";
+}
+
+// Asked for the name that will be written, after the extension is added: the dialog's own
+// question would name what the operator typed, and "cal" would silently replace "cal.kwd".
+bool ReplaceConfirmed(const std::string& title, const std::string& path) {
+    const std::string question = ReplaceQuestion(path);
+    if (Seam().testMode) {
+        if (!AnswerFromSeam("question", title, question)) return false;
+        const bool yes = Seam().questionAnswers.front();
+        Seam().questionAnswers.pop_front();
+        return yes;
+    }
+    return QMessageBox::question(nullptr, uiqt::FromLatin1(title), QFile::decodeName(question.c_str()),
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
+struct FileDialogSetup {
+    std::string defaultDirectory;
+    std::string defaultFileSpec;
+    std::string fileTypeList;
+    std::string title;
+    int buttonLabel = VAL_OK_BUTTON;
+    int allowCancel = 1;
+    int allowMakeDirectory = 1;
+};
+
+// One run of the dialog: the operator's choice, or cancel.
+FileAnswer AskForFile(const FileDialogSetup& setup) {
+    if (Seam().testMode) {
+        if (!AnswerFromSeam("file", setup.title, setup.defaultDirectory)) return {};
+        FileAnswer answer = Seam().fileAnswers.front();
+        Seam().fileAnswers.pop_front();
+        return answer;
+    }
+    if (QApplication::instance() == nullptr) return {};
+    QFileDialog dialog(nullptr, uiqt::FromLatin1(setup.title),
+                       QFile::decodeName(setup.defaultDirectory.c_str()));
+    const bool save = setup.buttonLabel == VAL_SAVE_BUTTON;
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // The replace question is asked once the final name is known.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    QStringList filters;
+    for (const std::string& list : {setup.defaultFileSpec, setup.fileTypeList}) {
+        const QString filter = uiqt::FromLatin1(list);
+        if (!filter.isEmpty() && !filters.contains(filter)) filters << filter;
+    }
+    filters << QStringLiteral("*");
+    dialog.setNameFilters(filters);
+    if (setup.buttonLabel == VAL_LOAD_BUTTON)
+        dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Laden"));
+    if (setup.buttonLabel == VAL_SELECT_BUTTON)
+        dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Auswählen"));
+    if (setup.buttonLabel == VAL_OK_BUTTON) dialog.setLabelText(QFileDialog::Accept, QStringLiteral("OK"));
+    dialog.setOption(QFileDialog::ReadOnly, setup.allowMakeDirectory == 0);
+    do {
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+            return {VAL_NEW_FILE_SELECTED,
+                    QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString()};
+        }
+    } while (setup.allowCancel == 0);
+    return {};
 }
 
 }  // namespace
@@ -215,52 +331,27 @@ int FileSelectPopup(const char* defaultDirectory, const char* defaultFileSpec, c
                     int allowCancel, int allowMakeDirectory, char* pathName) {
     uiqt::CallbackScope modal;  // modal, as MessagePopup
     CopyPath("", pathName);
-    const std::string extension = Extension(FirstPattern(Text(defaultFileSpec)));
-    std::string path;
-    int result = VAL_NO_FILE_SELECTED;
-    if (Seam().testMode) {
-        if (!AnswerFromSeam("file", Text(title), Text(defaultDirectory))) return VAL_NO_FILE_SELECTED;
-        FileAnswer answer = Seam().fileAnswers.front();
-        Seam().fileAnswers.pop_front();
-        if (answer.result == VAL_NO_FILE_SELECTED) return VAL_NO_FILE_SELECTED;
-        path = answer.path;
-        result = answer.result;
-    } else {
-        if (QApplication::instance() == nullptr) return VAL_NO_FILE_SELECTED;
-        QFileDialog dialog(nullptr, uiqt::FromLatin1(Text(title)),
-                           QFile::decodeName(Text(defaultDirectory).c_str()));
-        const bool save = buttonLabel == VAL_SAVE_BUTTON;
-        dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-        dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-        QStringList filters;
-        for (const char* list : {defaultFileSpec, fileTypeList}) {
-            const QString filter = uiqt::FromLatin1(Text(list));
-            if (!filter.isEmpty() && !filters.contains(filter)) filters << filter;
-        }
-        filters << QStringLiteral("*");
-        dialog.setNameFilters(filters);
-        if (buttonLabel == VAL_LOAD_BUTTON) dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Laden"));
-        if (buttonLabel == VAL_SELECT_BUTTON)
-            dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Auswählen"));
-        if (buttonLabel == VAL_OK_BUTTON) dialog.setLabelText(QFileDialog::Accept, QStringLiteral("OK"));
-        dialog.setOption(QFileDialog::ReadOnly, allowMakeDirectory == 0);
-        do {
-            if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-                path = QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
-                result = VAL_NEW_FILE_SELECTED;
-            }
-        } while (path.empty() && allowCancel == 0);
-        if (path.empty()) return VAL_NO_FILE_SELECTED;
+    const FileDialogSetup setup{Text(defaultDirectory),
+                                Text(defaultFileSpec),
+                                Text(fileTypeList),
+                                Text(title),
+                                buttonLabel,
+                                allowCancel,
+                                allowMakeDirectory};
+    const std::string extension = Extension(FirstPattern(setup.defaultFileSpec));
+    const bool save = buttonLabel == VAL_SAVE_BUTTON;
+    while (true) {
+        const FileAnswer answer = AskForFile(setup);
+        if (answer.result == VAL_NO_FILE_SELECTED || answer.path.empty()) return VAL_NO_FILE_SELECTED;
+        const std::string path = FinalPath(answer.path, extension, restrictExtension != 0, save);
+        // Cut to the buffer it would name another file: refused as a whole instead.
+        if (path.size() > kMaxPath) return UIE_PATH_TOO_LONG;
+        if (save && IsFile(path) && !ReplaceConfirmed(setup.title, path)) continue;  // choose again
+        int result = answer.result;
+        if (!Seam().testMode) result = IsFile(path) ? VAL_EXISTING_FILE_SELECTED : VAL_NEW_FILE_SELECTED;
+        CopyPath(path, pathName);
+        return result;
     }
-    const std::size_t slash = path.find_last_of('/');
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (restrictExtension != 0 && !extension.empty() && Extension(name) != extension) path += extension;
-    if (!Seam().testMode) {
-        result = QFileInfo::exists(QFile::decodeName(path.c_str())) ? VAL_EXISTING_FILE_SELECTED
-                                                                    : VAL_NEW_FILE_SELECTED;
-    }
-    CopyPath(path, pathName);
-    return result;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -314,6 +405,10 @@ void QueueFileAnswer(int result, const std::string& path) {
     Seam().fileAnswers.push_back({result, path});
 }
 
+void QueueQuestionAnswer(bool yes) {
+    Seam().questionAnswers.push_back(yes);
+}
+
 void SetUnansweredPopupHandler(void (*handler)(const std::string& title, const std::string& text)) {
     Seam().unanswered = handler;
 }
@@ -333,6 +428,19 @@ void EnterNumeric(int panel, int control, double value) {
     Key(box, Qt::Key_Delete);
     Type(box, QString::number(value, 'g', 17));
     Key(box, Qt::Key_Return);
+}
+
+void TypeIntoNumeric(int panel, int control, const std::string& text) {
+    auto* box = qobject_cast<QAbstractSpinBox*>(uiqt::ControlWidget(panel, control));
+    if (box == nullptr || !box->isEnabled()) return;
+    box->setFocus(Qt::MouseFocusReason);
+    box->selectAll();
+    Key(box, Qt::Key_Delete);
+    Type(box, uiqt::FromLatin1(text));
+}
+
+void PressEscape(int panel, int control) {
+    if (QWidget* widget = uiqt::ControlWidget(panel, control)) Key(widget, Qt::Key_Escape);
 }
 
 void ChooseRingValue(int panel, int control, int value) {

@@ -66,6 +66,12 @@ double Coerce(const Control& control, double value);
 
 // Event delivery, one callback at a time; events that arrive while a callback runs are dropped.
 void DispatchCommit(Control& control);
+// The commit of a field the operator is leaving: while its callback runs, a request to keep the
+// focus on that field does not pull the operator back from where he went.
+void DispatchLeavingCommit(Control& control);
+bool BeingLeft(const Control& control);
+// Commits every numeric whose typed text the operator has left without Enter.
+void CommitTypedValues();
 void DispatchTick(Control& control);
 void DispatchClose(Panel& panel);
 bool CallbackRunning();

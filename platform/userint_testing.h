@@ -17,10 +17,12 @@ void SetRealTimers(bool running);
 void QueueMessageAnswer();
 // result: VAL_NO_FILE_SELECTED, VAL_EXISTING_FILE_SELECTED or VAL_NEW_FILE_SELECTED.
 void QueueFileAnswer(int result, const std::string& path);
+// The answer to the next yes/no question (the file dialog's "replace the existing file?").
+void QueueQuestionAnswer(bool yes);
 void SetUnansweredPopupHandler(void (*handler)(const std::string& title, const std::string& text));
 
 struct ShownPopup {
-    std::string kind;   // "message" or "file"
+    std::string kind;   // "message", "question" or "file"
     std::string title;  // Latin-1
     std::string text;   // Latin-1; for a file dialog its default directory
 };
@@ -30,6 +32,9 @@ void ClearShownPopups();
 // What a person does. Each goes through the real widget, so callbacks run on commit exactly as
 // they would for the operator (one at a time; values set from code never fire).
 void EnterNumeric(int panel, int control, double value);  // type the value, press Enter
+// Focus the field and type the text without Enter: what comes next decides whether it is taken.
+void TypeIntoNumeric(int panel, int control, const std::string& text);
+void PressEscape(int panel, int control);                 // Escape in the (focused) field
 void ChooseRingValue(int panel, int control, int value);  // pick the item with that value
 void Click(int panel, int control);                       // command button, picture button, toggle
 void ClosePanel(int panel);                               // the window's close box

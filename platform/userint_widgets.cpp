@@ -1,5 +1,6 @@
 // The widgets behind each control kind. Every widget shows the model in uiqt::Control and reports
-// only what a person does (Enter, arrow step, item choice, click) as a commit.
+// only what a person does (a typed value left or entered, arrow step, item choice, click) as a
+// commit.
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QCloseEvent>
@@ -10,9 +11,12 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
+#include <QWheelEvent>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
@@ -46,32 +50,74 @@ bool ParseNumber(const QString& typed, double* value) {
     return true;
 }
 
+class NumericBox;
+
+// Numerics holding typed text that is not taken yet. Normally only the focused one; another one
+// keeps its text when the operator switched windows while typing.
+std::vector<QPointer<NumericBox>>& TypedBoxes() {
+    static std::vector<QPointer<NumericBox>> boxes;
+    return boxes;
+}
+
+void ForgetTyped(NumericBox* box) {
+    auto& boxes = TypedBoxes();
+    boxes.erase(std::remove_if(boxes.begin(), boxes.end(),
+                               [box](const QPointer<NumericBox>& b) { return b.isNull() || b == box; }),
+                boxes.end());
+}
+
+// One rule for every numeric: typed text is taken when the operator leaves the field (Enter,
+// Tab, a click elsewhere) and dropped by Escape; the wheel only acts on the focused field.
 class NumericBox : public QAbstractSpinBox {
   public:
     NumericBox(Control& control, QWidget* parent) : QAbstractSpinBox(parent), control_(control) {
         setKeyboardTracking(false);
         setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        // Not WheelFocus: a wheel turned over the panel must not pick a field and step it.
+        setFocusPolicy(Qt::StrongFocus);
         if (control.def.displayOnly) {
             setReadOnly(true);
             setButtonSymbols(QAbstractSpinBox::NoButtons);
             setFocusPolicy(Qt::NoFocus);
         }
-        connect(lineEdit(), &QLineEdit::textEdited, this, [this] { edited_ = true; });
+        connect(lineEdit(), &QLineEdit::textEdited, this, [this] {
+            ForgetTyped(this);
+            TypedBoxes().emplace_back(this);
+        });
         Show();
     }
+    ~NumericBox() override { ForgetTyped(this); }
 
     void Show() {
         const double value = control_.def.intData ? control_.ival : control_.dval;
-        lineEdit()->setText(FormatNumber(value, control_.def.intData ? 0 : control_.def.digits));
-        edited_ = false;
+        shown_ = FormatNumber(value, control_.def.intData ? 0 : control_.def.digits);
+        lineEdit()->setText(shown_);
+        ForgetTyped(this);
         update();
     }
 
+    bool Typed() const { return lineEdit()->text() != shown_; }
+
+    // Takes the typed text as the operator's value; `always` also commits unchanged text (Enter).
+    // Text that is no number is refused: the field shows the value it holds.
+    void TakeTyped(bool always, bool leaving) {
+        if (isReadOnly() || CallbackRunning()) return;  // kept until the operator acts again
+        if (!always && !Typed()) return;
+        double typed = 0.0;
+        if (Parse(&typed)) {
+            Take(typed, leaving);
+        } else {
+            Show();
+        }
+    }
+
     void stepBy(int steps) override {
-        if (isReadOnly()) return;
+        if (isReadOnly() || CallbackRunning()) return;
         double current = control_.def.intData ? control_.ival : control_.dval;
+        double typed = 0.0;
+        if (Typed() && Parse(&typed)) current = Coerce(control_, typed);  // step from what is shown
         if (!std::isfinite(current)) current = 0.0;
-        Take(current + steps * control_.def.step);
+        Take(current + steps * control_.def.step, false);
     }
 
   protected:
@@ -85,33 +131,45 @@ class NumericBox : public QAbstractSpinBox {
     }
 
     void keyPressEvent(QKeyEvent* event) override {
-        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-            event->accept();
-            if (isReadOnly()) return;
-            double typed = 0.0;
-            if (ParseNumber(lineEdit()->text(), &typed) && (!std::isnan(typed) || Unbounded())) {
-                Take(typed);
-            } else {
-                // Not a number: the old value stays. "nan" counts as one only where the range
-                // is unbounded; a bounded control never holds it, so no operation gets it.
-                Show();
-            }
-            return;
+        switch (event->key()) {
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+                event->accept();
+                TakeTyped(true, false);
+                return;
+            case Qt::Key_Escape:
+                event->accept();
+                if (!isReadOnly() && Typed()) Show();
+                return;
+            default:
+                QAbstractSpinBox::keyPressEvent(event);
         }
-        QAbstractSpinBox::keyPressEvent(event);
     }
 
     void focusOutEvent(QFocusEvent* event) override {
         QAbstractSpinBox::focusOutEvent(event);
-        if (edited_) Show();  // only Enter takes typed text
+        // Switching to another window or a popup is no leaving: the text waits for the return.
+        const Qt::FocusReason reason = event->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) TakeTyped(false, true);
+    }
+
+    void wheelEvent(QWheelEvent* event) override {
+        event->accept();  // swallowed either way, so nothing behind the field scrolls
+        if (hasFocus()) QAbstractSpinBox::wheelEvent(event);
     }
 
   private:
+    bool Parse(double* value) const {
+        // "nan" counts as a number only where the range is unbounded; a bounded control never
+        // holds it, so no operation gets it.
+        return ParseNumber(lineEdit()->text(), value) && (!std::isnan(*value) || Unbounded());
+    }
+
     bool Unbounded() const {
         return !control_.def.intData && std::isinf(control_.minValue) && std::isinf(control_.maxValue);
     }
 
-    void Take(double value) {
+    void Take(double value, bool leaving) {
         const double coerced = Coerce(control_, value);
         if (control_.def.intData) {
             control_.ival = static_cast<int>(std::llround(coerced));
@@ -119,12 +177,35 @@ class NumericBox : public QAbstractSpinBox {
             control_.dval = coerced;
         }
         Show();
-        DispatchCommit(control_);
+        CommitTypedValues();
+        if (leaving) {
+            DispatchLeavingCommit(control_);
+        } else {
+            DispatchCommit(control_);
+        }
     }
 
     Control& control_;
-    bool edited_ = false;
+    QString shown_;
 };
+
+// A ring steps with the wheel only while it has the keyboard focus.
+class RingBox : public QComboBox {
+  public:
+    explicit RingBox(QWidget* parent) : QComboBox(parent) { setFocusPolicy(Qt::StrongFocus); }
+
+  protected:
+    void wheelEvent(QWheelEvent* event) override {
+        event->accept();
+        if (hasFocus()) QComboBox::wheelEvent(event);
+    }
+};
+
+// An operator's commit on any control first takes what was typed into a numeric and left.
+void OperatorCommit(Control& control) {
+    CommitTypedValues();
+    DispatchCommit(control);
+}
 
 class LedLamp : public QWidget {
   public:
@@ -162,7 +243,7 @@ class VerticalToggle : public QAbstractButton {
         connect(this, &QAbstractButton::clicked, this, [this](bool checked) {
             control_.ival = checked ? 1 : 0;
             update();
-            DispatchCommit(control_);
+            OperatorCommit(control_);
         });
     }
 
@@ -387,13 +468,13 @@ QWidget* MakeWidget(Control& control, QWidget* parent) {
         case CtrlKind::Numeric:
             return new NumericBox(control, parent);
         case CtrlKind::Ring: {
-            auto* ring = new QComboBox(parent);
+            auto* ring = new RingBox(parent);
             for (const RingItem& item : def.items) ring->addItem(FromLatin1(item.label), item.value);
             if (def.width > 0)
                 ShrinkUntil(ring, [ring, &def] { return ring->sizeHint().width() <= def.width; });
             QObject::connect(ring, &QComboBox::activated, ring, [&control, ring](int index) {
                 control.ival = ring->itemData(index).toInt();
-                DispatchCommit(control);
+                OperatorCommit(control);
             });
             return ring;
         }
@@ -409,7 +490,7 @@ QWidget* MakeWidget(Control& control, QWidget* parent) {
             QObject::connect(line, &QLineEdit::textEdited, line,
                              [&control](const QString& text) { control.text = ToLatin1(text); });
             QObject::connect(line, &QLineEdit::returnPressed, line, [&control] {
-                if (!control.def.displayOnly) DispatchCommit(control);
+                if (!control.def.displayOnly) OperatorCommit(control);
             });
             return line;
         }
@@ -419,7 +500,7 @@ QWidget* MakeWidget(Control& control, QWidget* parent) {
             auto* button = new QPushButton(ButtonCaption(def.label), parent);
             button->setAutoDefault(false);
             FitCaption(button, def.width);
-            QObject::connect(button, &QPushButton::clicked, button, [&control] { DispatchCommit(control); });
+            QObject::connect(button, &QPushButton::clicked, button, [&control] { OperatorCommit(control); });
             return button;
         }
         case CtrlKind::PictureButton: {
@@ -427,7 +508,7 @@ QWidget* MakeWidget(Control& control, QWidget* parent) {
             const QSize size = SizeOr(def, QSize(22, 22));
             button->setIcon(QIcon(GeneratedImage(def.image, size - QSize(4, 4))));
             button->setIconSize(size - QSize(4, 4));
-            QObject::connect(button, &QToolButton::clicked, button, [&control] { DispatchCommit(control); });
+            QObject::connect(button, &QToolButton::clicked, button, [&control] { OperatorCommit(control); });
             return button;
         }
         case CtrlKind::Decoration: {
@@ -511,6 +592,19 @@ void PlaceCaption(Control& control, QWidget* parent) {
 }
 
 }  // namespace
+
+void CommitTypedValues() {
+    const std::vector<QPointer<NumericBox>> boxes = TypedBoxes();
+    for (const QPointer<NumericBox>& box : boxes) {
+        if (box.isNull() || !box->Typed()) continue;
+        // A field the operator can no longer reach does not send what it held.
+        if (!box->isEnabled() || !box->isVisibleTo(box->window())) {
+            box->Show();
+        } else {
+            box->TakeTyped(false, true);
+        }
+    }
+}
 
 std::unique_ptr<QWidget> MakePanelWindow(Panel& panel) {
     auto window = std::make_unique<PanelWindow>(panel);

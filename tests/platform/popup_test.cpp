@@ -1,7 +1,10 @@
 // Modal popups under the test seam: answers, records, file results and paths.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "platform/userint.h"
 #include "platform/userint_testing.h"
@@ -77,14 +80,65 @@ TEST_F(PopupTest, FileSelectGivesResultAndPathAndAppendsTheExtension) {
     EXPECT_EQ(uitest::ShownPopups()[0].text, "/data/");
 }
 
-TEST_F(PopupTest, OverlongPathIsCutToTheBuffer) {
+TEST_F(PopupTest, OverlongPathIsRefusedNotCut) {
     const std::string longPath = "/" + std::string(400, 'a') + ".kwd";
-    uitest::QueueFileAnswer(VAL_NEW_FILE_SELECTED, longPath);
-    char path[300];
-    std::fill(std::begin(path), std::end(path), 'X');
-    FileSelectPopup("/", "*.kwd", "*.kwd", "t", VAL_SAVE_BUTTON, 0, 1, 1, 1, path);
-    EXPECT_EQ(std::string(path).size(), 259u);
-    EXPECT_EQ(path[260], 'X');  // nothing written past the 260-byte buffer
+    for (const int button : {VAL_SAVE_BUTTON, VAL_LOAD_BUTTON}) {
+        uitest::QueueFileAnswer(VAL_NEW_FILE_SELECTED, longPath);
+        char path[300];
+        std::fill(std::begin(path), std::end(path), 'X');
+        EXPECT_EQ(FileSelectPopup("/", "*.kwd", "*.kwd", "t", button, 0, 1, 1, 1, path), UIE_PATH_TOO_LONG);
+        EXPECT_STREQ(path, "");
+        EXPECT_EQ(path[1], 'X');  // nothing else written
+    }
+}
+
+// Real files: whether a name exists decides about the extension on loading and the question on
+// saving.
+TEST_F(PopupTest, ExistingFilesKeepTheirNameAndAreReplacedOnlyAfterAskingForTheFinalName) {
+    const std::string dir = testing::TempDir() + "popup_files/";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    for (const char* name : {"KAL01.KWD", "ohne", "cal.kwd"}) std::ofstream(dir + name) << "x";
+
+    struct Case {
+        int button;
+        const char* chosen;
+        std::vector<bool> replies;  // answers to the replace question, one per showing
+        int expectedResult;
+        const char* expectedName;  // "" when nothing was chosen
+    };
+    const Case cases[] = {
+        {VAL_LOAD_BUTTON, "KAL01.KWD", {}, VAL_EXISTING_FILE_SELECTED, "KAL01.KWD"},
+        {VAL_LOAD_BUTTON, "ohne", {}, VAL_EXISTING_FILE_SELECTED, "ohne"},
+        {VAL_LOAD_BUTTON, "fehlt", {}, VAL_EXISTING_FILE_SELECTED, "fehlt.kwd"},
+        {VAL_SAVE_BUTTON, "neu", {}, VAL_NEW_FILE_SELECTED, "neu.kwd"},
+        {VAL_SAVE_BUTTON, "KAL01.KWD", {true}, VAL_NEW_FILE_SELECTED, "KAL01.KWD"},
+        {VAL_SAVE_BUTTON, "cal", {true}, VAL_NEW_FILE_SELECTED, "cal.kwd"},
+        {VAL_SAVE_BUTTON, "cal", {false}, VAL_NO_FILE_SELECTED, ""},  // "no", then cancel
+    };
+    for (const Case& c : cases) {
+        uitest::ClearShownPopups();
+        uitest::QueueFileAnswer(
+            c.expectedResult == VAL_NO_FILE_SELECTED ? VAL_NEW_FILE_SELECTED : c.expectedResult,
+            dir + c.chosen);
+        for (const bool reply : c.replies) uitest::QueueQuestionAnswer(reply);
+        if (c.expectedResult == VAL_NO_FILE_SELECTED) uitest::QueueFileAnswer(VAL_NO_FILE_SELECTED, "");
+        char path[260] = "old";
+        EXPECT_EQ(FileSelectPopup(dir.c_str(), "*.kwd", "*.kwd", "Datei", c.button, 0, 1, 1, 1, path),
+                  c.expectedResult)
+            << c.chosen;
+        EXPECT_EQ(std::string(path), *c.expectedName != '\0' ? dir + c.expectedName : "") << c.chosen;
+        std::vector<std::string> questions;
+        for (const uitest::ShownPopup& shown : uitest::ShownPopups()) {
+            if (shown.kind == "question") questions.push_back(shown.text);
+        }
+        ASSERT_EQ(questions.size(), c.replies.size()) << c.chosen;
+        // The question names the file that would be written, with its extension.
+        const std::string finalName = std::string(c.chosen) + (c.chosen == std::string("cal") ? ".kwd" : "");
+        for (const std::string& question : questions)
+            EXPECT_NE(question.find("\"" + finalName + "\""), std::string::npos) << question;
+    }
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
