@@ -4,6 +4,7 @@
 #include "app/kwd2TestFunc.h"
 
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -349,11 +350,15 @@ int LoadIni() {
     if (Ini_GetInt(iniHandle, kIniSektion, "KwdId", &adresse) > 0 && adresse >= 0 && adresse <= 9) {
         SetCtrlVal(panelHandle, PANEL_KWDID, adresse);
     }
+    // A full scale of zero, below zero or not finite makes no scale: the default stays and is
+    // what gets written back.
     double endwert = 0.0;
-    if (Ini_GetDouble(iniHandle, kIniSektion, "umax", &endwert) > 0) {
+    if (Ini_GetDouble(iniHandle, kIniSektion, "umax", &endwert) > 0 && std::isfinite(endwert) &&
+        endwert > 0) {
         SkalenendwertAnwenden(PANEL_UENDWERT, PANEL_SPANNUNG, endwert);
     }
-    if (Ini_GetDouble(iniHandle, kIniSektion, "imax", &endwert) > 0) {
+    if (Ini_GetDouble(iniHandle, kIniSektion, "imax", &endwert) > 0 && std::isfinite(endwert) &&
+        endwert > 0) {
         SkalenendwertAnwenden(PANEL_IENDWERT, PANEL_STROM, endwert);
     }
     std::array<char, kPfadPuffer> pfad{};

@@ -104,19 +104,26 @@ bool KennungStimmt(const Kalibrierdatensatz& satz) {
     return std::string(satz.kennung, laenge) == kKennung;
 }
 
-// Opens the file dialog in the remembered directory; "" when cancelled. A chosen file's drive
-// and directory become the remembered directory before anything is read or written.
-std::string DateiWaehlen(const char* titel, int knopf) {
+struct Dateiwahl {
+    std::string pfad;  // empty when cancelled
+    bool zuLang = false;
+};
+
+// Opens the file dialog in the remembered directory. A chosen file's drive and directory become
+// the remembered directory before anything is read or written. A path that does not fit the
+// buffer is refused whole: cut, it would name another file.
+Dateiwahl DateiWaehlen(const char* titel, int knopf) {
     std::array<char, kPfadPuffer> pfad{};
     const int ergebnis =
         FileSelectPopup(KwdTestFunc_DateiPfad(), "*.kwd", "*.kwd", titel, knopf, 0, 1, 1, 1, pfad.data());
-    if (ergebnis == VAL_NO_FILE_SELECTED) return {};
+    if (ergebnis == UIE_PATH_TOO_LONG) return {{}, true};
+    if (ergebnis <= VAL_NO_FILE_SELECTED) return {};
     pfad.back() = '\0';
     std::array<char, kPfadPuffer> laufwerk{};
     std::array<char, kPfadPuffer> verzeichnis{};
     SplitPath(pfad.data(), laufwerk.data(), verzeichnis.data(), nullptr);
     KwdTestFunc_DateiPfadSetzen((std::string(laufwerk.data()) + verzeichnis.data()).c_str());
-    return pfad.data();
+    return {pfad.data(), false};
 }
 
 struct DateiSchliesser {
@@ -249,8 +256,10 @@ int Kwd2Schreiben() {
 }
 
 int DateiSchreiben() {
-    const std::string pfad = DateiWaehlen("Kalibrierdaten speichern", VAL_SAVE_BUTTON);
-    if (pfad.empty()) return 0;
+    const Dateiwahl wahl = DateiWaehlen("Kalibrierdaten speichern", VAL_SAVE_BUTTON);
+    if (wahl.zuLang) return kDateiNichtZuOeffnenSchreiben;
+    if (wahl.pfad.empty()) return 0;
+    const std::string& pfad = wahl.pfad;
     Kalibrierdatensatz satz{};
     KalibrierfelderLesen(&satz);
     std::strncpy(satz.kennung, kKennung, sizeof satz.kennung);
@@ -259,8 +268,10 @@ int DateiSchreiben() {
 }
 
 int DateiLesen() {
-    const std::string pfad = DateiWaehlen("Kalibrierdaten laden", VAL_LOAD_BUTTON);
-    if (pfad.empty()) return 0;
+    const Dateiwahl wahl = DateiWaehlen("Kalibrierdaten laden", VAL_LOAD_BUTTON);
+    if (wahl.zuLang) return kDateiNichtZuOeffnenLesen;
+    if (wahl.pfad.empty()) return 0;
+    const std::string& pfad = wahl.pfad;
     const int datei = OpenFile(pfad.c_str(), VAL_READ_ONLY, VAL_OPEN_AS_IS, VAL_BINARY);
     if (datei == -1) return kDateiNichtZuOeffnenLesen;
 

@@ -69,8 +69,10 @@ class Kalibrierung : public E2e {
         ErwartePanel(werte);
     }
 
+    // Saving over an existing file: the operator confirms the replace question.
     void Speichern(const std::filesystem::path& pfad) {
         uitest::QueueFileAnswer(VAL_NEW_FILE_SELECTED, pfad.string());
+        if (std::filesystem::is_regular_file(pfad)) uitest::QueueQuestionAnswer(true);
         Klick(PANEL_SPEICHERN);
     }
 
