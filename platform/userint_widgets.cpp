@@ -170,6 +170,8 @@ class NumericBox : public QAbstractSpinBox {
     }
 
     void Take(double value, bool leaving) {
+        ForgetTyped(this);
+        CommitTypedValues();  // text typed and left elsewhere goes first, seeing the panel as it was
         const double coerced = Coerce(control_, value);
         if (control_.def.intData) {
             control_.ival = static_cast<int>(std::llround(coerced));
@@ -177,7 +179,6 @@ class NumericBox : public QAbstractSpinBox {
             control_.dval = coerced;
         }
         Show();
-        CommitTypedValues();
         if (leaving) {
             DispatchLeavingCommit(control_);
         } else {
@@ -201,10 +202,18 @@ class RingBox : public QComboBox {
     }
 };
 
-// An operator's commit on any control first takes what was typed into a numeric and left.
-void OperatorCommit(Control& control) {
+// An operator's commit on any other control first takes what was typed into a numeric and
+// left, before the control's own value changes: the field's callback sees the panel the operator
+// typed against (the address ring above all).
+template <typename Change>
+void OperatorCommit(Control& control, Change change) {
     CommitTypedValues();
+    change();
     DispatchCommit(control);
+}
+
+void OperatorCommit(Control& control) {
+    OperatorCommit(control, [] {});
 }
 
 class LedLamp : public QWidget {
@@ -241,9 +250,10 @@ class VerticalToggle : public QAbstractButton {
     VerticalToggle(Control& control, QWidget* parent) : QAbstractButton(parent), control_(control) {
         setCheckable(true);
         connect(this, &QAbstractButton::clicked, this, [this](bool checked) {
-            control_.ival = checked ? 1 : 0;
-            update();
-            OperatorCommit(control_);
+            OperatorCommit(control_, [this, checked] {
+                control_.ival = checked ? 1 : 0;
+                update();
+            });
         });
     }
 
@@ -473,8 +483,8 @@ QWidget* MakeWidget(Control& control, QWidget* parent) {
             if (def.width > 0)
                 ShrinkUntil(ring, [ring, &def] { return ring->sizeHint().width() <= def.width; });
             QObject::connect(ring, &QComboBox::activated, ring, [&control, ring](int index) {
-                control.ival = ring->itemData(index).toInt();
-                OperatorCommit(control);
+                OperatorCommit(control,
+                               [&control, ring, index] { control.ival = ring->itemData(index).toInt(); });
             });
             return ring;
         }

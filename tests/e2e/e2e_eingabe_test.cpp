@@ -54,6 +54,13 @@ TEST_F(Eingabe, TypedValueGoesOutBeforeTheClickedCommand) {
     Klick(PANEL_STOPP);
     EXPECT_EQ(sim->hostBytes(), "#2DF2\r");
     EXPECT_EQ(Zahl(PANEL_SPANNUNGSOLL2), 7.5);
+
+    // Choosing another address takes the typed value first, for the address it was typed for.
+    sim->clearTrace();
+    uitest::TypeIntoNumeric(panelHandle, PANEL_SPANNUNGSOLL2, "8");
+    Waehlen(PANEL_KWDID, 5);
+    EXPECT_EQ(sim->hostBytes(), "#2V2W8.0\r");
+    EXPECT_EQ(Ganz(PANEL_KWDID), 5);
 }
 
 TEST_F(Eingabe, WheelOverControlsWithoutFocusSendsAndChangesNothing) {
