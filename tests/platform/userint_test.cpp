@@ -2,15 +2,19 @@
 // attributes read back.
 #include <gtest/gtest.h>
 
+#include <QtTest/qtestspontaneevent.h>
 #include <QAbstractSpinBox>
 #include <QCoreApplication>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QWidget>
 #include <cmath>
+#include <functional>
 #include <limits>
 
 #include "platform/paneldef.h"
@@ -520,6 +524,131 @@ TEST_F(UserIntTest, ScreenshotIsWritten) {
     EXPECT_EQ(image.width(), 300);
     EXPECT_EQ(image.height(), 400);
     EXPECT_FALSE(uitest::SaveScreenshot(panel_ + 100, path));
+}
+
+// Typed values and the wheel, with Qt Test input on the active panel. The callback keeps the
+// focus on the committed control, as the program's do, and notes what NUM held when it ran.
+std::vector<double> g_numSeen;
+int RecordAndKeepFocus(int panel, int control, int event, void*, int, int) {
+    double num = 0;
+    GetCtrlVal(panel, NUM, &num);
+    g_numSeen.push_back(num);
+    Record(panel, control, event, nullptr, 0, 0);
+    SetActiveCtrl(panel, control);
+    return 0;
+}
+
+class InputTest : public UserIntTest {
+  public:
+    void SetUp() override {
+        UserIntTest::SetUp();
+        RegisterCtrlCallback("Record", RecordAndKeepFocus);
+        DisplayPanel(panel_);
+        uiqt::PanelWidget(panel_)->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(uiqt::PanelWidget(panel_)));
+    }
+    QWidget* W(int control) const { return uiqt::ControlWidget(panel_, control); }
+    void Reset() {
+        SetCtrlVal(panel_, NUM, 5.0);
+        SetCtrlVal(panel_, RING, 1);
+        g_events.clear();
+        g_numSeen.clear();
+    }
+    void Type(const char* text) const {  // click into NUM, select all, type; no Enter
+        QTest::mouseClick(W(NUM), Qt::LeftButton);
+        QTest::keyClick(W(NUM), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(W(NUM), text);
+    }
+    std::vector<int> Committed() const {
+        std::vector<int> ids;
+        for (const Event& e : g_events) ids.push_back(e.control);
+        return ids;
+    }
+};
+
+TEST_F(InputTest, LeavingTakesTheTypedValueBeforeWhatComesNext) {
+    struct Case {
+        const char* leave;
+        std::function<void(InputTest&)> act;
+        std::vector<int> commits;  // every callback sees NUM = 7.5
+        int focus;                 // where the keyboard focus ends up
+    };
+    const Case cases[] = {
+        {"Enter", [](InputTest& t) { QTest::keyClick(t.W(NUM), Qt::Key_Return); }, {NUM}, NUM},
+        {"Tab", [](InputTest& t) { QTest::keyClick(t.W(NUM), Qt::Key_Tab); }, {NUM}, RING},
+        {"Shift+Tab",
+         [](InputTest& t) { QTest::keyClick(t.W(NUM), Qt::Key_Backtab, Qt::ShiftModifier); },
+         {NUM},
+         UNBOUNDED},
+        {"field", [](InputTest& t) { QTest::mouseClick(t.W(UNBOUNDED), Qt::LeftButton); }, {NUM}, UNBOUNDED},
+        {"button",
+         [](InputTest& t) { QTest::mouseClick(t.W(BUTTON), Qt::LeftButton); },
+         {NUM, BUTTON},
+         BUTTON},
+        {"picture",
+         [](InputTest& t) { QTest::mouseClick(t.W(PICBUTTON), Qt::LeftButton); },
+         {NUM, PICBUTTON},
+         PICBUTTON},
+    };
+    for (const Case& c : cases) {
+        Reset();
+        Type("7.5");
+        c.act(*this);
+        EXPECT_EQ(Committed(), c.commits) << c.leave;
+        EXPECT_EQ(g_numSeen, std::vector<double>(c.commits.size(), 7.5)) << c.leave;
+        EXPECT_EQ(GetActiveCtrl(panel_), c.focus) << c.leave;
+    }
+}
+
+TEST_F(InputTest, WhatIsNoNewValueCommitsNothingAndShowsTheHeldValue) {
+    struct Case {
+        const char* typed;  // "" : only clicked into
+        Qt::Key then;
+        std::vector<int> commits;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"", Qt::Key_Tab, {}, "5.00"},          {"5.00", Qt::Key_Tab, {}, "5.00"},
+        {"", Qt::Key_Return, {NUM}, "5.00"},    {"7.5", Qt::Key_Escape, {}, "5.00"},
+        {"abc", Qt::Key_Tab, {}, "5.00"},       {"nan", Qt::Key_Tab, {}, "5.00"},
+        {"1000", Qt::Key_Tab, {NUM}, "250.00"}, {"2,25", Qt::Key_Tab, {NUM}, "2.25"},
+    };
+    for (const Case& c : cases) {
+        Reset();
+        Type(c.typed);
+        QTest::keyClick(W(NUM), c.then);
+        EXPECT_EQ(Committed(), c.commits) << c.typed;
+        EXPECT_EQ(qobject_cast<QAbstractSpinBox*>(W(NUM))->text().toStdString(), c.shown) << c.typed;
+    }
+    Reset();  // after Escape, a click elsewhere sends nothing either
+    Type("9");
+    QTest::keyClick(W(NUM), Qt::Key_Escape);
+    QTest::mouseClick(W(BUTTON), Qt::LeftButton);
+    EXPECT_EQ(Committed(), std::vector<int>{BUTTON});
+    EXPECT_EQ(g_numSeen, std::vector<double>{5.0});
+}
+
+TEST_F(InputTest, WheelActsOnlyOnTheFocusedNumericOrRing) {
+    for (const int control : {NUM, RING}) {
+        for (const bool focused : {false, true}) {
+            Reset();
+            SetActiveCtrl(panel_, focused ? control : UNBOUNDED);
+            QWidget* widget = W(control);
+            const QPointF at(widget->width() / 2.0, widget->height() / 2.0);
+            QWheelEvent wheel(at, widget->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QSpontaneKeyEvent::setSpontaneous(&wheel);  // as the window system sends it
+            qApp->notify(widget, &wheel);
+            double num = 0;
+            int ring = 0;
+            GetCtrlVal(panel_, NUM, &num);
+            GetCtrlVal(panel_, RING, &ring);
+            EXPECT_EQ(Committed(), focused ? std::vector<int>{control} : std::vector<int>{}) << control;
+            EXPECT_EQ(num, focused && control == NUM ? 4.5 : 5.0);
+            EXPECT_EQ(ring, focused && control == RING ? 2 : 1);
+            EXPECT_EQ(GetActiveCtrl(panel_), focused ? control : UNBOUNDED);  // the wheel takes no focus
+        }
+    }
 }
 
 }  // namespace
