@@ -352,15 +352,13 @@ int LoadIni() {
     }
     // A full scale of zero, below zero or not finite makes no scale: the default stays and is
     // what gets written back.
+    const auto skalenendwert = [](const char* schluessel, double* wert) {
+        return Ini_GetDouble(iniHandle, kIniSektion, schluessel, wert) > 0 && std::isfinite(*wert) &&
+               *wert > 0;
+    };
     double endwert = 0.0;
-    if (Ini_GetDouble(iniHandle, kIniSektion, "umax", &endwert) > 0 && std::isfinite(endwert) &&
-        endwert > 0) {
-        SkalenendwertAnwenden(PANEL_UENDWERT, PANEL_SPANNUNG, endwert);
-    }
-    if (Ini_GetDouble(iniHandle, kIniSektion, "imax", &endwert) > 0 && std::isfinite(endwert) &&
-        endwert > 0) {
-        SkalenendwertAnwenden(PANEL_IENDWERT, PANEL_STROM, endwert);
-    }
+    if (skalenendwert("umax", &endwert)) SkalenendwertAnwenden(PANEL_UENDWERT, PANEL_SPANNUNG, endwert);
+    if (skalenendwert("imax", &endwert)) SkalenendwertAnwenden(PANEL_IENDWERT, PANEL_STROM, endwert);
     std::array<char, kPfadPuffer> pfad{};
     if (Ini_GetRawStringIntoBuffer(iniHandle, kIniSektion, "path", pfad.data(), kPfadPuffer) > 0) {
         pfad.back() = '\0';
