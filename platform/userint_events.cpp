@@ -439,10 +439,6 @@ void TypeIntoNumeric(int panel, int control, const std::string& text) {
     Type(box, uiqt::FromLatin1(text));
 }
 
-void PressEscape(int panel, int control) {
-    if (QWidget* widget = uiqt::ControlWidget(panel, control)) Key(widget, Qt::Key_Escape);
-}
-
 void ChooseRingValue(int panel, int control, int value) {
     auto* ring = qobject_cast<QComboBox*>(uiqt::ControlWidget(panel, control));
     if (ring == nullptr || !ring->isEnabled()) return;

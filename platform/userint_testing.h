@@ -34,7 +34,6 @@ void ClearShownPopups();
 void EnterNumeric(int panel, int control, double value);  // type the value, press Enter
 // Focus the field and type the text without Enter: what comes next decides whether it is taken.
 void TypeIntoNumeric(int panel, int control, const std::string& text);
-void PressEscape(int panel, int control);                 // Escape in the (focused) field
 void ChooseRingValue(int panel, int control, int value);  // pick the item with that value
 void Click(int panel, int control);                       // command button, picture button, toggle
 void ClosePanel(int panel);                               // the window's close box
