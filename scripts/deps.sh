@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need, but only those missing.
+#   --bench     also what the benchmarks need
+#   --package   also what building and checking the Debian package needs
 set -euo pipefail
 
 packages=(
@@ -8,9 +10,14 @@ packages=(
   libgtest-dev libgmock-dev googletest
   xvfb xauth x11-apps imagemagick
 )
-if [[ "${1:-}" == "--bench" ]]; then
-  packages+=(libbenchmark-dev libinih-dev libsimpleini-dev python3-serial clang libclang-rt-14-dev)
-fi
+for option in "$@"; do
+  case "$option" in
+    --bench) packages+=(libbenchmark-dev libinih-dev libsimpleini-dev python3-serial clang libclang-rt-14-dev) ;;
+    # Building the Debian package and checking it.
+    --package) packages+=(dpkg-dev file lintian desktop-file-utils appstream) ;;
+    *) echo "deps.sh: unknown option $option (known: --bench --package)" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
