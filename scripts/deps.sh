@@ -9,7 +9,9 @@ packages=(
   xvfb xauth x11-apps imagemagick
 )
 if [[ "${1:-}" == "--bench" ]]; then
-  packages+=(libbenchmark-dev libinih-dev libsimpleini-dev python3-serial clang libclang-rt-14-dev)
+  # qt6-charts-dev (and the OpenGL files its CMake package needs) only for the trend comparison.
+  packages+=(libbenchmark-dev libinih-dev libsimpleini-dev python3-serial clang libclang-rt-14-dev
+    qt6-charts-dev libqt6opengl6-dev)
 fi
 
 missing=()

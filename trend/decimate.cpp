@@ -31,7 +31,26 @@ class Reducer {
     }
 
     void add(const Sample& sample, bool inside) {
-        const int x = ColumnOf(sample.time);
+        // The common case, kept tight: one more reading in the column being filled.
+        if (sample.kind == SampleKind::Reading && run_ != nullptr && sample.series == run_->series &&
+            sample.time < columnEnd_ && sample.status == lastReading_.status) {
+            Column& column = run_->columns.back();
+            Extend(column.volts, sample.volts);
+            Extend(column.milliamps, sample.milliamps);
+            last_ = &sample;
+            return;
+        }
+        addSlowly(sample, inside);
+    }
+
+    Decimated finish() {
+        closeRun();
+        return std::move(result_);
+    }
+
+  private:
+    void addSlowly(const Sample& sample, bool inside) {
+        const int x = ColumnOf(sample.time, inside);
         if (sample.kind != SampleKind::Reading) {
             if (sample.kind == SampleKind::Failed && inside &&
                 (result_.failures.empty() || result_.failures.back() != x)) {
@@ -49,26 +68,22 @@ class Reducer {
                                      {sample.milliamps, sample.milliamps, sample.milliamps, sample.milliamps},
                                      0.0,
                                      0.0});
+            columnEnd_ = x < 0         ? t0_
+                         : x >= width_ ? std::numeric_limits<double>::infinity()
+                                       : t0_ + (x + 1) / scale_;
         } else {
             Extend(run_->columns.back().volts, sample.volts);
             Extend(run_->columns.back().milliamps, sample.milliamps);
         }
         last_ = &sample;
-        if (inside) {
-            Widen(result_.volts, sample.volts);
-            Widen(result_.milliamps, sample.milliamps);
-        }
     }
 
-    Decimated finish() {
-        closeRun();
-        return std::move(result_);
-    }
-
-  private:
-    int ColumnOf(double time) const {
+    // Samples inside the window fall into columns 0..width-1 (one at t1 into the last);
+    // the neighbours outside into -1 and width.
+    int ColumnOf(double time, bool inside) const {
         const double x = std::floor((time - t0_) * scale_);
-        return static_cast<int>(std::clamp(x, -1.0, static_cast<double>(width_)));
+        if (!inside) return x < 0.0 ? -1 : width_;
+        return static_cast<int>(std::clamp(x, 0.0, static_cast<double>(width_ - 1)));
     }
 
     void markStatus(const Sample& sample, int x, bool inside) {
@@ -100,6 +115,10 @@ class Reducer {
         column.setVolts = history_.setValueAt(run_->address, set, Quantity::Volts, last_->time);
         column.setMilliamps = history_.setValueAt(run_->address, set, Quantity::Milliamps, last_->time);
         if (column.x >= 0 && column.x < width_) {
+            Widen(result_.volts, column.volts.low);
+            Widen(result_.volts, column.volts.high);
+            Widen(result_.milliamps, column.milliamps.low);
+            Widen(result_.milliamps, column.milliamps.high);
             Widen(result_.volts, column.setVolts);
             Widen(result_.milliamps, column.setMilliamps);
         }
@@ -109,6 +128,7 @@ class Reducer {
         closeColumn();
         run_ = nullptr;
         last_ = nullptr;
+        columnEnd_ = -std::numeric_limits<double>::infinity();
     }
 
     struct LastReading {
@@ -124,6 +144,7 @@ class Reducer {
     Decimated result_;
     Run* run_ = nullptr;
     const Sample* last_ = nullptr;
+    double columnEnd_ = -std::numeric_limits<double>::infinity();  // where the open column ends
     LastReading lastReading_;
 };
 

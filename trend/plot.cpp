@@ -292,30 +292,37 @@ void PlotWidget::drawPane(QPainter& painter, const Pane& pane, const Decimated& 
             }
             if (e.last != e.first) line << QPointF(x, y(e.last));
         }
-        painter.setPen(QPen(colour, 2));
+        painter.setPen(QPen(colour, 1));
         if (line.size() == 1) {
             painter.drawPoint(line.front());
         } else {
             painter.drawPolyline(line);
         }
 
-        // Set values as steps; an unknown value interrupts the line.
+        // Set values as steps: corners only where the value changes; an unknown value
+        // interrupts the line.
         painter.setPen(QPen(colour.darker(130), 1, Qt::DashLine));
         line.clear();
         double previous = std::nan("");
+        double lastX = 0.0;
+        auto flush = [&] {
+            if (!line.isEmpty()) line << QPointF(lastX, y(previous));
+            if (line.size() > 1) painter.drawPolyline(line);
+            line.clear();
+        };
         for (const Column& c : run.columns) {
             const double value = volts ? c.setVolts : c.setMilliamps;
             const double x = r.left() + c.x + 0.5;
             if (!std::isfinite(value)) {
-                if (line.size() > 1) painter.drawPolyline(line);
-                line.clear();
-            } else {
-                if (std::isfinite(previous)) line << QPointF(x, y(previous));
+                flush();
+            } else if (value != previous || line.isEmpty()) {
+                if (!line.isEmpty()) line << QPointF(x, y(previous));
                 line << QPointF(x, y(value));
             }
             previous = value;
+            lastX = x;
         }
-        if (line.size() > 1) painter.drawPolyline(line);
+        if (std::isfinite(previous)) flush();
     }
     painter.restore();
 
@@ -334,19 +341,26 @@ void PlotWidget::drawPane(QPainter& painter, const Pane& pane, const Decimated& 
 }
 
 void PlotWidget::drawMarks(QPainter& painter, const QRect& area, const Decimated& data) const {
+    // All lines in one call, then the labels that have room.
+    QVector<QLine> lines;
+    for (const StatusMark& mark : data.marks) {
+        if (mark.x >= 0 && mark.x < area.width()) {
+            lines.append(QLine(area.left() + mark.x, area.top(), area.left() + mark.x, area.bottom()));
+        }
+    }
+    painter.setPen(QPen(kMark, 1, Qt::DotLine));
+    painter.drawLines(lines);
+
     const QFontMetrics metrics(font());
+    painter.setPen(kMark);
     int labelEnd = area.left() - 1000;
     for (const StatusMark& mark : data.marks) {
-        if (mark.x < 0 || mark.x >= area.width()) continue;
         const int x = area.left() + mark.x;
-        painter.setPen(QPen(kMark, 1, Qt::DotLine));
-        painter.drawLine(x, area.top(), x, area.bottom());
+        if (mark.x < 0 || mark.x >= area.width() || x + 2 < labelEnd) continue;  // crowded: the line says it
         const QString text = StatusText(mark.status);
-        const int w = metrics.horizontalAdvance(text) + 6;
-        if (x + 2 < labelEnd) continue;  // crowded: the line alone still marks the change
-        const QRect box(x + 2, area.top() + metrics.height() + 6, w, metrics.height());
-        painter.fillRect(box, QColor(255, 255, 255, 210));
-        painter.setPen(kMark);
+        const QRect box(x + 2, area.top() + metrics.height() + 6, metrics.horizontalAdvance(text) + 6,
+                        metrics.height());
+        painter.fillRect(box, Qt::white);
         painter.drawText(box, Qt::AlignCenter, text);
         labelEnd = box.right() + 4;
     }

@@ -113,7 +113,7 @@ TEST(History, ColumnsKeepSpikesStatusChangesAndFailures) {
     ASSERT_EQ(d.marks.size(), 1u);
     EXPECT_EQ(d.marks[0].x, 5);
     EXPECT_EQ(d.marks[0].status, 7);
-    EXPECT_EQ(d.failures, std::vector<int>{10});  // at the right border
+    EXPECT_EQ(d.failures, std::vector<int>{9});  // t1 itself falls into the last column
     EXPECT_EQ(d.volts.high, 99.0);
     EXPECT_EQ(d.milliamps.low, 5.0);
 }
