@@ -115,6 +115,7 @@ void History::setValue(double time, int address, int parameterSet, Quantity quan
         std::vector<SetPoint>& points = setPoints(a, parameterSet, quantity);
         // A clock that went back must not unsort the points: the write counts from the last one.
         if (!points.empty()) time = std::max(time, points.back().time);
+        if (!points.empty() && points.back().value == value) continue;  // nothing changed
         if (!points.empty() && points.back().time == time) {
             points.back().value = value;
         } else {

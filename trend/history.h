@@ -42,9 +42,10 @@ class History {
   public:
     static constexpr std::size_t kChunkSamples = 1u << 14;
     static constexpr std::size_t kDefaultCapacity = 1'000'000;
-    static constexpr int kAddresses = 9;                    // bus addresses 0..8; 9 writes to all of them
-    static constexpr int kSets = 3;                         // parameter sets 1, 2 and the pulse phase
-    static constexpr std::size_t kMaxSetPoints = 1u << 16;  // per address, set and quantity
+    static constexpr int kAddresses = 9;  // bus addresses 0..8; 9 writes to all of them
+    static constexpr int kSets = 3;       // parameter sets 1, 2 and the pulse phase
+    // Per address, set and quantity; 54 of them stay below 4 MB however often values change.
+    static constexpr std::size_t kMaxSetPoints = 1u << 12;
 
     // Keeps at least `minimumSamples` of the newest samples (rounded up to whole chunks).
     explicit History(std::size_t minimumSamples = kDefaultCapacity);

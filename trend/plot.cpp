@@ -20,6 +20,7 @@ constexpr double kMinSpan = 5.0;              // seconds: the deepest zoom
 constexpr double kMaxSpan = 400.0 * 86400.0;  // beyond any history the buffer holds
 constexpr double kMinAllSpan = 60.0;          // "all" of a short history still shows a minute
 constexpr double kWheelFactor = 0.8;          // one wheel notch in: 80 % of the span
+constexpr std::size_t kMaxLegendSeries = 8;
 
 constexpr std::array<QRgb, 8> kSeriesColours{0x1f77b4, 0xd62728, 0x2ca02c, 0x9467bd,
                                              0xff7f0e, 0x8c564b, 0xe377c2, 0x17becf};
@@ -204,7 +205,7 @@ void PlotWidget::mouseDoubleClickEvent(QMouseEvent*) {
 
 // ---- Painting ----
 
-int PlotWidget::drawLegend(QPainter& painter) const {
+int PlotWidget::drawLegend(QPainter& painter, const Decimated& data) const {
     const QFontMetrics metrics(font());
     const int lineHeight = metrics.height() + 4;
     const int right = width() - kRightMargin;
@@ -227,7 +228,20 @@ int PlotWidget::drawLegend(QPainter& painter) const {
         painter.drawText(QRect(left + 28, y, right - left, lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
                          text);
     };
-    for (const SeriesInfo& info : history_.series()) entry(SeriesLabel(info), QPen(SeriesColour(info.id), 2));
+    // The series in view, in order; a long session of address changes cannot flood the legend.
+    std::vector<std::uint32_t> series;
+    for (const Run& run : data.runs) {
+        if (std::find(series.begin(), series.end(), run.series) == series.end()) series.push_back(run.series);
+    }
+    for (std::size_t i = 0; i < std::min(series.size(), kMaxLegendSeries); ++i) {
+        if (const SeriesInfo* info = history_.findSeries(series[i])) {
+            entry(SeriesLabel(*info), QPen(SeriesColour(info->id), 2));
+        }
+    }
+    if (series.size() > kMaxLegendSeries) {
+        entry(QStringLiteral("%1 weitere Serien").arg(series.size() - kMaxLegendSeries),
+              QPen(Qt::lightGray, 2));
+    }
     entry(QStringLiteral("Sollwert"), QPen(Qt::darkGray, 1, Qt::DashLine));
     entry(QStringLiteral("Statuswechsel (P Parametersatz, B Messbereich)"), QPen(kMark, 1, Qt::DotLine));
     entry(QStringLiteral("Messung fehlgeschlagen"), QPen(kFailure, 3));
@@ -369,14 +383,14 @@ void PlotWidget::drawMarks(QPainter& painter, const QRect& area, const Decimated
 void PlotWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::white);
-    const int legendHeight = drawLegend(painter);
-    const QRect area(kLeftMargin, legendHeight, std::max(1, width() - kLeftMargin - kRightMargin),
+    const int plotWidth = std::max(1, width() - kLeftMargin - kRightMargin);
+    const TimeWindow window = timeWindow();
+    const Decimated data = Decimate(history_, window.t0, window.t1, plotWidth);
+    const int legendHeight = drawLegend(painter, data);
+    const QRect area(kLeftMargin, legendHeight, plotWidth,
                      std::max(2 * kPaneGap, height() - legendHeight - kBottomMargin));
     plotLeft_ = area.left();
     plotWidth_ = area.width();
-
-    const TimeWindow window = timeWindow();
-    const Decimated data = Decimate(history_, window.t0, window.t1, area.width());
     const Axis volts = ValueAxis(data.volts, fullVolts_, autoscale_);
     const Axis milliamps = ValueAxis(data.milliamps, fullMilliamps_, autoscale_);
     voltsAxis_ = volts.range;

@@ -58,7 +58,7 @@ class PlotWidget : public QWidget {
         ValueRange axis;
         double step;  // between grid lines
     };
-    int drawLegend(QPainter& painter) const;
+    int drawLegend(QPainter& painter, const Decimated& data) const;
     void drawTimeAxis(QPainter& painter, const QRect& area, TimeWindow window) const;
     void drawPane(QPainter& painter, const Pane& pane, const Decimated& data, Quantity quantity,
                   const char* title) const;
