@@ -158,8 +158,9 @@ void PlotWidget::changed() {
 // ---- Mouse: wheel zooms the time axis around the pointer, drag pans, double-click goes live ----
 
 void PlotWidget::wheelEvent(QWheelEvent* event) {
-    const int notches = event->angleDelta().y() / 120;
-    if (notches == 0) return;
+    // 120 is one notch of a wheel; touchpads send fractions of it.
+    const double notches = event->angleDelta().y() / 120.0;
+    if (notches == 0.0) return;
     const TimeWindow w = timeWindow();
     const double span = w.t1 - w.t0;
     const double newSpan = std::clamp(span * std::pow(kWheelFactor, notches), kMinSpan, kMaxSpan);
