@@ -73,10 +73,11 @@ void History::addFailure(double time) {
     append({time, 0.0f, 0.0f, series_.empty() ? 0u : series_.back().id, 0, SampleKind::Failed});
 }
 
-void History::addBreak(double time) {
+bool History::addBreak(double time) {
     // A failure already broke the curve; and off stays off until the next reading.
-    if (empty() || at(endIndex() - 1).kind != SampleKind::Reading) return;
+    if (empty() || at(endIndex() - 1).kind != SampleKind::Reading) return false;
     append({time, 0.0f, 0.0f, series_.back().id, 0, SampleKind::Break});
+    return true;
 }
 
 void History::setIdentification(int address, const std::string& identification) {

@@ -52,8 +52,8 @@ class History {
 
     void addReading(double time, int address, double volts, double milliamps, int status);
     void addFailure(double time);
-    // Measuring switched off: one break, however often it is reported.
-    void addBreak(double time);
+    // Measuring switched off: one break, however often it is reported. True when it was added.
+    bool addBreak(double time);
     // What a device at `address` identified itself as. Labels the running series of that address
     // when it had none yet; a different identification there starts a new series.
     void setIdentification(int address, const std::string& identification);

@@ -24,7 +24,6 @@ struct Module {
     // Built on first use and kept for the whole run, like the panels.
     trend::TrendWindow* window = nullptr;
     double (*clock)() = RealClock;
-    bool measuring = false;
     double fullVolts = 250.0;
     double fullMilliamps = 6000.0;
 };
@@ -63,9 +62,9 @@ void Trend_Fehlmessung(int) {
 }
 
 void Trend_Messen(int ein) {
+    // The timer reports "off" on every tick while measuring is off: repaint only for news.
     Module& m = State();
-    if (ein == 0) m.history.addBreak(m.clock());
-    Repaint();
+    if (ein == 0 && m.history.addBreak(m.clock())) Repaint();
 }
 
 void Trend_Kennung(int adresse, const char* kennung) {
