@@ -164,7 +164,8 @@ void PlotWidget::wheelEvent(QWheelEvent* event) {
     const TimeWindow w = timeWindow();
     const double span = w.t1 - w.t0;
     const double newSpan = std::clamp(span * std::pow(kWheelFactor, notches), kMinSpan, kMaxSpan);
-    const double fraction = std::clamp((event->position().x() - plotLeft_) / plotWidth_, 0.0, 1.0);
+    const double fraction =
+        std::clamp((event->position().x() - dataArea_.left()) / dataArea_.width(), 0.0, 1.0);
     const double anchor = w.t0 + fraction * span;
     zoomed_ = true;
     live_ = false;
@@ -184,7 +185,7 @@ void PlotWidget::mousePressEvent(QMouseEvent* event) {
 void PlotWidget::mouseMoveEvent(QMouseEvent* event) {
     if (!dragging_) return;
     const double span = dragWindow_.t1 - dragWindow_.t0;
-    const double shift = (event->position().x() - dragX_) * span / plotWidth_;
+    const double shift = (event->position().x() - dragX_) * span / dataArea_.width();
     if (shift == 0.0) return;
     zoomed_ = true;  // the span in view stays as it is, also for "all"
     zoomSpan_ = span;
@@ -390,8 +391,7 @@ void PlotWidget::paintEvent(QPaintEvent*) {
     const int legendHeight = drawLegend(painter, data);
     const QRect area(kLeftMargin, legendHeight, plotWidth,
                      std::max(2 * kPaneGap, height() - legendHeight - kBottomMargin));
-    plotLeft_ = area.left();
-    plotWidth_ = area.width();
+    dataArea_ = area;
     const Axis volts = ValueAxis(data.volts, fullVolts_, autoscale_);
     const Axis milliamps = ValueAxis(data.milliamps, fullMilliamps_, autoscale_);
     voltsAxis_ = volts.range;

@@ -39,6 +39,8 @@ class PlotWidget : public QWidget {
     // The two value axes as drawn last: [low, high] of voltage and current.
     ValueRange voltsAxis() const { return voltsAxis_; }
     ValueRange milliampsAxis() const { return milliampsAxis_; }
+    // Where the two panes were drawn last (time runs left to right across its width).
+    QRect dataArea() const { return dataArea_; }
     QImage image();
 
     // Called after the view changed by the mouse (zoom, pan, back to live).
@@ -76,8 +78,7 @@ class PlotWidget : public QWidget {
     bool autoscale_ = true;
     ValueRange voltsAxis_{0.0, 250.0};
     ValueRange milliampsAxis_{0.0, 6000.0};
-    int plotLeft_ = 0;  // the data area of the last paint, for the mouse
-    int plotWidth_ = 1;
+    QRect dataArea_{0, 0, 1, 1};  // of the last paint, for the mouse
     bool dragging_ = false;
     double dragX_ = 0.0;
     TimeWindow dragWindow_{0.0, 1.0};

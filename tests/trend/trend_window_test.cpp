@@ -106,6 +106,33 @@ TEST_F(TrendWindowTest, ValueAxesAutoscaleOrRunToTheFullScale) {
     EXPECT_GE(Plot().voltsAxis().high, 144.0);
 }
 
+TEST(TrendPlot, AFailedTickLeavesAVisibleGap) {
+    trend::History history;
+    for (int i = 0; i < 240; ++i) {
+        if (i == 120) {
+            history.addFailure(i * 0.5);
+        } else if (i < 120 || i > 140) {  // ten seconds without readings after the failure
+            history.addReading(i * 0.5, 1, 100.0, 1000.0, 0);
+        }
+    }
+    trend::PlotWidget plot(history);
+    plot.resize(800, 400);
+    plot.setSpan(120.0);
+    const QImage image = plot.image();
+    const QRect area = plot.dataArea();
+    // Pixels of the series' colour in the column of time t, within the voltage pane.
+    auto curve = [&](double t) {
+        const int x = area.left() + static_cast<int>(t / 120.0 * area.width());
+        int count = 0;
+        for (int y = area.top(); y < area.center().y(); ++y)
+            count += image.pixel(x, y) == QColor(0x1f77b4).rgb();
+        return count;
+    };
+    EXPECT_GT(curve(30.0), 0);
+    EXPECT_EQ(curve(65.0), 0);
+    EXPECT_GT(curve(100.0), 0);
+}
+
 TEST_F(TrendWindowTest, SaveImageWritesThePlotAsPngOrSaysWhyNot) {
     const std::filesystem::path dir =
         std::filesystem::temp_directory_path() / ("kwd2_trend_" + std::to_string(getpid()));
