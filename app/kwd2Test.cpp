@@ -7,6 +7,7 @@
 #include "calc/Kalibrierrechner.h"
 #include "errors/ZEL_errorV3.h"
 #include "platform/userint.h"
+#include "trend/trend.h"
 #include "ui/kwd2Steuerung.h"
 
 int panelHandle = 0;
@@ -69,6 +70,15 @@ void ProgrammBeenden() {
     QuitUserInterface(0);
 }
 
+// The trend window's value axes start at the meters' full-scale values.
+void SkalenendwerteMelden() {
+    double spannung = 0.0;
+    double strom = 0.0;
+    GetCtrlVal(panelHandle, PANEL_UENDWERT, &spannung);
+    GetCtrlVal(panelHandle, PANEL_IENDWERT, &strom);
+    Trend_Skalenendwerte(spannung, strom);
+}
+
 // The four calibration-data buttons: only in calibration mode, failures as a popup.
 int KalibrierOperation(int event, int (*operation)()) {
     if (event != EVENT_COMMIT || kalibrierModus == 0) return 0;
@@ -92,7 +102,7 @@ void CallbacksRegistrieren() {
         const char* name;
         CtrlCallbackPtr funktion;
     };
-    static constexpr std::array<CtrlEintrag, 17> ctrlCallbacks{{
+    static constexpr std::array<CtrlEintrag, 18> ctrlCallbacks{{
         {"Ende", Ende},
         {"PortSelect", PortSelect},
         {"Scann_Callback", Scann_Callback},
@@ -110,6 +120,7 @@ void CallbacksRegistrieren() {
         {"DateiSpeichern_Callback", DateiSpeichern_Callback},
         {"DateiLaden_Callback", DateiLaden_Callback},
         {"Kalibrierrechner_Callback", Kalibrierrechner_Callback},
+        {"Verlauf_Callback", Verlauf_Callback},
     }};
     for (const CtrlEintrag& eintrag : ctrlCallbacks) RegisterCtrlCallback(eintrag.name, eintrag.funktion);
     RegisterPanelCallback("Panel_Callback", Panel_Callback);
@@ -143,6 +154,7 @@ int ProgrammStarten(int argc, char* argv[]) {
     DisplayPanel(panelHandle);
     // A missing settings file is normal on first start; LoadIni shows what matters by itself.
     LoadIni();
+    SkalenendwerteMelden();
     return 0;
 }
 
@@ -191,6 +203,7 @@ int Skalenendwerte_Callback(int panel, int control, int event, void*, int, int) 
     double endwert = 0.0;
     GetCtrlVal(panelHandle, control, &endwert);
     SetCtrlAttribute(panelHandle, anzeige, ATTR_MAX_VALUE, endwert);
+    SkalenendwerteMelden();
     return 0;
 }
 
@@ -199,6 +212,9 @@ int Messen(int, int, int event, void*, int, int) {
     AnzeigenAufSoll();
     StatusLedsDimmen();
     FehlerSetzen(0);
+    int messen = 0;
+    GetCtrlVal(panelHandle, PANEL_MESSEN, &messen);
+    Trend_Messen(messen);
     return 0;
 }
 
@@ -207,10 +223,15 @@ int TimerCb(int, int, int event, void*, int, int) {
     fehlerCode = KwdLesen();
     if (fehlerCode != 0) {
         // No retry: polling stays off until the operator switches measuring on again.
+        Trend_Fehlmessung(fehlerCode);
         FehlerSetzen(fehlerCode);
         SetCtrlVal(panelHandle, PANEL_MESSEN, 0);
         StatusLedsDimmen();
     }
+    // Measuring may have stopped by itself (a failure, or the address "alle"): the curve breaks.
+    int messen = 0;
+    GetCtrlVal(panelHandle, PANEL_MESSEN, &messen);
+    if (messen == 0) Trend_Messen(0);
     return 0;
 }
 
@@ -269,5 +290,10 @@ int Kalibrierrechner_Callback(int, int, int event, void*, int, int) {
     if (event != EVENT_COMMIT || kalibrierModus == 0) return 0;
     RechnerbuttonsHervorheben(-1);
     DisplayPanel(rechnerPanelHandle);
+    return 0;
+}
+
+int Verlauf_Callback(int, int, int event, void*, int, int) {
+    if (event == EVENT_COMMIT) Trend_Anzeigen();
     return 0;
 }

@@ -38,3 +38,4 @@ int DateiLaden_Callback(int panel, int control, int event, void* callbackData, i
                         int eventData2);
 int Kalibrierrechner_Callback(int panel, int control, int event, void* callbackData, int eventData1,
                               int eventData2);
+int Verlauf_Callback(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);

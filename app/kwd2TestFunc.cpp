@@ -7,11 +7,13 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "app/kwd2Test.h"
 #include "driver/zelkwd2.h"
 #include "ini/ini_store.h"
 #include "platform/userint.h"
+#include "trend/trend.h"
 #include "ui/kwd2Steuerung.h"
 
 namespace {
@@ -122,7 +124,14 @@ int WertSchreiben(const ParameterFeld& feld, int fehlerOhnePort, double* merker)
 }
 
 int GroesseSchreiben(int parameterSet, Groesse groesse, double* merker) {
-    return WertSchreiben(Satz(parameterSet).felder[groesse], kSchreibenOhnePort[groesse], merker);
+    const ParameterFeld& feld = Satz(parameterSet).felder[groesse];
+    const int fehler = WertSchreiben(feld, kSchreibenOhnePort[groesse], merker);
+    // The trend window draws the set values of voltage and current.
+    if (fehler == 0 && (groesse == kSpannung || groesse == kStrom)) {
+        Trend_Sollwert(Adresse(), SatzNummer(parameterSet), groesse == kSpannung ? 0 : 1,
+                       ZahlLesen(feld.control));
+    }
+    return fehler;
 }
 
 // ---- Parameter readback: sixteen steps in a fixed order ----
@@ -161,8 +170,14 @@ int SchrittLesen(const LeseSchritt& schritt, int adresse) {
     }
     double wert = 0.0;
     const int fehler = ZELKWD2_ParameterLesen(comPort, adresse, schritt.registerName, &wert);
-    if (fehler == 0) SetCtrlVal(panelHandle, schritt.control, wert);
-    return fehler;
+    if (fehler != 0) return fehler;
+    SetCtrlVal(panelHandle, schritt.control, wert);
+    // Set values read back ("usoll1" ... "isoll3") feed the trend window like written ones.
+    const std::string_view name = schritt.registerName;
+    if (name.size() == 6 && name.substr(1, 4) == "soll" && (name[0] == 'u' || name[0] == 'i')) {
+        Trend_Sollwert(adresse, name[5] - '0', name[0] == 'u' ? 0 : 1, wert);
+    }
+    return 0;
 }
 
 // ---- Settings: full-scale value of a meter ----
@@ -219,6 +234,7 @@ int IDLesen() {
     if (fehler != 0) return fehler;
     kennung.back() = '\0';
     SetCtrlVal(panelHandle, PANEL_IDSTRING, kennung.data());
+    Trend_Kennung(Adresse(), kennung.data());
     return 0;
 }
 
@@ -239,6 +255,7 @@ int Kwd2Scann() {
             continue;
         }
         kennung.back() = '\0';
+        Trend_Kennung(adresse, kennung.data());
         const bool istKwd2 = std::strncmp(kennung.data(), kKwd2Kennung, std::strlen(kKwd2Kennung)) == 0;
         SetCtrlAttribute(panelHandle, lampe, ATTR_ON_COLOR, istKwd2 ? kFarbeGruen : kFarbeRot);
         SetCtrlVal(panelHandle, lampe, 1);
@@ -278,6 +295,7 @@ int KwdLesen() {
     fehler = ZELKWD2_StatusLesen(comPort, adresse, 1, &status);
     if (fehler != 0) return fehler;
     StatusLedsSetzen(status);
+    Trend_Messwert(adresse, spannung, strom, status);
     return 0;
 }
 

@@ -12,7 +12,9 @@ packages=(
 )
 for option in "$@"; do
   case "$option" in
-    --bench) packages+=(libbenchmark-dev libinih-dev libsimpleini-dev python3-serial clang libclang-rt-14-dev) ;;
+    # qt6-charts-dev (and the OpenGL files its CMake package needs) only for the trend comparison.
+    --bench) packages+=(libbenchmark-dev libinih-dev libsimpleini-dev python3-serial clang libclang-rt-14-dev
+      qt6-charts-dev libqt6opengl6-dev) ;;
     # Building the Debian package and checking it.
     --package) packages+=(dpkg-dev file lintian desktop-file-utils appstream) ;;
     *) echo "deps.sh: unknown option $option (known: --bench --package)" >&2; exit 2 ;;

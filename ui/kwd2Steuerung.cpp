@@ -243,6 +243,8 @@ void AddParameters(std::vector<CtrlDef>& c) {
                        "cklesen",
                        445, 532, 119, 23, "ParameterLesen_Callback"));
     c.push_back(Button(PANEL_ENDE, "PANEL_ENDE", "__Ende", 492, 611, 40, 23, "Ende"));
+    // Between the error number and "Ende", in both run modes.
+    c.push_back(Button(PANEL_VERLAUF, "PANEL_VERLAUF", "Verlauf", 492, 516, 80, 23, "Verlauf_Callback"));
 
     c.push_back(Text(PANEL_TEXTMSG, "PANEL_TEXTMSG", "Parametersatz 1", 217, 378));
     c.push_back(Text(PANEL_TEXTMSG_4, "PANEL_TEXTMSG_4", "Parametersatz 2", 217, 559));

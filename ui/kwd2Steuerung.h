@@ -90,6 +90,7 @@ constexpr int PANEL_START = 81;
 constexpr int PANEL_TEXTMSG_6 = 82;
 constexpr int PANEL_TEXTMSG_5 = 83;
 constexpr int PANEL_PICTURE = 84;
+constexpr int PANEL_VERLAUF = 85;  // opens the trend window
 
 // Calculator panel
 constexpr int RECHNERPNL_VBISHER = 2;

@@ -69,6 +69,7 @@ const Expected kMain[] = {
      "cklesen",
      "ParameterLesen_Callback"},
     {PANEL_ENDE, "PANEL_ENDE", B, "__Ende", "Ende"},
+    {PANEL_VERLAUF, "PANEL_VERLAUF", B, "Verlauf", "Verlauf_Callback"},
     {PANEL_TEXTMSG, "PANEL_TEXTMSG", T, "Parametersatz 1", ""},
     {PANEL_TEXTMSG_4, "PANEL_TEXTMSG_4", T, "Parametersatz 2", ""},
     {PANEL_TEXTMSG_3, "PANEL_TEXTMSG_3", T, "Signalanstiegszeiten = ca. 5 bis 7 x Tau", ""},
@@ -175,7 +176,7 @@ TEST_F(PanelsTest, EveryIdentifierExistsOnce) {
     for (const PanelDef* panel : {&MainDef(), &CalcDef()}) {
         std::set<int> ids;
         for (const CtrlDef& def : panel->controls) EXPECT_TRUE(ids.insert(def.id).second) << def.constName;
-        const int last = panel == &MainDef() ? PANEL_PICTURE : RECHNERPNL_TEXTMSG;
+        const int last = panel == &MainDef() ? PANEL_VERLAUF : RECHNERPNL_TEXTMSG;
         EXPECT_EQ(ids.size(), static_cast<std::size_t>(last - 1));
         EXPECT_EQ(*ids.begin(), 2);
         EXPECT_EQ(*ids.rbegin(), last);
@@ -271,6 +272,8 @@ TEST_F(PanelsTest, PlacesOfControls) {
     EXPECT_EQ(Geometry(main_, PANEL_LED4), QRect(265, 28, 14, 14));
     EXPECT_EQ(Geometry(main_, PANEL_SCANN), QRect(412, 21, 53, 23));
     EXPECT_EQ(Geometry(main_, PANEL_ENDE), QRect(611, 492, 40, 23));
+    EXPECT_EQ(Geometry(main_, PANEL_VERLAUF), QRect(516, 492, 80, 23));
+    EXPECT_LT(Geometry(main_, PANEL_FEHLERNUMMER).right(), 516);
     EXPECT_EQ(Geometry(main_, PANEL_DECORATION), QRect(146, 211, 348, 265));
     EXPECT_EQ(Geometry(main_, PANEL_ZEITPULS).topLeft(), QPoint(233, 360));
     EXPECT_EQ(Geometry(main_, PANEL_SPANNUNG).topLeft(), QPoint(214, 111));

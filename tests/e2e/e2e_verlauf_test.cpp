@@ -1,0 +1,112 @@
+// The trend window fed by the real program: the "Verlauf" button, ticks and failed ticks,
+// measuring off, a change of bus address, and set values written or read back.
+#include <QApplication>
+#include <QWidget>
+#include <limits>
+#include <string>
+
+#include "app/kwd2Test.h"
+#include "platform/userint.h"
+#include "platform/userint_qt.h"
+#include "tests/e2e/e2e_fixture.h"
+#include "trend/history.h"
+#include "trend/trend_testing.h"
+#include "trend/trend_window.h"
+#include "ui/kwd2Steuerung.h"
+
+namespace {
+
+constexpr double kSpaeter = std::numeric_limits<double>::max();
+
+class Verlauf : public E2e {
+  protected:
+    static const trend::History& Verlaufsdaten() { return trendtest::History(); }
+    // R reading, F failed tick, B measuring off; with the address of each reading.
+    static std::string Proben() {
+        const trend::History& h = Verlaufsdaten();
+        std::string text;
+        for (auto i = h.firstIndex(); i < h.endIndex(); ++i) {
+            const trend::Sample& s = h.at(i);
+            if (s.kind == trend::SampleKind::Reading) {
+                text += "R" + std::to_string(h.findSeries(s.series)->address);
+            } else {
+                text += s.kind == trend::SampleKind::Failed ? "F" : "B";
+            }
+        }
+        return text;
+    }
+};
+
+class VerlaufKnopf : public Verlauf, public testing::WithParamInterface<bool> {};
+
+TEST_P(VerlaufKnopf, ShowsTheTrendWindowInBothRunModes) {
+    Starten(GetParam());
+    EXPECT_EQ(Attribut(PANEL_VERLAUF, ATTR_VISIBLE), 1);
+    Klick(PANEL_VERLAUF);
+    trend::TrendWindow& fenster = trendtest::Window();
+    EXPECT_TRUE(fenster.isVisible());
+    EXPECT_EQ(fenster.windowTitle(), QString::fromUtf8("KWD2-Steuerung V1.5 \u2013 Verlauf"));
+    fenster.close();  // only hides; the program runs on
+    EXPECT_FALSE(fenster.isVisible());
+    EXPECT_TRUE(uiqt::PanelWidget(panelHandle)->isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, VerlaufKnopf, testing::Values(false, true));
+
+TEST_F(Verlauf, TicksFailuresMeasuringOffAndAddressChangesMakeTheHistory) {
+    sim->addKwd2(2, "ZEL-KWD2-Nr2");
+    sim->addKwd2(5);
+    Starten();
+    Waehlen(PANEL_PORT, 1);
+    Waehlen(PANEL_KWDID, 2);
+    Klick(PANEL_IDLESEN);
+    Klick(PANEL_MESSEN);
+    Tick();
+    Tick();
+    sim->setFault(2, kwd2sim::Fault::Nak);
+    Tick();  // fails: measuring goes off, the curve breaks once
+    ASSERT_EQ(Ganz(PANEL_MESSEN), 0);
+    Tick();
+    sim->setFault(2, kwd2sim::Fault::None);
+    Waehlen(PANEL_KWDID, 5);
+    Klick(PANEL_MESSEN);
+    Tick();
+    Klick(PANEL_MESSEN);  // off
+    Tick();
+    EXPECT_EQ(Proben(), "R2R2FR5B");
+    const auto& serien = Verlaufsdaten().series();
+    ASSERT_EQ(serien.size(), 2u);
+    EXPECT_EQ(serien[0].identification, "ZEL-KWD2-Nr2");
+    EXPECT_EQ(serien[1].address, 5);
+    EXPECT_EQ(serien[1].identification, "");  // never identified
+}
+
+TEST_F(Verlauf, SetValuesWrittenOrReadBackAreTheStepLines) {
+    sim->addKwd2(2);
+    Starten();
+    Waehlen(PANEL_PORT, 1);
+    Waehlen(PANEL_KWDID, 2);
+    Eingeben(PANEL_SPANNUNGSOLL2, 12.5);
+    Eingeben(PANEL_ZEITPULS, 2.0);  // undims the pulse controls
+    Eingeben(PANEL_STROMPULS, 250.0);
+    EXPECT_EQ(Verlaufsdaten().setValueAt(2, 2, trend::Quantity::Volts, kSpaeter), 12.5);
+    EXPECT_EQ(Verlaufsdaten().setValueAt(2, 3, trend::Quantity::Milliamps, kSpaeter), 250.0);
+
+    sim->setRegisterValue(2, "isoll1", 300.0);
+    sim->setRegisterValue(2, "usoll2", 20.0);
+    Klick(PANEL_PARAMETERLESEN);
+    EXPECT_EQ(Verlaufsdaten().setValueAt(2, 1, trend::Quantity::Milliamps, kSpaeter), 300.0);
+    EXPECT_EQ(Verlaufsdaten().setValueAt(2, 2, trend::Quantity::Volts, kSpaeter), 20.0);
+
+    Waehlen(PANEL_KWDID, 9);  // all devices
+    Eingeben(PANEL_SPANNUNGSOLL, 7.0);
+    ASSERT_TRUE(WarteBis([&] { return sim->registerValue(2, "usoll1") == 7.0; }));
+    EXPECT_EQ(Verlaufsdaten().setValueAt(6, 1, trend::Quantity::Volts, kSpaeter), 7.0);
+    // A failed write changes nothing.
+    Waehlen(PANEL_KWDID, 2);
+    sim->setFault(2, kwd2sim::Fault::Nak);
+    Eingeben(PANEL_SPANNUNGSOLL, 99.0);
+    EXPECT_EQ(Verlaufsdaten().setValueAt(2, 1, trend::Quantity::Volts, kSpaeter), 7.0);
+}
+
+}  // namespace

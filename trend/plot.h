@@ -1,0 +1,87 @@
+// Strip chart of the history: voltage and current in two stacked panes over one time axis, set
+// values as dashed steps, status changes as marks, gaps where readings failed or measuring was
+// off. Each repaint reduces the visible window to pixel columns (see decimate.h), so its cost
+// follows the width of the plot, not the number of samples behind it.
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+#include <functional>
+
+#include "trend/decimate.h"
+#include "trend/history.h"
+
+class QPainter;
+
+namespace trend {
+
+struct TimeWindow {
+    double t0;
+    double t1;
+};
+
+class PlotWidget : public QWidget {
+  public:
+    explicit PlotWidget(const History& history, QWidget* parent = nullptr);
+
+    // Seconds shown when not zoomed; 0 shows the whole history.
+    void setSpan(double seconds);
+    double span() const { return span_; }
+    // Newest data at the right edge, the chosen span, no zoom.
+    void followLive();
+    bool live() const { return live_; }
+    bool zoomed() const { return zoomed_; }
+    void setFullScale(double volts, double milliamps);
+    void setAutoscale(bool on);
+    bool autoscale() const { return autoscale_; }
+
+    TimeWindow timeWindow() const;
+    // The two value axes as drawn last: [low, high] of voltage and current.
+    ValueRange voltsAxis() const { return voltsAxis_; }
+    ValueRange milliampsAxis() const { return milliampsAxis_; }
+    // Where the two panes were drawn last (time runs left to right across its width).
+    QRect dataArea() const { return dataArea_; }
+    QImage image();
+
+    // Called after the view changed by the mouse (zoom, pan, back to live).
+    std::function<void()> viewChanged;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+  private:
+    struct Pane {
+        QRectF rect;
+        ValueRange axis;
+        double step;  // between grid lines
+    };
+    int drawLegend(QPainter& painter, const Decimated& data) const;
+    void drawTimeAxis(QPainter& painter, const QRect& area, TimeWindow window) const;
+    void drawPane(QPainter& painter, const Pane& pane, const Decimated& data, Quantity quantity,
+                  const char* title) const;
+    void drawMarks(QPainter& painter, const QRect& area, const Decimated& data) const;
+    void changed();
+
+    const History& history_;
+    double span_ = 600.0;
+    bool live_ = true;
+    bool zoomed_ = false;
+    double zoomSpan_ = 0.0;
+    double end_ = 0.0;  // right edge while not live
+    double fullVolts_ = 250.0;
+    double fullMilliamps_ = 6000.0;
+    bool autoscale_ = true;
+    ValueRange voltsAxis_{0.0, 250.0};
+    ValueRange milliampsAxis_{0.0, 6000.0};
+    QRect dataArea_{0, 0, 1, 1};  // of the last paint, for the mouse
+    bool dragging_ = false;
+    double dragX_ = 0.0;
+    TimeWindow dragWindow_{0.0, 1.0};
+};
+
+}  // namespace trend

@@ -1,0 +1,120 @@
+#include "trend/trend_window.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QVBoxLayout>
+#include <array>
+#include <string>
+
+#include "platform/userint.h"
+#include "trend/plot.h"
+
+namespace trend {
+namespace {
+
+struct SpanChoice {
+    const char* label;
+    double seconds;  // 0: the whole history
+};
+constexpr std::array<SpanChoice, 4> kSpans{{{"1 min", 60}, {"10 min", 600}, {"1 h", 3600}, {"Alle", 0}}};
+constexpr int kDefaultSpan = 1;   // 10 minutes
+constexpr int kPathBuffer = 512;  // the dialog returns at most 259 characters
+
+bool WritePng(const QImage& image, const QString& path) {
+    // Written beside the target and renamed over it: a failed write leaves an older file whole.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    if (!image.save(&file, "PNG")) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+}  // namespace
+
+TrendWindow::TrendWindow(const History& history, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      plot_(new PlotWidget(history, this)),
+      spans_(new QButtonGroup(this)),
+      autoscale_(new QCheckBox(QStringLiteral("Autoskalierung"), this)),
+      bottomRow_(new QHBoxLayout) {
+    setWindowTitle(QStringLiteral("KWD2-Steuerung V1.5 \u2013 Verlauf"));
+    // Closing hides the window; it never ends the program.
+    setAttribute(Qt::WA_QuitOnClose, false);
+    resize(920, 600);
+
+    auto* toolbar = new QHBoxLayout;
+    toolbar->addWidget(new QLabel(QStringLiteral("Zeitraum:"), this));
+    for (int i = 0; i < static_cast<int>(kSpans.size()); ++i) {
+        auto* button = new QPushButton(QString::fromLatin1(kSpans[i].label), this);
+        button->setCheckable(true);
+        spans_->addButton(button, i);
+        toolbar->addWidget(button);
+    }
+    spans_->button(kDefaultSpan)->setChecked(true);
+    plot_->setSpan(kSpans[kDefaultSpan].seconds);
+    connect(spans_, &QButtonGroup::idClicked, this, [this](int id) {
+        plot_->setSpan(kSpans[static_cast<std::size_t>(id)].seconds);
+        syncSpanButtons();
+    });
+
+    auto* live = new QPushButton(QStringLiteral("Live"), this);
+    live->setToolTip(QStringLiteral("Neueste Werte rechts zeigen (auch: Doppelklick in die Grafik)"));
+    connect(live, &QPushButton::clicked, this, [this] {
+        plot_->followLive();
+        syncSpanButtons();
+    });
+    toolbar->addSpacing(12);
+    toolbar->addWidget(live);
+
+    autoscale_->setChecked(plot_->autoscale());
+    autoscale_->setToolTip(QStringLiteral("Aus: Achsen von 0 bis zum Skalenendwert des Hauptfensters"));
+    connect(autoscale_, &QCheckBox::toggled, this, [this](bool on) { plot_->setAutoscale(on); });
+    toolbar->addSpacing(12);
+    toolbar->addWidget(autoscale_);
+    toolbar->addStretch(1);
+
+    auto* save = new QPushButton(QStringLiteral("Bild speichern\u2026"), this);
+    connect(save, &QPushButton::clicked, this, [this] { saveImage(); });
+    toolbar->addWidget(save);
+
+    plot_->setToolTip(
+        QStringLiteral("Mausrad: Zeitachse zoomen \u2013 Ziehen: verschieben \u2013 "
+                       "Doppelklick: zur\u00fcck zu den neuesten Werten"));
+    plot_->viewChanged = [this] { syncSpanButtons(); };
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(toolbar);
+    layout->addWidget(plot_, 1);
+    layout->addLayout(bottomRow_);
+}
+
+// A zoomed view shows none of the fixed spans.
+void TrendWindow::syncSpanButtons() {
+    spans_->setExclusive(false);
+    for (int i = 0; i < static_cast<int>(kSpans.size()); ++i) {
+        spans_->button(i)->setChecked(!plot_->zoomed() &&
+                                      plot_->span() == kSpans[static_cast<std::size_t>(i)].seconds);
+    }
+    spans_->setExclusive(true);
+}
+
+void TrendWindow::saveImage() {
+    std::array<char, kPathBuffer> path{};
+    const int chosen = FileSelectPopup("", "verlauf.png", "*.png", "Bild speichern", VAL_SAVE_BUTTON, 0, 1, 1,
+                                       1, path.data());
+    if (chosen == VAL_NO_FILE_SELECTED) return;
+    path.back() = '\0';
+    if (!WritePng(plot_->image(), QFile::decodeName(path.data()))) {
+        const std::string text = std::string("Das Bild konnte nicht gespeichert werden:\n") + path.data();
+        MessagePopup("Bild speichern", text.c_str());
+    }
+}
+
+}  // namespace trend
