@@ -222,13 +222,14 @@ struct Simulator::Impl {
 };
 
 void Simulator::Impl::openPty() {
-    master = posix_openpt(O_RDWR | O_NOCTTY);
+    // Close-on-exec: a program the host starts must not keep the line alive after an unplug.
+    master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master < 0) throwErrno("posix_openpt");
     if (grantpt(master) != 0 || unlockpt(master) != 0) throwErrno("grantpt/unlockpt");
     char name[128];
     if (ptsname_r(master, name, sizeof name) != 0) throwErrno("ptsname_r");
     slavePath = name;
-    slave = ::open(name, O_RDWR | O_NOCTTY);
+    slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (slave < 0) throwErrno("open pty slave");
     // Raw line: no echo, no CR translation; whatever an earlier user left is reset here.
     termios tio{};
