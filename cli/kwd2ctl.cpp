@@ -48,10 +48,10 @@ constexpr const char* kUsage =
 struct Command {
     const char* name;
     int (*handler)(Context&);  // checks its arguments before it opens the line
-    std::vector<OptionSpec> options;
+    std::vector<CommandOption> options;
 };
 
-const std::vector<OptionSpec> kLogOptions = {
+const std::vector<CommandOption> kLogOptions = {
     {"interval", 'i', true}, {"count", 'n', true}, {"duration", 'd', true},
     {"output", 'o', true},   {"format", 0, true},  {"reconnect", 0, false},
 };
@@ -79,8 +79,8 @@ const Command* findCommand(const std::string& name) {
     return nullptr;
 }
 
-const std::vector<OptionSpec>& optionsOf(const std::string& name) {
-    static const std::vector<OptionSpec> none;
+const std::vector<CommandOption>& optionsOf(const std::string& name) {
+    static const std::vector<CommandOption> none;
     const Command* c = findCommand(name);
     return c != nullptr ? c->options : none;
 }

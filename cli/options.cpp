@@ -41,14 +41,14 @@ constexpr GlobalOption kGlobal[] = {
     {"verbose", 'v', false}, {"help", 'h', false},   {"version", 0, false},
 };
 
-template <typename Spec>
-const Spec* findOption(const std::vector<Spec>& specs, const std::string& token) {
-    for (const Spec& spec : specs) {
-        if (token.size() == 2 && token[0] == '-' && token[1] != '-' && spec.shortName != 0 &&
-            token[1] == spec.shortName) {
-            return &spec;
+template <typename Option>
+const Option* findOption(const std::vector<Option>& options, const std::string& token) {
+    for (const Option& option : options) {
+        if (token.size() == 2 && token[0] == '-' && token[1] != '-' && option.shortName != 0 &&
+            token[1] == option.shortName) {
+            return &option;
         }
-        if (token == std::string("--") + spec.longName) return &spec;
+        if (token == std::string("--") + option.longName) return &option;
     }
     return nullptr;
 }
@@ -113,7 +113,7 @@ int comPortNumber(const std::string& name) {
 }
 
 Invocation parseCommandLine(const std::vector<std::string>& args,
-                            const std::vector<OptionSpec>& (*commandOptions)(const std::string& command)) {
+                            const std::vector<CommandOption>& (*commandOptions)(const std::string& command)) {
     Invocation inv;
     const char* port = std::getenv("KWD2_PORT");
     inv.portName = port != nullptr && *port != '\0' ? port : "COM1";
@@ -160,13 +160,13 @@ Invocation parseCommandLine(const std::vector<std::string>& args,
             applyGlobal(inv, g->longName, takeValue(g->takesValue));
             continue;
         }
-        const OptionSpec* spec =
+        const CommandOption* own =
             inv.command.empty() ? nullptr : findOption(commandOptions(inv.command), token);
-        if (spec == nullptr) {
+        if (own == nullptr) {
             throw UsageError("unknown option " + token + (inv.command.empty() ? "" : " for " + inv.command));
         }
-        if (inv.options.count(spec->longName) != 0) throw UsageError("option " + token + " given twice");
-        inv.options[spec->longName] = takeValue(spec->takesValue);
+        if (inv.options.count(own->longName) != 0) throw UsageError("option " + token + " given twice");
+        inv.options[own->longName] = takeValue(own->takesValue);
     }
     return inv;
 }

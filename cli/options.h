@@ -29,7 +29,7 @@ struct Invocation {
 };
 
 // What a command accepts besides its positional arguments.
-struct OptionSpec {
+struct CommandOption {
     const char* longName;  // "interval"
     char shortName;        // 'i', or 0
     bool takesValue;
@@ -39,7 +39,7 @@ struct OptionSpec {
 // global options may stand before or after the command. Environment defaults: KWD2_PORT,
 // KWD2_ADDR. Throws UsageError.
 Invocation parseCommandLine(const std::vector<std::string>& args,
-                            const std::vector<OptionSpec>& (*commandOptions)(const std::string& command));
+                            const std::vector<CommandOption>& (*commandOptions)(const std::string& command));
 
 // Strict numbers: the whole text, finite. Throw UsageError naming `what`.
 double parseNumber(const std::string& text, const std::string& what);
