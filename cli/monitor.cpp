@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cmath>
 #include <fstream>
-#include <iostream>
 #include <optional>
 
 #include "cli/context.h"
@@ -114,7 +113,7 @@ class Log {
         return rc;
     }
 
-    // One round over every address; false when a stop request cut it short.
+    // One round over every address, cut short by a stop request between two addresses.
     struct Round {
         int firstError = 0;
         bool lineLost = false;
