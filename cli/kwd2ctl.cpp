@@ -2,13 +2,13 @@
 #include "cli/kwd2ctl.h"
 
 #include <array>
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
 #include "cli/context.h"
 #include "driver/zelkwd2.h"
 #include "errors/ZEL_errorV3.h"
+#include "platform/console.h"
 #include "platform/rs232.h"
 
 #ifndef KWD2CTL_VERSION
@@ -114,13 +114,21 @@ void Context::note(const std::string& text) const {
     if (inv.verbose) err << "kwd2ctl: " << text << '\n';
 }
 
+namespace {
+
+// The driver's port number for -p. A device path travels the way the program maps ports:
+// through KWD2_COM1.
+int driverPort(const Context& ctx) {
+    const int port = comPortNumber(ctx.inv.portName);
+    if (port != 0) return port;
+    PutEnv("KWD2_COM1", ctx.inv.portName.c_str());
+    return 1;
+}
+
+}  // namespace
+
 void openLine(Context& ctx) {
-    int port = comPortNumber(ctx.inv.portName);
-    if (port == 0) {
-        // A device path travels the way the program maps ports: through KWD2_COM1.
-        port = 1;
-        ::setenv("KWD2_COM1", ctx.inv.portName.c_str(), 1);
-    }
+    const int port = driverPort(ctx);
     std::array<char, 4096> path{};
     const std::string name = "com" + std::to_string(port);
     ctx.devicePath = Rs232_DevicePath(name.c_str(), path.data(), static_cast<int>(path.size())) >= 0
@@ -150,7 +158,7 @@ void closeLine(Context& ctx) {
 
 bool reopenLine(Context& ctx) {
     closeLine(ctx);
-    const int port = comPortNumber(ctx.inv.portName) == 0 ? 1 : comPortNumber(ctx.inv.portName);
+    const int port = driverPort(ctx);
     if (ZELKWD2_Open(port) != 0) return false;
     ctx.port = port;
     if (ZELKWD2_Timeout(port, ctx.inv.timeoutSeconds) != 0) {

@@ -1,5 +1,6 @@
 #include "platform/console.h"
 
+#include <QtCore/QByteArray>
 #include <QtCore/QCoreApplication>
 
 int InitConsoleRuntime(char** argv) {
@@ -13,4 +14,9 @@ int InitConsoleRuntime(char** argv) {
     static QCoreApplication* application = nullptr;
     application = new QCoreApplication(argc, arguments);
     return application != nullptr ? 1 : 0;
+}
+
+int PutEnv(const char* name, const char* value) {
+    if (name == nullptr || value == nullptr) return 0;
+    return qputenv(name, QByteArray(value)) ? 1 : 0;
 }

@@ -120,7 +120,9 @@ TEST_F(Ctl, RunStopsTheOutputOnANak) {
     const auto r = ctl({"run", file("steps.csv").string(), "-i", "0.02"});
     injector.join();
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err.rfind("kwd2ctl: 402076: Errormessage (NAK) received from device (output stopped)", 0), 0u)
+    // Whichever reading of the round meets the NAK (a register or the status byte).
+    EXPECT_EQ(r.err.rfind("kwd2ctl: 402", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find(": Errormessage (NAK) received from device (output stopped)\n"), std::string::npos)
         << r.err;
     EXPECT_FALSE(sim().running(0));
     EXPECT_NE(r.out.find("# output stopped: reading failed"), std::string::npos);
