@@ -39,15 +39,17 @@ bool AppendFile::open(const std::string& path) {
         return false;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        errorText_ = S_ISREG(st.st_mode) ? std::strerror(errno) : "not a regular file";
+    if (::fstat(fd, &st) != 0) {
+        errorText_ = std::strerror(errno);
         ::close(fd);
         return false;
     }
+    // A pipe or a device (a live consumer, /dev/stderr) has no size and no earlier content.
+    const bool regular = S_ISREG(st.st_mode);
     fd_ = fd;
-    sizeAtOpen_ = static_cast<long long>(st.st_size);
+    sizeAtOpen_ = regular ? static_cast<long long>(st.st_size) : 0;
     lastByteAtOpen_ = -1;
-    if (st.st_size > 0) {
+    if (regular && st.st_size > 0) {
         // Read through a second descriptor: this one is write-only.
         const int reader = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         unsigned char last = 0;

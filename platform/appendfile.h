@@ -21,7 +21,8 @@ class AppendFile {
     // Returns false on failure; errorText() then says why.
     bool open(const std::string& path);
     bool isOpen() const { return fd_ >= 0; }
-    // Size of the file when it was opened, and its last byte then (-1 when it was empty).
+    // Size of the file when it was opened, and its last byte then (-1 when it was empty). A pipe
+    // or a device counts as empty.
     long long sizeAtOpen() const { return sizeAtOpen_; }
     int lastByteAtOpen() const { return lastByteAtOpen_; }
     // One write call with all `count` bytes. False when it fails or writes fewer.

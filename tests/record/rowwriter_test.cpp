@@ -102,8 +102,11 @@ TEST(RowWriter, FailuresReturnTheirCodes) {
     EXPECT_FALSE(w.errorText().empty());
     EXPECT_EQ(w.writeRow(rows()[0]), record::kWriteFailed);
     if (fs::exists("/dev/full")) {
-        // Not a regular file: refused at open, so a log never goes where it cannot be read back.
-        EXPECT_EQ(w.openFile("/dev/full", record::Format::Csv), record::kOpenFailed);
+        // A full disk: the row is not counted and the caller learns why.
+        ASSERT_EQ(w.openFile("/dev/full", record::Format::Csv), 0);
+        EXPECT_EQ(w.writeRow(rows()[0]), record::kWriteFailed);
+        EXPECT_EQ(w.rowCount(), 0);
+        EXPECT_NE(w.errorText().find("space"), std::string::npos) << w.errorText();
     }
 }
 
