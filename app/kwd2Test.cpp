@@ -20,7 +20,7 @@ namespace {
 int fehlerCode = 0;
 
 constexpr const char* uiDatei = "kwd2Steuerung.ui";
-constexpr const char* zugangsCode = "-p=Lomb7Quanxr";
+constexpr const char* zugangsCode = kalibrierung::kZugangsCode;
 constexpr const char* titel = "KWD2-Steuerung V1.5";
 constexpr int kalibrierBreite = 870;
 

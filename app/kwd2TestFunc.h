@@ -3,17 +3,7 @@
 // its inputs from the panel (panelHandle, see kwd2Test.h).
 #pragma once
 
-#include <array>
-#include <cstdint>
-
-// The 200-byte calibration record, in memory and as a "*.kwd" file (little-endian, IEEE 754).
-struct Kalibrierdatensatz {
-    char kennung[32];                 // "zel kwd2test kal", zero at offset 16
-    std::int32_t version;             // always 1
-    std::int32_t reserviert;          // padding before the doubles, no information
-    std::array<double, 20> faktoren;  // gain and offset per channel, in register order
-};
-static_assert(sizeof(Kalibrierdatensatz) == 200, "calibration record must be exactly 200 bytes");
+#include "driver/kalibrierdatensatz.h"
 
 // Error display: the three error controls of the main panel.
 void FehlerSetzen(int code);

@@ -23,9 +23,12 @@
 #include "platform/rs232_testing.h"
 
 #if defined(Q_OS_UNIX)
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <unistd.h>
 #include <cerrno>
 #elif defined(Q_OS_WIN)
 #include <windows.h>
@@ -38,8 +41,46 @@ using Clock = std::chrono::steady_clock;
 constexpr int kMaxPort = 32;
 constexpr int kFaultKinds = 6;
 
+// The exclusive lock on a line's device, held for as long as the port is open. flock() and not the
+// terminal's exclusive mode, because the latter does not stop a privileged process.
+class LineLock {
+  public:
+    LineLock() = default;
+    ~LineLock() { release(); }
+    LineLock(const LineLock&) = delete;
+    LineLock& operator=(const LineLock&) = delete;
+
+    // False only when someone else holds the line; a device that cannot be locked at all is
+    // left to the open that follows.
+    bool acquire(const QString& path) {
+#if defined(Q_OS_UNIX)
+        const QByteArray name = QFile::encodeName(path);
+        fd_ = ::open(name.constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd_ < 0) return true;
+        if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return true;
+        const bool busy = errno == EWOULDBLOCK;
+        release();
+        return !busy;
+#else
+        Q_UNUSED(path);
+        return true;
+#endif
+    }
+    void release() {
+#if defined(Q_OS_UNIX)
+        if (fd_ >= 0) ::close(fd_);
+#endif
+        fd_ = -1;
+    }
+
+  private:
+    int fd_ = -1;
+};
+
 struct Port {
+    LineLock lock;  // declared first: released after the line itself is closed
     QSerialPort serial;
+    bool lineLost = false;
     int timeoutMs = 1000;
     bool pseudoTerminal = false;
     // When the line's own queue length cannot be read: when the last byte written leaves the wire.
@@ -51,6 +92,7 @@ struct Port {
 std::array<std::unique_ptr<Port>, kMaxPort + 1> gPorts;
 std::array<std::array<int, kFaultKinds>, kMaxPort + 1> gFaults{};
 std::array<Rs232ReadCounts, kMaxPort + 1> gReadCounts{};
+std::array<int, kMaxPort + 1> gLastOpen{};
 
 bool validPortNumber(int port) {
     return port >= 1 && port <= kMaxPort;
@@ -193,16 +235,19 @@ int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, i
         return RS232_INVALID_PORT;
     }
     CloseCom(port);
+    int& result = gLastOpen[static_cast<std::size_t>(port)];
     auto p = std::make_unique<Port>();
     const QString path = devicePath(deviceName);
     p->pseudoTerminal = isPseudoTerminal(path);
     p->serial.setPortName(path);
     if (inputQueueSize > 0) p->serial.setReadBufferSize(inputQueueSize);
-    if (!p->serial.open(QIODevice::ReadWrite)) return RS232_CANNOT_OPEN;
+    if (!p->lock.acquire(path)) return result = RS232_PORT_IN_USE;
+    if (!p->serial.open(QIODevice::ReadWrite)) return result = RS232_CANNOT_OPEN;
     if (!configure(*p, baudRate, *qParity, dataBits, stopBits)) {
         p->serial.close();
-        return RS232_CANNOT_OPEN;
+        return result = RS232_CANNOT_OPEN;
     }
+    result = 0;
     p->serial.clear(QSerialPort::AllDirections);
     gPorts[static_cast<std::size_t>(port)] = std::move(p);
     gReadCounts[static_cast<std::size_t>(port)] = {};
@@ -254,6 +299,7 @@ int ComRdByte(int port) {
             ++counts.timedOut;
             return RS232_TIMEOUT_ERR;
         case Wait::Failed:
+            p->lineLost = true;
             return RS232_READ_ERR;
         case Wait::Readable:
             break;
@@ -293,6 +339,30 @@ int FlushOutQ(int port) {
     if (!p->serial.clear(QSerialPort::Output)) return RS232_WRITE_ERR;
     p->wireIdleAt = Clock::now();
     return 0;
+}
+
+int Rs232_LastOpenResult(int port) {
+    return validPortNumber(port) ? gLastOpen[static_cast<std::size_t>(port)] : 0;
+}
+
+int Rs232_LineLost(int port) {
+    Port* p = openPort(port);
+    if (p == nullptr) return 0;
+#if defined(Q_OS_UNIX)
+    // A hang-up shows on the descriptor whichever call ran into it first (a flush, a write).
+    pollfd fd{static_cast<int>(p->serial.handle()), POLLIN, 0};
+    if (::poll(&fd, 1, 0) > 0 && (fd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) p->lineLost = true;
+#endif
+    return p->lineLost ? 1 : 0;
+}
+
+int Rs232_DevicePath(const char* deviceName, char* path, int pathSize) {
+    if (deviceName == nullptr || path == nullptr || pathSize <= 0) return RS232_INVALID_PORT;
+    const QByteArray name = QFile::encodeName(devicePath(deviceName));
+    if (name.size() >= pathSize) return RS232_INVALID_PORT;
+    std::copy(name.begin(), name.end(), path);
+    path[name.size()] = '\0';
+    return static_cast<int>(name.size());
 }
 
 void Rs232_InjectFault(int port, Rs232Fault fault, int count) {

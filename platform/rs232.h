@@ -25,3 +25,15 @@ constexpr int RS232_INVALID_PORT = -2;
 constexpr int RS232_CANNOT_OPEN = -6;
 constexpr int RS232_WRITE_ERR = -4;
 constexpr int RS232_READ_ERR = -5;
+// Another program (or another open of the same line) holds the line.
+constexpr int RS232_PORT_IN_USE = -7;
+
+// A line belongs to one program at a time: an open takes an exclusive advisory lock on the device
+// and fails with RS232_PORT_IN_USE while someone else holds it.
+// What the last OpenComConfig on `port` returned (0 when it succeeded or never ran).
+int Rs232_LastOpenResult(int port);
+// 1 when a read on the open `port` found the line gone (hang-up, adapter unplugged), else 0.
+int Rs232_LineLost(int port);
+// The device that `deviceName` opens ("com3" -> KWD2_COM3 or the system's third port; a path as
+// it is), as zero-terminated text in `path`. Returns its length, negative when it does not fit.
+int Rs232_DevicePath(const char* deviceName, char* path, int pathSize);

@@ -44,8 +44,10 @@ class Simulator {
     void addKwd2(int address, std::string identification = "ZEL-KWD2-V1.5", double loadOhms = 100.0);
     void addForeign(int address, std::string identification);
     void setFault(int address, Fault fault);  // applies to every following request to that address
-    void setSlowDelay(double seconds);        // for Fault::Slow: delay before each reply byte
-    void start();                             // serve on a thread until stop()/destructor
+    // Applies only to the next `requests` requests to that address; then the device is healthy.
+    void setFault(int address, Fault fault, int requests);
+    void setSlowDelay(double seconds);  // for Fault::Slow: delay before each reply byte
+    void start();                       // serve on a thread until stop()/destructor
     void stop();
     std::vector<TraceEntry> trace() const;  // every byte both ways since the last clear
     std::string hostBytes() const;          // only what the host sent, concatenated
@@ -59,6 +61,13 @@ class Simulator {
     void injectBytes(const std::string& bytes);  // push stray bytes to the host now (late replies)
     // Which of parameter sets 1 and 2 drives the output (the device's own set switch).
     void selectParameterSet(int address, int parameterSet);
+    // The adapter is pulled: the terminal and its link disappear, and a host holding the line
+    // sees a hang-up. Devices keep their state.
+    void unplug();
+    // The adapter is back: a new terminal, linked to the same path when a link was given, served
+    // again if it was served before. No effect while plugged in.
+    void replug();
+    bool pluggedIn() const;
 
   private:
     struct Impl;

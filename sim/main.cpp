@@ -1,10 +1,13 @@
 // kwd2sim: a serial line with simulated KWD2 devices behind a pseudo-terminal.
 //   kwd2sim [--link PATH] [--pace] [--trace FILE] [--device ADDR[:ID]] [--foreign ADDR:ID]
-//           [--fault ADDR:NAME] [--load ADDR:OHMS] [--slow SECONDS]
+//           [--fault ADDR:NAME] [--load ADDR:OHMS] [--slow SECONDS] [--replug-after SECONDS]
 // Prints the terminal's path (or the link) on one line, then serves until SIGTERM or SIGINT.
+// With --replug-after, SIGUSR1 pulls the line (the terminal and its link vanish) and puts it
+// back at the same link that many seconds later.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -24,7 +27,7 @@ struct DeviceArg {
     std::cerr
         << "kwd2sim: " << problem << "\n"
         << "usage: kwd2sim [--link PATH] [--pace] [--trace FILE] [--device ADDR[:ID]] [--foreign ADDR:ID]\n"
-        << "               [--fault ADDR:NAME] [--load ADDR:OHMS] [--slow SECONDS]\n"
+        << "               [--fault ADDR:NAME] [--load ADDR:OHMS] [--slow SECONDS] [--replug-after SECONDS]\n"
         << "faults: none silent nak can garbage wrongaddress wrongecho missingcr overlong slow hangup\n";
     std::exit(2);
 }
@@ -59,6 +62,7 @@ int main(int argc, char** argv) {
     std::vector<std::pair<int, kwd2sim::Fault>> faults;
     std::vector<std::pair<int, double>> loads;
     double slow = -1.0;
+    double replugAfter = -1.0;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&]() -> std::string {
@@ -87,11 +91,15 @@ int main(int argc, char** argv) {
             loads.emplace_back(address, parseNumber(ohms));
         } else if (arg == "--slow") {
             slow = parseNumber(value());
+        } else if (arg == "--replug-after") {
+            replugAfter = parseNumber(value());
+            if (replugAfter < 0.0) usage("--replug-after needs a time of 0 seconds or more");
         } else {
             usage("unknown argument " + arg);
         }
     }
     if (devices.empty()) devices.push_back({0, "ZEL-KWD2-V1.5", true});
+    if (replugAfter >= 0.0 && options.linkPath.empty()) usage("--replug-after needs --link");
 
     // Block the stop signals before the serving thread exists, so that only sigwait sees them.
     sigset_t stopSignals;
@@ -99,7 +107,9 @@ int main(int argc, char** argv) {
     sigaddset(&stopSignals, SIGTERM);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGHUP);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    sigset_t waited = stopSignals;
+    if (replugAfter >= 0.0) sigaddset(&waited, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &waited, nullptr);
 
     try {
         kwd2sim::Simulator sim(options);
@@ -115,8 +125,19 @@ int main(int argc, char** argv) {
         std::printf("%s\n", sim.path().c_str());
         std::fflush(stdout);
         sim.start();
-        int signal = 0;
-        sigwait(&stopSignals, &signal);
+        for (;;) {
+            int signal = 0;
+            sigwait(&waited, &signal);
+            if (signal != SIGUSR1) break;
+            sim.unplug();
+            // The line stays away for the given time unless a stop signal comes first.
+            const timespec away{
+                static_cast<time_t>(replugAfter),
+                static_cast<long>((replugAfter - static_cast<double>(static_cast<time_t>(replugAfter))) *
+                                  1e9)};
+            if (sigtimedwait(&stopSignals, nullptr, &away) >= 0) break;
+            sim.replug();
+        }
         sim.stop();
     } catch (const std::exception& e) {
         std::cerr << "kwd2sim: " << e.what() << "\n";

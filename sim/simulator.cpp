@@ -187,6 +187,7 @@ struct Simulator::Impl {
     mutable std::mutex mutex;  // devices, faults, trace
     std::map<int, Device> devices;
     std::map<int, Fault> faults;
+    std::map<int, int> faultsLeft;  // requests a limited fault still applies to; absent = all
     double slowDelay = 0.2;
     std::vector<TraceEntry> trace;
 
@@ -198,7 +199,11 @@ struct Simulator::Impl {
     double lastArrival = 0.0;
 
     double now() const { return monotonicSeconds() - epoch; }
+    bool unplugged = false;
+    bool servedBeforeUnplug = false;
+
     void openPty();
+    void link();
     void closeLine();
     void record(const unsigned char* bytes, std::size_t n, bool fromHost);
     void recordLocked(const unsigned char* bytes, std::size_t n, bool fromHost);
@@ -217,13 +222,14 @@ struct Simulator::Impl {
 };
 
 void Simulator::Impl::openPty() {
-    master = posix_openpt(O_RDWR | O_NOCTTY);
+    // Close-on-exec: a program the host starts must not keep the line alive after an unplug.
+    master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master < 0) throwErrno("posix_openpt");
     if (grantpt(master) != 0 || unlockpt(master) != 0) throwErrno("grantpt/unlockpt");
     char name[128];
     if (ptsname_r(master, name, sizeof name) != 0) throwErrno("ptsname_r");
     slavePath = name;
-    slave = ::open(name, O_RDWR | O_NOCTTY);
+    slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (slave < 0) throwErrno("open pty slave");
     // Raw line: no echo, no CR translation; whatever an earlier user left is reset here.
     termios tio{};
@@ -235,7 +241,15 @@ void Simulator::Impl::openPty() {
     if (tcsetattr(slave, TCSANOW, &tio) != 0) throwErrno("tcsetattr");
     const int flags = fcntl(master, F_GETFL);
     if (flags < 0 || fcntl(master, F_SETFL, flags | O_NONBLOCK) != 0) throwErrno("fcntl");
-    if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) throwErrno("pipe2");
+    if (wake[0] < 0 && pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) throwErrno("pipe2");
+}
+
+void Simulator::Impl::link() {
+    if (options.linkPath.empty()) return;
+    struct stat st {};
+    // Replace an earlier run's link, but never a real file.
+    if (lstat(options.linkPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) ::unlink(options.linkPath.c_str());
+    if (symlink(slavePath.c_str(), options.linkPath.c_str()) != 0) throwErrno("symlink");
 }
 
 void Simulator::Impl::closeLine() {
@@ -385,6 +399,10 @@ void Simulator::Impl::handleFrame(double arrival) {
         const auto it = devices.find(address);
         if (it == devices.end()) return;  // nobody there
         const Fault fault = faultAt(address);
+        if (const auto left = faultsLeft.find(address); left != faultsLeft.end() && --left->second <= 0) {
+            faults.erase(address);
+            faultsLeft.erase(left);
+        }
         if (refuses(fault)) {
             plan = makePlan(Answer{}, fault, address);
         } else {
@@ -447,14 +465,7 @@ Simulator::Simulator(Options options) : impl_(std::make_unique<Impl>()) {
         impl_->traceFile = std::fopen(impl_->options.tracePath.c_str(), "w");
         if (!impl_->traceFile) throwErrno("open trace file");
     }
-    if (!impl_->options.linkPath.empty()) {
-        struct stat st {};
-        // Replace an earlier run's link, but never a real file.
-        if (lstat(impl_->options.linkPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-            ::unlink(impl_->options.linkPath.c_str());
-        }
-        if (symlink(impl_->slavePath.c_str(), impl_->options.linkPath.c_str()) != 0) throwErrno("symlink");
-    }
+    impl_->link();
 }
 
 Simulator::~Simulator() {
@@ -463,7 +474,7 @@ Simulator::~Simulator() {
     for (int& fd : impl_->wake) {
         if (fd >= 0) ::close(fd);
     }
-    if (!impl_->options.linkPath.empty()) ::unlink(impl_->options.linkPath.c_str());
+    if (!impl_->options.linkPath.empty() && !impl_->unplugged) ::unlink(impl_->options.linkPath.c_str());
     if (impl_->traceFile) std::fclose(impl_->traceFile);
 }
 
@@ -488,6 +499,13 @@ void Simulator::addForeign(int address, std::string identification) {
 void Simulator::setFault(int address, Fault fault) {
     std::lock_guard lock(impl_->mutex);
     impl_->faults[address] = fault;
+    impl_->faultsLeft.erase(address);
+}
+
+void Simulator::setFault(int address, Fault fault, int requests) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->faults[address] = fault;
+    impl_->faultsLeft[address] = requests;
 }
 
 void Simulator::setSlowDelay(double seconds) {
@@ -564,6 +582,29 @@ void Simulator::injectBytes(const std::string& bytes) {
 void Simulator::selectParameterSet(int address, int parameterSet) {
     std::lock_guard lock(impl_->mutex);
     impl_->device(address).selectParameterSet(parameterSet, impl_->now());
+}
+
+void Simulator::unplug() {
+    if (impl_->unplugged) return;
+    impl_->servedBeforeUnplug = impl_->thread.joinable();
+    stop();
+    impl_->closeLine();
+    if (!impl_->options.linkPath.empty()) ::unlink(impl_->options.linkPath.c_str());
+    impl_->unplugged = true;
+}
+
+void Simulator::replug() {
+    if (!impl_->unplugged) return;
+    impl_->openPty();
+    impl_->link();
+    impl_->frame.clear();
+    impl_->inFrame = false;
+    impl_->unplugged = false;
+    if (impl_->servedBeforeUnplug) start();
+}
+
+bool Simulator::pluggedIn() const {
+    return !impl_->unplugged;
 }
 
 }  // namespace kwd2sim

@@ -48,6 +48,7 @@ class Program {
         if (!s.empty() && s.back() == '\n') s.pop_back();
         return s;
     }
+    void signal(int number) { kill(pid_, number); }
     int terminate() {
         kill(pid_, SIGTERM);
         int status = 0;
@@ -94,6 +95,30 @@ TEST(ProgramTest, LinkNamesTheTerminalAndGoesAwayAtExit) {
     EXPECT_REPLY(host, "#1M1R\r", kAck + "#1M1R0\r");
     EXPECT_EQ(p.terminate(), 0);
     EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+}
+
+TEST(ProgramTest, Sigusr1PullsTheLineAndItComesBackAtTheSameLink) {
+    const fs::path link = scratch("replug");
+    Program p({"--link", link.string(), "--device", "2", "--replug-after", "0.3"});
+    ASSERT_EQ(p.line(), link.string());
+    {
+        simtest::Host before(link.string());
+        EXPECT_REPLY(before, "#2M1R\r", kAck + "#2M1R0\r");
+        p.signal(SIGUSR1);
+        for (int attempt = 0; attempt < 300 && fs::exists(fs::symlink_status(link)); ++attempt) usleep(1000);
+        EXPECT_EQ(before.read(1), "");
+        EXPECT_TRUE(before.hungUp());
+    }
+    // Polled, not slept: the link is back after the given time.
+    std::string answer;
+    for (int attempt = 0; attempt < 300 && answer.empty(); ++attempt) {
+        usleep(10000);
+        if (!fs::exists(link)) continue;
+        simtest::Host after(link.string());
+        answer = after.exchange("#2M1R\r", 8);
+    }
+    EXPECT_EQ(answer, kAck + "#2M1R0\r");
+    EXPECT_EQ(p.terminate(), 0);
 }
 
 TEST(ProgramTest, TraceLogsEveryByteBothWays) {

@@ -1,0 +1,240 @@
+// The one-shot commands: scan, id, get, set, start, stop and cal.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string_view>
+#include <system_error>
+
+#include "cli/context.h"
+#include "cli/kwd2ctl.h"
+#include "driver/kalibrierdatensatz.h"
+#include "driver/zelkwd2.h"
+#include "driver/zelkwd2_registers.h"
+#include "record/rowwriter.h"
+
+namespace kwd2ctl {
+
+namespace {
+
+constexpr std::string_view kFamily = "ZEL-KWD2";
+
+// File errors of the calibration commands.
+constexpr int kCalFileNotWritable = -308232;
+constexpr int kCalFileWriteFailed = -301233;
+constexpr int kCalFileNotReadable = -308234;
+constexpr int kCalFileTooShort = -304235;
+constexpr int kCalFileWrongType = -302236;
+constexpr int kCalFileWrongVersion = -303237;
+
+// A name that get and set understand besides the registers.
+enum class Kind { Register, Range, Status };
+struct Name {
+    std::string text;
+    Kind kind;
+    int number;  // parameter set of a range, selector of a status byte
+};
+
+Name resolve(const std::string& text, bool forWriting) {
+    if (zelkwd2::findRegister(text) != nullptr) return {text, Kind::Register, 0};
+    for (int set = 1; set <= 3; ++set) {
+        if (text == "range" + std::to_string(set)) return {text, Kind::Range, set};
+    }
+    if (text == "status1" && !forWriting) return {text, Kind::Status, 1};
+    throw UsageError("unknown name '" + text + "'" + (forWriting && text == "status1" ? " for set" : ""));
+}
+
+// The panel's read-back order of the sixteen parameters, then the live readings.
+constexpr std::array<const char*, 19> kDefaultGet{
+    "usoll1", "isoll1", "tauu1", "taui1", "usoll2", "isoll2", "tauu2", "taui2", "range1",  "range2",
+    "usoll3", "isoll3", "tauu3", "taui3", "zeit3",  "range3", "uist",  "iist",  "status1",
+};
+
+void check(int code) {
+    if (code != 0) throw Failure{code, {}};
+}
+
+std::string readValue(const Context& ctx, const Name& name) {
+    if (name.kind == Kind::Register) {
+        double value = 0.0;
+        check(ZELKWD2_ParameterLesen(ctx.port, ctx.address(), name.text.c_str(), &value));
+        return record::shortestNumber(value);
+    }
+    int value = 0;
+    check(name.kind == Kind::Range ? ZELKWD2_MessbereichLesen(ctx.port, ctx.address(), name.number, &value)
+                                   : ZELKWD2_StatusLesen(ctx.port, ctx.address(), name.number, &value));
+    return std::to_string(value);
+}
+
+struct Assignment {
+    Name name;
+    double value;
+};
+
+Assignment parseAssignment(const std::string& text) {
+    const auto eq = text.find('=');
+    if (eq == std::string::npos || eq == 0) throw UsageError("expected NAME=VALUE, got '" + text + "'");
+    Assignment a{resolve(text.substr(0, eq), true), parseNumber(text.substr(eq + 1), text.substr(0, eq))};
+    if (a.name.kind == Kind::Range && a.value != std::floor(a.value)) {
+        throw UsageError(a.name.text + ": a range is a whole number 0 (auto) to 4: '" + text.substr(eq + 1) +
+                         "'");
+    }
+    return a;
+}
+
+int deviceFunction(Context& ctx, const char* function) {
+    if (!ctx.inv.arguments.empty()) throw UsageError(ctx.inv.command + " takes no arguments");
+    requireOneAddress(ctx, true);
+    openLine(ctx);
+    check(ZELKWD2_DeviceFunction(ctx.port, ctx.address(), function));
+    return kExitOk;
+}
+
+void writeCalibrationFile(const std::string& path, const kalibrierung::Datei& bytes) {
+    // Written beside the target and renamed over it only when complete: a failed write never
+    // leaves half a file in place of a good one.
+    namespace fs = std::filesystem;
+    const fs::path target(path);
+    fs::path temp = target;
+    temp += ".kwd2ctl-tmp";
+    {
+        std::ofstream file(temp, std::ios::binary | std::ios::trunc);
+        if (!file) throw Failure{kCalFileNotWritable, path};
+        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        file.close();
+        if (!file) {
+            std::error_code ignored;
+            fs::remove(temp, ignored);
+            throw Failure{kCalFileWriteFailed, path};
+        }
+    }
+    std::error_code error;
+    fs::rename(temp, target, error);
+    if (error) {
+        fs::remove(temp, error);
+        throw Failure{kCalFileWriteFailed, path};
+    }
+}
+
+Kalibrierdatensatz readCalibrationFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) throw Failure{kCalFileNotReadable, path};
+    kalibrierung::Datei bytes{};
+    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (file.gcount() != static_cast<std::streamsize>(bytes.size())) throw Failure{kCalFileTooShort, path};
+    const Kalibrierdatensatz record = kalibrierung::Deserialisieren(bytes);
+    if (!kalibrierung::KennungStimmt(record)) throw Failure{kCalFileWrongType, path};
+    if (record.version != kalibrierung::kVersion) throw Failure{kCalFileWrongVersion, path};
+    return record;
+}
+
+}  // namespace
+
+int scanCommand(Context& ctx) {
+    if (!ctx.inv.arguments.empty()) throw UsageError("scan takes no arguments");
+    openLine(ctx);
+    bool found = false;
+    for (int address = 0; address <= 8; ++address) {
+        std::array<char, 64> id{};
+        const int rc = ZELKWD2_IDLesen(ctx.port, address, id.data());
+        if (rc != 0) {
+            ctx.note("address " + std::to_string(address) + ": error " + std::to_string(-rc));
+            continue;
+        }
+        const bool kwd2 = std::string_view(id.data()).substr(0, kFamily.size()) == kFamily;
+        found = found || kwd2;
+        ctx.out << address << '\t' << (kwd2 ? "kwd2" : "foreign") << '\t' << id.data() << '\n' << std::flush;
+    }
+    if (!found) ctx.err << "kwd2ctl: no KWD2 device answered on " << ctx.inv.portName << '\n';
+    return found ? kExitOk : kExitFailure;
+}
+
+int idCommand(Context& ctx) {
+    if (!ctx.inv.arguments.empty()) throw UsageError("id takes no arguments");
+    requireOneAddress(ctx, false);
+    openLine(ctx);
+    std::array<char, 64> id{};
+    check(ZELKWD2_IDLesen(ctx.port, ctx.address(), id.data()));
+    ctx.out << id.data() << '\n';
+    return kExitOk;
+}
+
+int getCommand(Context& ctx) {
+    requireOneAddress(ctx, false);
+    std::vector<Name> names;
+    if (ctx.inv.arguments.empty()) {
+        for (const char* n : kDefaultGet) names.push_back(resolve(n, false));
+    } else {
+        for (const auto& n : ctx.inv.arguments) names.push_back(resolve(n, false));
+    }
+    openLine(ctx);
+    for (const Name& name : names) {
+        // Each line as soon as it is read: a failure later still leaves the earlier values.
+        ctx.out << name.text << '=' << readValue(ctx, name) << '\n' << std::flush;
+    }
+    return kExitOk;
+}
+
+int setCommand(Context& ctx) {
+    requireOneAddress(ctx, true);
+    if (ctx.inv.arguments.empty()) throw UsageError("set needs NAME=VALUE");
+    std::vector<Assignment> assignments;
+    for (const auto& text : ctx.inv.arguments) assignments.push_back(parseAssignment(text));
+    openLine(ctx);
+    for (const Assignment& a : assignments) {
+        ctx.note("set " + a.name.text + "=" + record::shortestNumber(a.value));
+        if (a.name.kind == Kind::Register) {
+            check(ZELKWD2_ParameterSchreiben(ctx.port, ctx.address(), a.name.text.c_str(), a.value));
+        } else {
+            // Outside the int range the driver's own range check refuses it.
+            const int range = std::fabs(a.value) < 1e6 ? static_cast<int>(a.value) : -1;
+            check(ZELKWD2_MessbereichSchreiben(ctx.port, ctx.address(), a.name.number, range));
+        }
+    }
+    return kExitOk;
+}
+
+int startCommand(Context& ctx) {
+    return deviceFunction(ctx, "start");
+}
+
+int stopCommand(Context& ctx) {
+    return deviceFunction(ctx, "stopp");
+}
+
+int calCommand(Context& ctx) {
+    const auto& args = ctx.inv.arguments;
+    if (args.size() != 2 || (args[0] != "read" && args[0] != "write")) {
+        throw UsageError("cal read FILE or cal write FILE --access-code CODE");
+    }
+    const bool writing = args[0] == "write";
+    requireOneAddress(ctx, writing);
+    const auto code = ctx.inv.options.find("access-code");
+    if (writing && (code == ctx.inv.options.end() || code->second != kalibrierung::kZugangsCode)) {
+        throw UsageError(code == ctx.inv.options.end() ? "cal write needs --access-code CODE"
+                                                       : "wrong calibration access code");
+    }
+    if (!writing && code != ctx.inv.options.end()) throw UsageError("cal read takes no access code");
+    if (writing) {
+        // The whole file is checked before the first factor goes out.
+        const Kalibrierdatensatz record = readCalibrationFile(args[1]);
+        openLine(ctx);
+        for (std::size_t i = 0; i < record.faktoren.size(); ++i) {
+            check(ZELKWD2_ParameterSchreiben(ctx.port, ctx.address(), kalibrierung::kRegister[i],
+                                             record.faktoren[i]));
+        }
+        return kExitOk;
+    }
+    openLine(ctx);
+    Kalibrierdatensatz record = kalibrierung::NeuerDatensatz();
+    for (std::size_t i = 0; i < record.faktoren.size(); ++i) {
+        check(
+            ZELKWD2_ParameterLesen(ctx.port, ctx.address(), kalibrierung::kRegister[i], &record.faktoren[i]));
+    }
+    writeCalibrationFile(args[1], kalibrierung::Serialisieren(record));
+    return kExitOk;
+}
+
+}  // namespace kwd2ctl

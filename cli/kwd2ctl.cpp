@@ -1,0 +1,217 @@
+// kwd2ctl: the command table, the line, and how failures become messages and exit statuses.
+#include "cli/kwd2ctl.h"
+
+#include <array>
+#include <filesystem>
+#include <system_error>
+
+#include "cli/context.h"
+#include "driver/zelkwd2.h"
+#include "errors/ZEL_errorV3.h"
+#include "platform/console.h"
+#include "platform/rs232.h"
+
+#ifndef KWD2CTL_VERSION
+#define KWD2CTL_VERSION "unknown"
+#endif
+
+namespace kwd2ctl {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: kwd2ctl [-p PORT] [-a ADDR] [--timeout SECONDS] [-v] COMMAND [ARGS...]\n"
+    "\n"
+    "  -p PORT            COM1 ... COM8 (KWD2_COMn maps them) or a device path;\n"
+    "                     default $KWD2_PORT, else COM1\n"
+    "  -a ADDR            bus address 0 ... 8 (9 = all devices, only for set, start, stop);\n"
+    "                     monitor takes a list such as 2,5; default $KWD2_ADDR, else 0\n"
+    "  --timeout SECONDS  wait for each byte from the device at most this long (default 1.0)\n"
+    "  -v                 tell on standard error what is being done\n"
+    "\n"
+    "commands:\n"
+    "  scan                           list the devices at addresses 0 ... 8\n"
+    "  id                             print the identification of the device\n"
+    "  get [NAME...]                  print NAME=VALUE lines (all parameters without names)\n"
+    "  set NAME=VALUE...              write registers and range1 ... range3, in order\n"
+    "  start | stop                   start or stop the output\n"
+    "  monitor [-i SECONDS] [-n COUNT | -d SECONDS] [-o FILE] [--format csv|jsonl] [--reconnect]\n"
+    "                                 log voltage, current and status of each address\n"
+    "  run STEPS.csv [-i SECONDS] [-o FILE] [--format csv|jsonl]\n"
+    "                                 run a step list (voltage_V,current_mA,hold_s[,tau_u_s,tau_i_s])\n"
+    "  cal read FILE                  calibration factors from the device into a .kwd file\n"
+    "  cal write FILE --access-code CODE\n"
+    "                                 calibration factors from a .kwd file into the device\n"
+    "\n"
+    "Exit status: 0 success, 1 device, line or file error, 2 usage error. See kwd2ctl(1).\n";
+
+struct Command {
+    const char* name;
+    int (*handler)(Context&);  // checks its arguments before it opens the line
+    std::vector<CommandOption> options;
+};
+
+const std::vector<CommandOption> kLogOptions = {
+    {"interval", 'i', true}, {"count", 'n', true}, {"duration", 'd', true},
+    {"output", 'o', true},   {"format", 0, true},  {"reconnect", 0, false},
+};
+
+// New commands (a SCPI bridge, say) join here with their options.
+const std::array<Command, 9>& commands() {
+    static const std::array<Command, 9> table{{
+        {"scan", scanCommand, {}},
+        {"id", idCommand, {}},
+        {"get", getCommand, {}},
+        {"set", setCommand, {}},
+        {"start", startCommand, {}},
+        {"stop", stopCommand, {}},
+        {"monitor", monitorCommand, kLogOptions},
+        {"run", runCommand, {{"interval", 'i', true}, {"output", 'o', true}, {"format", 0, true}}},
+        {"cal", calCommand, {{"access-code", 0, true}}},
+    }};
+    return table;
+}
+
+const Command* findCommand(const std::string& name) {
+    for (const Command& c : commands()) {
+        if (name == c.name) return &c;
+    }
+    return nullptr;
+}
+
+const std::vector<CommandOption>& optionsOf(const std::string& name) {
+    static const std::vector<CommandOption> none;
+    const Command* c = findCommand(name);
+    return c != nullptr ? c->options : none;
+}
+
+// Catalogue texts are Latin-1; terminals and logs expect UTF-8.
+std::string utf8(const char* latin1) {
+    std::string out;
+    for (const char* p = latin1; *p != '\0'; ++p) {
+        const auto u = static_cast<unsigned char>(*p);
+        if (u < 0x80) {
+            out += *p;
+        } else {
+            out += static_cast<char>(0xC0 | (u >> 6));
+            out += static_cast<char>(0x80 | (u & 0x3F));
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+const char* version() {
+    return KWD2CTL_VERSION;
+}
+
+std::string messageFor(int code) {
+    return utf8(ZEL_Fehlermeldung(code));
+}
+
+void Context::note(const std::string& text) const {
+    if (inv.verbose) err << "kwd2ctl: " << text << '\n';
+}
+
+namespace {
+
+// The driver's port number for -p. A device path travels the way the program maps ports:
+// through KWD2_COM1.
+int driverPort(const Context& ctx) {
+    const int port = comPortNumber(ctx.inv.portName);
+    if (port != 0) return port;
+    PutEnv("KWD2_COM1", ctx.inv.portName.c_str());
+    return 1;
+}
+
+}  // namespace
+
+void openLine(Context& ctx) {
+    const int port = driverPort(ctx);
+    std::array<char, 4096> path{};
+    const std::string name = "com" + std::to_string(port);
+    ctx.devicePath = Rs232_DevicePath(name.c_str(), path.data(), static_cast<int>(path.size())) >= 0
+                         ? path.data()
+                         : ctx.inv.portName;
+    // A link (/dev/serial/by-id/...) is shown with the device it stands for.
+    std::error_code error;
+    if (const auto real = std::filesystem::canonical(ctx.devicePath, error); !error)
+        ctx.devicePath = real.string();
+    ctx.note("opening " + ctx.inv.portName + " (" + ctx.devicePath + ")");
+    if (const int rc = ZELKWD2_Open(port); rc != 0) {
+        const bool busy = Rs232_LastOpenResult(port) == RS232_PORT_IN_USE;
+        throw Failure{
+            rc, (busy ? "port in use: " : "cannot open ") + ctx.inv.portName + " (" + ctx.devicePath + ")"};
+    }
+    ctx.port = port;
+    if (const int rc = ZELKWD2_Timeout(port, ctx.inv.timeoutSeconds); rc != 0) {
+        closeLine(ctx);
+        throw Failure{rc, {}};
+    }
+}
+
+void closeLine(Context& ctx) {
+    if (ctx.port != 0) ZELKWD2_Close(ctx.port);
+    ctx.port = 0;
+}
+
+bool reopenLine(Context& ctx) {
+    closeLine(ctx);
+    const int port = driverPort(ctx);
+    if (ZELKWD2_Open(port) != 0) return false;
+    ctx.port = port;
+    if (ZELKWD2_Timeout(port, ctx.inv.timeoutSeconds) != 0) {
+        closeLine(ctx);
+        return false;
+    }
+    return true;
+}
+
+void requireOneAddress(const Context& ctx, bool commonAllowed) {
+    if (ctx.inv.addresses.size() != 1) throw UsageError(ctx.inv.command + " takes one bus address");
+    if (ctx.address() == 9 && !commonAllowed) {
+        throw UsageError("bus address 9 (all devices) only for set, start and stop");
+    }
+}
+
+std::string identificationOrNote(int port, int address) {
+    std::array<char, 64> id{};
+    const int rc = ZELKWD2_IDLesen(port, address, id.data());
+    if (rc == 0) return id.data();
+    return "(no identification: error " + std::to_string(-rc) + ")";
+}
+
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    ZEL_Fehlersprache(2);
+    Context ctx{{}, out, err, 0, {}};
+    try {
+        ctx.inv = parseCommandLine(args, optionsOf);
+        if (ctx.inv.help) {
+            out << kUsage;
+            return kExitOk;
+        }
+        if (ctx.inv.version) {
+            out << "kwd2ctl " << version() << '\n';
+            return kExitOk;
+        }
+        if (ctx.inv.command.empty()) throw UsageError("no command given");
+        const Command* command = findCommand(ctx.inv.command);
+        if (command == nullptr) throw UsageError("unknown command '" + ctx.inv.command + "'");
+        const int status = command->handler(ctx);
+        closeLine(ctx);
+        return status;
+    } catch (const UsageError& e) {
+        closeLine(ctx);
+        err << "kwd2ctl: " << e.what() << "\nTry 'kwd2ctl --help' for more information.\n";
+        return kExitUsage;
+    } catch (const Failure& f) {
+        closeLine(ctx);
+        err << "kwd2ctl: " << -f.code << ": " << messageFor(f.code);
+        if (!f.detail.empty()) err << " (" << f.detail << ")";
+        err << '\n';
+        return kExitFailure;
+    }
+}
+
+}  // namespace kwd2ctl

@@ -1,0 +1,144 @@
+#include "cli/steps.h"
+
+#include <array>
+#include <cmath>
+
+#include "cli/options.h"
+#include "driver/zelkwd2_registers.h"
+
+namespace kwd2ctl {
+
+namespace {
+
+enum Column { kVolts, kMilliamps, kHold, kTauU, kTauI, kColumns };
+
+struct ColumnInfo {
+    const char* header;
+    const char* registerName;  // whose write check the value must pass; nullptr for the hold time
+    bool required;
+};
+constexpr std::array<ColumnInfo, kColumns> kColumnInfo{{
+    {"voltage_V", "usoll1", true},
+    {"current_mA", "isoll1", true},
+    {"hold_s", nullptr, true},
+    {"tau_u_s", "tauu1", false},
+    {"tau_i_s", "taui1", false},
+}};
+
+std::string trim(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r");
+    if (first == std::string::npos) return {};
+    const auto last = text.find_last_not_of(" \t\r");
+    std::string field = text.substr(first, last - first + 1);
+    if (field.size() >= 2 && field.front() == '"' && field.back() == '"')
+        field = field.substr(1, field.size() - 2);
+    return field;
+}
+
+std::vector<std::string> splitFields(const std::string& line) {
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (;;) {
+        const auto comma = line.find(',', start);
+        fields.push_back(
+            trim(line.substr(start, comma == std::string::npos ? std::string::npos : comma - start)));
+        if (comma == std::string::npos) return fields;
+        start = comma + 1;
+    }
+}
+
+bool skipped(const std::string& line) {
+    const std::string t = trim(line);
+    return t.empty() || t[0] == '#';
+}
+
+}  // namespace
+
+std::vector<Step> parseSteps(std::istream& in, const std::string& fileName) {
+    std::array<int, kColumns> position{};
+    position.fill(-1);
+    std::size_t columnCount = 0;
+    std::vector<Step> steps;
+    std::string line;
+    int number = 0;
+    bool haveHeader = false;
+    const auto fail = [&](const std::string& problem) {
+        throw UsageError(fileName + ":" + std::to_string(number) + ": " + problem);
+    };
+    while (std::getline(in, line)) {
+        ++number;
+        if (skipped(line)) continue;
+        const std::vector<std::string> fields = splitFields(line);
+        if (!haveHeader) {
+            for (std::size_t i = 0; i < fields.size(); ++i) {
+                int found = -1;
+                for (int c = 0; c < kColumns; ++c) {
+                    if (fields[i] == kColumnInfo[static_cast<std::size_t>(c)].header) found = c;
+                }
+                if (found < 0) fail("unknown column '" + fields[i] + "'");
+                if (position[static_cast<std::size_t>(found)] >= 0) fail("column '" + fields[i] + "' twice");
+                position[static_cast<std::size_t>(found)] = static_cast<int>(i);
+            }
+            for (int c = 0; c < kColumns; ++c) {
+                const auto& info = kColumnInfo[static_cast<std::size_t>(c)];
+                if (info.required && position[static_cast<std::size_t>(c)] < 0) {
+                    fail(std::string("column '") + info.header +
+                         "' missing (header voltage_V,current_mA,hold_s)");
+                }
+            }
+            columnCount = fields.size();
+            haveHeader = true;
+            continue;
+        }
+        if (fields.size() != columnCount) {
+            fail(std::to_string(fields.size()) + " fields where the header has " +
+                 std::to_string(columnCount));
+        }
+        Step step;
+        step.line = number;
+        for (int c = 0; c < kColumns; ++c) {
+            const int at = position[static_cast<std::size_t>(c)];
+            if (at < 0) continue;
+            const auto& info = kColumnInfo[static_cast<std::size_t>(c)];
+            double value = 0.0;
+            try {
+                value = parseNumber(fields[static_cast<std::size_t>(at)], info.header);
+            } catch (const UsageError& e) {
+                fail(e.what());
+            }
+            if (info.registerName != nullptr) {
+                const auto* row = zelkwd2::findRegister(info.registerName);
+                if (row != nullptr && zelkwd2::violatesWriteCheck(*row, value)) {
+                    fail(std::string(info.header) + " out of range: " + fields[static_cast<std::size_t>(at)]);
+                }
+            } else if (value <= 0.0 || value > 1.0e7) {
+                fail("hold_s must be more than 0 seconds: " + fields[static_cast<std::size_t>(at)]);
+            }
+            switch (c) {
+                case kVolts:
+                    step.volts = value;
+                    break;
+                case kMilliamps:
+                    step.milliamps = value;
+                    break;
+                case kHold:
+                    step.holdSeconds = value;
+                    break;
+                case kTauU:
+                    step.tauVolts = value;
+                    break;
+                case kTauI:
+                    step.tauMilliamps = value;
+                    break;
+                default:
+                    break;
+            }
+        }
+        steps.push_back(step);
+    }
+    if (!haveHeader) fail("no header line (voltage_V,current_mA,hold_s)");
+    if (steps.empty()) fail("no steps");
+    return steps;
+}
+
+}  // namespace kwd2ctl

@@ -1,0 +1,193 @@
+#include "record/rowwriter.h"
+
+#include <array>
+#include <charconv>
+#include <cstdio>
+
+#include "platform/appendfile.h"
+
+namespace record {
+
+namespace {
+
+// A comment or identification must not start a line of its own: a device could answer with
+// anything, and a stray line break would forge a row.
+std::string oneLine(const std::string& text) {
+    std::string out = text;
+    for (char& c : out) {
+        if (c == '\n' || c == '\r') c = ' ';
+    }
+    return out;
+}
+
+std::string jsonString(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20) {
+            std::array<char, 8> escaped{};
+            std::snprintf(escaped.data(), escaped.size(), "\\u%04x", u);
+            out += escaped.data();
+        } else if (u >= 0x80) {
+            // Device texts are Latin-1: each byte is the code point of the same number.
+            out += static_cast<char>(0xC0 | (u >> 6));
+            out += static_cast<char>(0x80 | (u & 0x3F));
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string elapsedText(double seconds) {
+    std::array<char, 32> text{};
+    std::snprintf(text.data(), text.size(), "%.3f", seconds);
+    return text.data();
+}
+
+}  // namespace
+
+struct RowWriter::Sink {
+    platform::AppendFile file;
+    std::ostream* stream = nullptr;
+};
+
+std::string isoTime(std::chrono::system_clock::time_point time) {
+    using namespace std::chrono;
+    const auto ms = floor<milliseconds>(time);
+    const auto day = floor<days>(ms);
+    const year_month_day date{day};
+    const hh_mm_ss clock{ms - day};
+    std::array<char, 40> text{};
+    std::snprintf(text.data(), text.size(), "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ",
+                  static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
+                  static_cast<unsigned>(date.day()), static_cast<int>(clock.hours().count()),
+                  static_cast<int>(clock.minutes().count()), static_cast<int>(clock.seconds().count()),
+                  static_cast<int>(clock.subseconds().count()));
+    return text.data();
+}
+
+std::string shortestNumber(double value) {
+    std::array<char, 64> text{};
+    const auto result = std::to_chars(text.data(), text.data() + text.size(), value);
+    return std::string(text.data(), result.ptr);
+}
+
+RowWriter::RowWriter() = default;
+RowWriter::~RowWriter() {
+    close();
+}
+
+int RowWriter::openFile(const std::string& path, Format format) {
+    close();
+    auto sink = std::make_unique<Sink>();
+    if (!sink->file.open(path)) {
+        errorText_ = sink->file.errorText();
+        return kOpenFailed;
+    }
+    hadContent_ = sink->file.sizeAtOpen() > 0;
+    format_ = format;
+    rows_ = 0;
+    const bool tornLastLine = hadContent_ && sink->file.lastByteAtOpen() != '\n';
+    sink_ = std::move(sink);
+    // A line cut short by a crash is ended, so the new session does not continue it.
+    if (tornLastLine && put("") != 0) return kWriteFailed;
+    return 0;
+}
+
+int RowWriter::openStream(std::ostream& stream, Format format) {
+    close();
+    sink_ = std::make_unique<Sink>();
+    sink_->stream = &stream;
+    hadContent_ = false;
+    format_ = format;
+    rows_ = 0;
+    return 0;
+}
+
+int RowWriter::put(const std::string& line) {
+    if (!sink_) return kWriteFailed;
+    const std::string text = line + '\n';
+    if (sink_->stream != nullptr) {
+        sink_->stream->write(text.data(), static_cast<std::streamsize>(text.size()));
+        sink_->stream->flush();
+        if (!*sink_->stream) {
+            errorText_ = "stream write failed";
+            return kWriteFailed;
+        }
+        return 0;
+    }
+    if (!sink_->file.write(text.data(), text.size())) {
+        errorText_ = sink_->file.errorText();
+        return kWriteFailed;
+    }
+    return 0;
+}
+
+int RowWriter::writeHeader(const Session& s) {
+    std::vector<std::string> lines;
+    if (format_ == Format::Csv) {
+        lines.push_back("# kwd2 measurement log");
+        lines.push_back("# program: " + oneLine(s.program + " " + s.version));
+        lines.push_back("# port: " + oneLine(s.port + " (" + s.devicePath + ")"));
+        lines.push_back("# started: " + isoTime(s.started));
+        for (const auto& [address, id] : s.devices) {
+            lines.push_back("# device " + std::to_string(address) + ": " + oneLine(id));
+        }
+        if (!hadContent_) lines.push_back("time,elapsed_s,address,voltage_V,current_mA,status1,error");
+    } else {
+        std::string devices;
+        for (const auto& [address, id] : s.devices) {
+            devices +=
+                (devices.empty() ? "" : ",") + jsonString(std::to_string(address)) + ":" + jsonString(id);
+        }
+        lines.push_back(
+            "{\"log\":\"kwd2 measurement log\",\"program\":" + jsonString(s.program + " " + s.version) +
+            ",\"port\":" + jsonString(s.port) + ",\"device_path\":" + jsonString(s.devicePath) +
+            ",\"started\":" + jsonString(isoTime(s.started)) + ",\"devices\":{" + devices + "}}");
+    }
+    for (const auto& line : lines) {
+        if (const int rc = put(line); rc != 0) return rc;
+    }
+    hadContent_ = true;
+    return 0;
+}
+
+int RowWriter::writeRow(const Row& row) {
+    const auto number = [](const std::optional<double>& v) { return v ? shortestNumber(*v) : std::string(); };
+    const std::string status = row.status1 ? std::to_string(*row.status1) : std::string();
+    std::string line;
+    if (format_ == Format::Csv) {
+        line = isoTime(row.time) + ',' + elapsedText(row.elapsedSeconds) + ',' + std::to_string(row.address) +
+               ',' + number(row.volts) + ',' + number(row.milliamps) + ',' + status + ',' +
+               std::to_string(row.error);
+    } else {
+        const auto json = [](const std::string& v) { return v.empty() ? std::string("null") : v; };
+        line = "{\"time\":" + jsonString(isoTime(row.time)) +
+               ",\"elapsed_s\":" + elapsedText(row.elapsedSeconds) +
+               ",\"address\":" + std::to_string(row.address) + ",\"voltage_V\":" + json(number(row.volts)) +
+               ",\"current_mA\":" + json(number(row.milliamps)) + ",\"status1\":" + json(status) +
+               ",\"error\":" + std::to_string(row.error) + "}";
+    }
+    if (const int rc = put(line); rc != 0) return rc;
+    ++rows_;
+    return 0;
+}
+
+int RowWriter::writeComment(const std::string& text) {
+    if (format_ == Format::Csv) return put("# " + oneLine(text));
+    return put("{\"comment\":" + jsonString(text) + "}");
+}
+
+int RowWriter::close() {
+    if (!sink_) return 0;
+    const bool ok = sink_->stream != nullptr || sink_->file.close();
+    if (!ok) errorText_ = sink_->file.errorText();
+    sink_.reset();
+    return ok ? 0 : kWriteFailed;
+}
+
+}  // namespace record

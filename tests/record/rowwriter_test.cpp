@@ -1,0 +1,119 @@
+#include "record/rowwriter.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+using namespace std::chrono;
+
+namespace {
+
+fs::path scratch(const std::string& name) {
+    const fs::path dir = fs::temp_directory_path() / ("kwd2_record_test_" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    fs::remove(dir / name);
+    return dir / name;
+}
+
+std::string contents(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+const system_clock::time_point kT0 = sys_days{2026y / 1 / 2} + 3h + 4min + 5s + 678ms;
+
+record::Session session() {
+    return {"kwd2ctl", "1.5", "COM1", "/dev/ttyS0", kT0, {{0, "ZEL-KWD2-V1.5"}, {3, "BAD\nID"}}};
+}
+
+std::vector<record::Row> rows() {
+    record::Row ok{kT0, 0.5, 0, 12.5, 100.0, 6, 0};
+    record::Row failed{kT0 + 500ms, 1.0, 3, std::nullopt, std::nullopt, std::nullopt, 403078};
+    return {ok, failed};
+}
+
+const char* const kCsvSession =
+    "# kwd2 measurement log\n"
+    "# program: kwd2ctl 1.5\n"
+    "# port: COM1 (/dev/ttyS0)\n"
+    "# started: 2026-01-02T03:04:05.678Z\n"
+    "# device 0: ZEL-KWD2-V1.5\n"
+    "# device 3: BAD ID\n";
+const char* const kCsvRows =
+    "2026-01-02T03:04:05.678Z,0.500,0,12.5,100,6,0\n"
+    "2026-01-02T03:04:06.178Z,1.000,3,,,,403078\n";
+
+void writeSession(record::RowWriter& w) {
+    ASSERT_EQ(w.writeHeader(session()), 0);
+    for (const auto& r : rows()) ASSERT_EQ(w.writeRow(r), 0);
+}
+
+}  // namespace
+
+TEST(RowWriter, CsvSessionsAppendWithOneColumnHeader) {
+    const fs::path file = scratch("log.csv");
+    for (int session = 0; session < 2; ++session) {
+        record::RowWriter w;
+        ASSERT_EQ(w.openFile(file.string(), record::Format::Csv), 0);
+        writeSession(w);
+        EXPECT_EQ(w.rowCount(), 2);
+        EXPECT_EQ(w.close(), 0);
+    }
+    const std::string header = "time,elapsed_s,address,voltage_V,current_mA,status1,error\n";
+    EXPECT_EQ(contents(file), std::string(kCsvSession) + header + kCsvRows + kCsvSession + kCsvRows);
+}
+
+TEST(RowWriter, AnEarlierCrashesTornLineIsEndedBeforeTheNewSession) {
+    const fs::path file = scratch("torn.csv");
+    std::ofstream(file) << "time,elapsed_s,address,voltage_V,current_mA,status1,error\n2026-01-02T03:0";
+    record::RowWriter w;
+    ASSERT_EQ(w.openFile(file.string(), record::Format::Csv), 0);
+    ASSERT_EQ(w.writeComment("resumed"), 0);
+    EXPECT_EQ(contents(file),
+              "time,elapsed_s,address,voltage_V,current_mA,status1,error\n2026-01-02T03:0\n# resumed\n");
+}
+
+TEST(RowWriter, JsonLinesHoldOneObjectPerLine) {
+    std::ostringstream out;
+    record::RowWriter w;
+    ASSERT_EQ(w.openStream(out, record::Format::JsonLines), 0);
+    writeSession(w);
+    ASSERT_EQ(w.writeComment("line \"lost\""), 0);
+    EXPECT_EQ(out.str(),
+              "{\"log\":\"kwd2 measurement log\",\"program\":\"kwd2ctl 1.5\",\"port\":\"COM1\","
+              "\"device_path\":\"/dev/ttyS0\",\"started\":\"2026-01-02T03:04:05.678Z\","
+              "\"devices\":{\"0\":\"ZEL-KWD2-V1.5\",\"3\":\"BAD\\u000aID\"}}\n"
+              "{\"time\":\"2026-01-02T03:04:05.678Z\",\"elapsed_s\":0.500,\"address\":0,\"voltage_V\":12.5,"
+              "\"current_mA\":100,\"status1\":6,\"error\":0}\n"
+              "{\"time\":\"2026-01-02T03:04:06.178Z\",\"elapsed_s\":1.000,\"address\":3,\"voltage_V\":null,"
+              "\"current_mA\":null,\"status1\":null,\"error\":403078}\n"
+              "{\"comment\":\"line \\\"lost\\\"\"}\n");
+}
+
+TEST(RowWriter, FailuresReturnTheirCodes) {
+    record::RowWriter w;
+    EXPECT_EQ(w.openFile((scratch("dir") / "missing" / "log.csv").string(), record::Format::Csv),
+              record::kOpenFailed);
+    EXPECT_FALSE(w.errorText().empty());
+    EXPECT_EQ(w.writeRow(rows()[0]), record::kWriteFailed);
+    if (fs::exists("/dev/full")) {
+        // A full disk: the row is not counted and the caller learns why.
+        ASSERT_EQ(w.openFile("/dev/full", record::Format::Csv), 0);
+        EXPECT_EQ(w.writeRow(rows()[0]), record::kWriteFailed);
+        EXPECT_EQ(w.rowCount(), 0);
+        EXPECT_NE(w.errorText().find("space"), std::string::npos) << w.errorText();
+    }
+}
+
+TEST(RowWriter, NumbersReadBackToTheSameDouble) {
+    for (const double v : {0.1, 12.5, 1e-7, 249.99999999999997, -0.0, 6000.0}) {
+        EXPECT_EQ(std::stod(record::shortestNumber(v)), v) << record::shortestNumber(v);
+    }
+    EXPECT_EQ(record::shortestNumber(0.1), "0.1");
+    EXPECT_EQ(record::isoTime(kT0), "2026-01-02T03:04:05.678Z");
+}
