@@ -497,18 +497,19 @@ void Message::step(Bridge& bridge, ClientState& client) {
         client.errors.push(parsed.error, errorText(parsed.error));
         return;
     }
-    // Below the path of the unit before; a header that only exists from the root is taken from
-    // there, as most instruments do.
+    // Below the path of the unit before; a header that is not there is looked for one level up
+    // at a time, so "SOUR2:VOLT:TAU 1;CURR:TAU 1" stays in set 2 and "MEAS:VOLT?;MEAS:CURR?" works.
     Unit unit = parsed.unit;
-    if (!unit.common && !unit.absolute) unit.nodes.insert(unit.nodes.begin(), path_.begin(), path_.end());
+    const Command* command = nullptr;
     int suffix = 0;
-    int error = kNoError;
-    const Command* command = find(unit, suffix, error);
-    if (command == nullptr && !path_.empty() && !parsed.unit.common) {
-        unit = parsed.unit;
-        int rootError = kNoError;
-        command = find(unit, suffix, rootError);
-        if (rootError == kHeaderSuffixOutOfRange) error = rootError;
+    int error = kUndefinedHeader;
+    std::size_t depth = unit.common || unit.absolute ? 0 : path_.size();
+    for (;; --depth) {
+        unit.nodes = parsed.unit.nodes;
+        unit.nodes.insert(unit.nodes.begin(), path_.begin(),
+                          path_.begin() + static_cast<std::ptrdiff_t>(depth));
+        command = find(unit, suffix, error);
+        if (command != nullptr || error != kUndefinedHeader || depth == 0) break;
     }
     if (!unit.common) path_ = nextPath({}, unit);
     const Handler handler = command == nullptr ? nullptr : unit.query ? command->query : command->write;

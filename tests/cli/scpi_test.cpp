@@ -67,6 +67,8 @@ const Case kCases[] = {
     {"TimeConstantsOfTheThreeSets", "VOLT:TAU 500 MS;:CURR:TAU 0.25;:SOUR2:VOLT:TAU 1;:SOUR3:CURR:TAU 2",
      "#0F1W0.500\r#0F3W0.250\r#0F2W1.000\r#0F6W2.000\r", "", kOk},
     {"PulseWidth", "PULS:WIDT 2 S;:SOUR3:PULS:WIDT?", "#0T3W2.000\r#0T3R\r", "2\n", kOk},
+    {"ChainLooksUpThePathLevelByLevel", "SOUR2:VOLT:TAU 1;CURR:TAU 2;CURR 0.5;:MEAS:VOLT?;MEAS:CURR?",
+     "#0F2W1.000\r#0F4W2.000\r#0C2W500.0\r#0V0R\r#0C0R\r", "0;0\n", kOk},
     {"ChainContinuesBelowThePath", "SOUR2:VOLT 1;CURR 0.1;:MEAS:VOLT?;CURR?",
      "#0V2W1.0\r#0C2W100.0\r#0V0R\r#0C0R\r", "0;0\n", kOk},
     {"MeasuringRange", "SENS2:CURR:RANG 3;RANG?;RANG:AUTO ON;AUTO?", "#0M2W3\r#0M2R\r#0M2W0\r#0M2R\r",
