@@ -78,7 +78,9 @@ struct Connection {
     std::deque<std::string> lines;
     std::unique_ptr<scpi::Message> current;
     std::string output;
-    bool queued = false;  // in the turn order
+    bool queued = false;      // in the turn order
+    bool inputEnded = false;  // the peer sent all it will send ("echo OUTP OFF | nc")
+    bool idle() const { return lines.empty() && !current; }
 };
 
 class Server {
@@ -100,7 +102,8 @@ class Server {
             std::vector<TcpWaitItem> items{{listen_, true, false}};
             std::vector<int> ids;
             for (auto& [id, c] : clients_) {
-                items.push_back({c.socket, c.lines.size() < kPendingLines, !c.output.empty()});
+                items.push_back(
+                    {c.socket, !c.inputEnded && c.lines.size() < kPendingLines, !c.output.empty()});
                 ids.push_back(id);
             }
             // With work waiting the wait only looks; otherwise it sleeps until something happens.
@@ -165,16 +168,32 @@ class Server {
         for (;;) {
             const long n = Tcp_Read(c.socket, buffer, kReadChunk);
             if (n == -1) break;
-            if (n <= 0) {
-                drop(id, n == 0 ? "disconnected" : "connection broken");
+            if (n == -2) {
+                drop(id, "connection broken");
                 return;
+            }
+            if (n == 0) {
+                // What it sent still runs, the last line even without its LF; its answers go out
+                // before the connection is closed.
+                if (!c.input.empty() && !c.discarding) c.lines.push_back(std::move(c.input));
+                c.input.clear();
+                c.inputEnded = true;
+                break;
             }
             split(c, std::string_view(buffer, static_cast<std::size_t>(n)));
             if (c.lines.size() >= kPendingLines) break;
         }
-        if (!c.queued && (!c.lines.empty() || c.current)) {
+        if (!c.queued && !c.idle()) {
             c.queued = true;
             turns_.push_back(id);
+        }
+        closeWhenDone(id);
+    }
+
+    void closeWhenDone(int id) {
+        const auto it = clients_.find(id);
+        if (it != clients_.end() && it->second.inputEnded && it->second.idle() && it->second.output.empty()) {
+            drop(id, "disconnected");
         }
     }
 
@@ -206,7 +225,11 @@ class Server {
             return;
         }
         c.output.erase(0, static_cast<std::size_t>(n));
-        if (c.output.size() > kOutputLimit) drop(id, "closed: does not read its answers");
+        if (c.output.size() > kOutputLimit) {
+            drop(id, "closed: does not read its answers");
+            return;
+        }
+        closeWhenDone(id);
     }
 
     // A lost line is opened again before the next exchange; until it is back, every exchange
@@ -242,10 +265,11 @@ class Server {
                 flush(id);
                 if (clients_.count(id) == 0) return;
             }
-            if (c.current || !c.lines.empty()) {
+            if (!c.idle()) {
                 c.queued = true;
                 turns_.push_back(id);
             }
+            closeWhenDone(id);
             return;
         }
     }

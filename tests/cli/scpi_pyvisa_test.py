@@ -29,12 +29,13 @@ def wait_for(predicate, seconds=10.0):
 class Bench:
     """kwd2sim on a pseudo-terminal with kwd2ctl serve in front of it."""
 
-    def __init__(self, *serve_args, listen="127.0.0.1:0"):
+    def __init__(self, *serve_args, listen="127.0.0.1:0", sim_args=()):
         self.dir = tempfile.TemporaryDirectory(prefix="kwd2scpi_")
         self.trace = os.path.join(self.dir.name, "trace")
         link = os.path.join(self.dir.name, "line")
         self.sim = subprocess.Popen(
-            [KWD2SIM, "--link", link, "--trace", self.trace, "--device", "0", "--device", "3:ZEL-KWD2-V2"],
+            [KWD2SIM, "--link", link, "--trace", self.trace, "--device", "0", "--device", "3:ZEL-KWD2-V2",
+             *sim_args],
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         self.sim.stdout.readline()
         self.log_path = os.path.join(self.dir.name, "serve.err")
@@ -168,6 +169,18 @@ class Serve(unittest.TestCase):
         wait_for(lambda: "disconnected" in self.bench.log())
         self.assertEqual(self.bench.server.poll(), None)
 
+    def test_what_a_client_sent_before_closing_its_side_still_runs_and_is_answered(self):
+        s = socket.create_connection(("127.0.0.1", self.bench.port))
+        s.sendall(b"VOLT 3\r\n*IDN?")  # the last message ends with the input
+        s.shutdown(socket.SHUT_WR)
+        s.settimeout(5)
+        answer = b""
+        while chunk := s.recv(256):
+            answer += chunk
+        s.close()
+        self.assertTrue(answer.startswith(b"KWD2,kwd2ctl bridge,"), answer)
+        self.assertIn("#0V1W3.0\r", self.bench.host_bytes())
+
     def test_sigterm_ends_with_status_zero_and_leaves_the_output(self):
         k = self.bench.client()
         k.query("OUTP ON;*OPC?")
@@ -202,6 +215,16 @@ class Options(unittest.TestCase):
         k.write('KWD2:REG "uist_v",1.5')
         self.assertEqual(k.query('KWD2:REG? "uist_v";:SYST:ERR?'), '1.5;0,"No error"')
         self.assertIn("#003W1.500000\r", bench.host_bytes())
+
+    def test_a_pulled_line_is_opened_again(self):
+        bench = self.start(sim_args=("--replug-after", "0.3"))
+        k = bench.client()
+        self.assertEqual(k.query("VOLT 4;VOLT?"), "4")
+        bench.sim.send_signal(signal.SIGUSR1)
+        wait_for(lambda: k.query("VOLT?") == "4")
+        log = bench.log()
+        self.assertIn("serial line lost", log)
+        self.assertIn("serial line back", log)
 
     def test_other_addresses_than_loopback_are_warned_of(self):
         bench = self.start(listen="0.0.0.0:0")

@@ -5,6 +5,7 @@
 #include "cli/scpi_commands.h"
 #include "driver/zelkwd2.h"
 #include "errors/ZEL_errorV3.h"
+#include "platform/tcpserver.h"
 #include "tests/cli/ctl_fixture.h"
 
 namespace {
@@ -194,6 +195,37 @@ TEST(ScpiPattern, MatchesFormsAndReportsSuffixes) {
     EXPECT_EQ(match("VOLT2", suffix), scpi::kHeaderSuffixOutOfRange);
     EXPECT_EQ(match("VOLTA", suffix), scpi::kUndefinedHeader);
     EXPECT_EQ(match("SOURC:VOLT", suffix), scpi::kUndefinedHeader) << "neither short nor long form";
+}
+
+TEST(ScpiListen, HostAndPortForms) {
+    struct Form {
+        const char* text;
+        bool ok;
+        const char* host;
+        int port;
+    };
+    const Form forms[] = {
+        {"127.0.0.1:5025", true, "127.0.0.1", 5025},
+        {"[::1]:5025", true, "::1", 5025},
+        {"localhost:0", true, "localhost", 0},
+        {"::1:5025", false, "", 0},
+        {"127.0.0.1", false, "", 0},
+        {"127.0.0.1:65536", false, "", 0},
+        {"[::1]5025", false, "", 0},
+        {":5025", false, "", 0},
+        {"127.0.0.1:50x", false, "", 0},
+    };
+    for (const Form& f : forms) {
+        std::string host, error;
+        int port = -1;
+        EXPECT_EQ(Tcp_SplitHostPort(f.text, host, port, error), f.ok) << f.text;
+        if (f.ok) {
+            EXPECT_EQ(host, f.host);
+            EXPECT_EQ(port, f.port);
+        } else {
+            EXPECT_FALSE(error.empty()) << f.text;
+        }
+    }
 }
 
 }  // namespace
