@@ -32,7 +32,7 @@ class Bench:
     def __init__(self, *serve_args, listen="127.0.0.1:0", sim_args=()):
         self.dir = tempfile.TemporaryDirectory(prefix="kwd2scpi_")
         self.trace = os.path.join(self.dir.name, "trace")
-        link = os.path.join(self.dir.name, "line")
+        self.link = link = os.path.join(self.dir.name, "line")
         self.sim = subprocess.Popen(
             [KWD2SIM, "--link", link, "--trace", self.trace, "--device", "0", "--device", "3:ZEL-KWD2-V2",
              *sim_args],
@@ -221,6 +221,8 @@ class Options(unittest.TestCase):
         k = bench.client()
         self.assertEqual(k.query("VOLT 4;VOLT?"), "4")
         bench.sim.send_signal(signal.SIGUSR1)
+        wait_for(lambda: not os.path.exists(bench.link))
+        self.assertEqual(k.query("VOLT?"), NAN)
         wait_for(lambda: k.query("VOLT?") == "4")
         log = bench.log()
         self.assertIn("serial line lost", log)
