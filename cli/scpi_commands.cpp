@@ -55,7 +55,7 @@ struct Call {
         return false;
     }
     // A query answer, or SCPI's not-a-number when the exchange failed.
-    void reply(int rc, const std::string& text) { answer = device(rc) ? text : kNotANumber; }
+    void reply(int rc, const std::string& text) { answer = device(rc) ? text : std::string(kNotANumber); }
     bool writable() {
         if (!bridge.settings().readOnly) return true;
         fail(kCommandProtected);
@@ -338,7 +338,7 @@ void clearStatus(Call& c) {
 
 void operationComplete(Call& c) {
     // Every unit has finished when the next one runs: nothing is ever pending.
-    if (c.count(0)) c.answer = "1";
+    if (c.count(0)) c.answer = std::string("1");
 }
 
 void nothingPending(Call& c) {
@@ -348,7 +348,7 @@ void nothingPending(Call& c) {
 void selfTest(Call& c) {
     if (!c.count(0)) return;
     std::string id;
-    c.answer = c.bus().identification(c.address(), id) == 0 ? "0" : "1";
+    c.answer = std::string(c.bus().identification(c.address(), id) == 0 ? "0" : "1");
 }
 
 void catalogue(Call& c) {
@@ -357,9 +357,10 @@ void catalogue(Call& c) {
     for (int address = 0; address <= 8; ++address) {
         std::string id;
         if (c.bus().identification(address, id) != 0 || id.compare(0, kFamily.size(), kFamily) != 0) continue;
-        list += (list.empty() ? "" : ",") + quoted(std::to_string(address) + "," + id);
+        if (!list.empty()) list += ',';
+        list += quoted(std::to_string(address) + "," + id);
     }
-    c.answer = list.empty() ? "\"\"" : list;
+    c.answer = list.empty() ? std::string("\"\"") : list;
 }
 
 void deviceIdentification(Call& c) {
@@ -407,7 +408,7 @@ const std::vector<Command>& commands() {
          }},
         {"SYSTem:VERSion", 1, nullptr,
          [](Call& c) {
-             if (c.count(0)) c.answer = "1999.0";
+             if (c.count(0)) c.answer = std::string("1999.0");
          }},
         {"[SOURce#:]VOLTage[:LEVel][:IMMediate][:AMPLitude]", 3,
          [](Call& c) { writeSetting(c, kVoltage, c.set()); },
@@ -526,7 +527,10 @@ void Message::step(Bridge& bridge, ClientState& client) {
 std::string Message::response() const {
     if (answers_.empty()) return {};
     std::string line;
-    for (const std::string& a : answers_) line += (line.empty() ? "" : ";") + a;
+    for (const std::string& a : answers_) {
+        if (!line.empty()) line += ';';
+        line += a;
+    }
     return line + "\n";
 }
 
