@@ -29,6 +29,11 @@ struct Call {
     const Unit& unit;
     int suffix;  // 0 when the header carried none
     std::optional<std::string> answer;
+    // A unit of several exchanges runs one per call: `progress` counts the calls before,
+    // `partial` keeps what they found, and `again` asks for one more call.
+    int progress = 0;
+    std::string* partial = nullptr;
+    bool again = false;
 
     Bus& bus() { return bridge.bus(); }
     int address() const { return client.address; }
@@ -351,14 +356,20 @@ void selfTest(Call& c) {
     c.answer = std::string(c.bus().identification(c.address(), id) == 0 ? "0" : "1");
 }
 
+// One address per call, so that other clients' commands run between the time-outs of the
+// empty addresses.
 void catalogue(Call& c) {
-    if (!c.count(0)) return;
-    std::string list;
-    for (int address = 0; address <= 8; ++address) {
-        std::string id;
-        if (c.bus().identification(address, id) != 0 || id.compare(0, kFamily.size(), kFamily) != 0) continue;
+    if (c.progress == 0 && !c.count(0)) return;
+    const int address = c.progress;
+    std::string id;
+    std::string& list = *c.partial;
+    if (c.bus().identification(address, id) == 0 && id.compare(0, kFamily.size(), kFamily) == 0) {
         if (!list.empty()) list += ',';
         list += quoted(std::to_string(address) + "," + id);
+    }
+    if (address < 8) {
+        c.again = true;
+        return;
     }
     c.answer = list.empty() ? std::string("\"\"") : list;
 }
@@ -491,37 +502,58 @@ void Bridge::setOutputState(const ClientState& client, int address, bool on) {
 
 Message::Message(std::string_view line) : units_(parseMessage(line)) {}
 
+struct Message::Pending {
+    Unit unit;
+    Handler handler;
+    int suffix;
+    int progress = 0;
+    std::string partial;
+};
+
+Message::~Message() = default;
+
 void Message::step(Bridge& bridge, ClientState& client) {
     if (done()) return;
-    const ParsedUnit& parsed = units_[next_++];
-    if (parsed.error != kNoError) {
-        client.errors.push(parsed.error, errorText(parsed.error));
+    if (!pending_) {
+        const ParsedUnit& parsed = units_[next_++];
+        if (parsed.error != kNoError) {
+            client.errors.push(parsed.error, errorText(parsed.error));
+            return;
+        }
+        // Below the path of the unit before; a header that is not there is looked for one level
+        // up at a time, so "SOUR2:VOLT:TAU 1;CURR:TAU 1" stays in set 2 and
+        // "MEAS:VOLT?;MEAS:CURR?" works.
+        Unit unit = parsed.unit;
+        const Command* command = nullptr;
+        int suffix = 0;
+        int error = kUndefinedHeader;
+        std::size_t depth = unit.common || unit.absolute ? 0 : path_.size();
+        for (;; --depth) {
+            unit.nodes = parsed.unit.nodes;
+            unit.nodes.insert(unit.nodes.begin(), path_.begin(),
+                              path_.begin() + static_cast<std::ptrdiff_t>(depth));
+            command = find(unit, suffix, error);
+            if (command != nullptr || error != kUndefinedHeader || depth == 0) break;
+        }
+        if (!unit.common) path_ = nextPath({}, unit);
+        const Handler handler = command == nullptr ? nullptr : unit.query ? command->query : command->write;
+        if (handler == nullptr) {
+            client.errors.push(error, errorText(error));
+            next_ = units_.size();  // the rest of the message is not run
+            return;
+        }
+        pending_ = std::make_unique<Pending>(Pending{std::move(unit), handler, suffix, 0, {}});
+    }
+    Call call{bridge, client, pending_->unit, pending_->suffix, std::nullopt};
+    call.progress = pending_->progress;
+    call.partial = &pending_->partial;
+    pending_->handler(call);
+    if (call.again) {
+        ++pending_->progress;
         return;
     }
-    // Below the path of the unit before; a header that is not there is looked for one level up
-    // at a time, so "SOUR2:VOLT:TAU 1;CURR:TAU 1" stays in set 2 and "MEAS:VOLT?;MEAS:CURR?" works.
-    Unit unit = parsed.unit;
-    const Command* command = nullptr;
-    int suffix = 0;
-    int error = kUndefinedHeader;
-    std::size_t depth = unit.common || unit.absolute ? 0 : path_.size();
-    for (;; --depth) {
-        unit.nodes = parsed.unit.nodes;
-        unit.nodes.insert(unit.nodes.begin(), path_.begin(),
-                          path_.begin() + static_cast<std::ptrdiff_t>(depth));
-        command = find(unit, suffix, error);
-        if (command != nullptr || error != kUndefinedHeader || depth == 0) break;
-    }
-    if (!unit.common) path_ = nextPath({}, unit);
-    const Handler handler = command == nullptr ? nullptr : unit.query ? command->query : command->write;
-    if (handler == nullptr) {
-        client.errors.push(error, errorText(error));
-        next_ = units_.size();  // the rest of the message is not run
-        return;
-    }
-    Call call{bridge, client, unit, suffix, std::nullopt};
-    handler(call);
     if (call.answer) answers_.push_back(*call.answer);
+    pending_.reset();
 }
 
 std::string Message::response() const {

@@ -86,7 +86,11 @@ class Bridge {
 class Message {
   public:
     explicit Message(std::string_view line);
-    bool done() const { return next_ >= units_.size(); }
+    ~Message();
+    Message(const Message&) = delete;
+    Message& operator=(const Message&) = delete;
+    bool done() const { return next_ >= units_.size() && !pending_; }
+    // Runs the next unit, or the next exchange of a unit that takes several (INST:CAT?).
     void step(Bridge& bridge, ClientState& client);
     // The answers joined by ';' and ended by LF; empty when the message asked nothing.
     std::string response() const;
@@ -96,6 +100,8 @@ class Message {
     std::size_t next_ = 0;
     std::vector<std::string> path_;
     std::vector<std::string> answers_;
+    struct Pending;  // a unit between its exchanges
+    std::unique_ptr<Pending> pending_;
 };
 
 // A whole message at once; returns its response.

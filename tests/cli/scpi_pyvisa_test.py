@@ -181,6 +181,15 @@ class Serve(unittest.TestCase):
         self.assertTrue(answer.startswith(b"KWD2,kwd2ctl bridge,"), answer)
         self.assertIn("#0V1W3.0\r", self.bench.host_bytes())
 
+    def test_a_long_scan_does_not_hold_up_another_client(self):
+        scanner = self.bench.client()
+        other = self.bench.client()
+        self.assertEqual(other.query("*OPC?"), "1")
+        scanner.write("INST:CAT?")  # seven silent addresses: seven time-outs
+        self.assertEqual(other.query("INST 3;:SYST:DEV:ID?"), '"ZEL-KWD2-V2"')
+        self.assertNotIn("#8IDR\r", self.bench.host_bytes(), "answered between the scan's exchanges")
+        self.assertEqual(scanner.read(), '"0,ZEL-KWD2-V1.5","3,ZEL-KWD2-V2"')
+
     def test_sigterm_ends_with_status_zero_and_leaves_the_output(self):
         k = self.bench.client()
         k.query("OUTP ON;*OPC?")
