@@ -101,6 +101,9 @@ class Serve(unittest.TestCase):
             tau_u, tau_i = {1: ("F1", "F3"), 2: ("F2", "F4"), 3: ("F5", "F6")}[n]
             self.assertEqual(wire, f"#0V{n}W12.5\r#0C{n}W250.0\r#0{tau_u}W0.500\r#0{tau_i}W0.250\r")
             self.assertEqual(k.query(f"SOUR{n}:VOLT?;CURR?;VOLT:TAU?;CURR:TAU?"), "12.5;0.25;0.5;0.25")
+            wire = self.sent_by(lambda: self.assertEqual(
+                k.query(f"SENS{n}:CURR:RANG {n + 1};RANG?;RANG:AUTO?"), f"{n + 1};0"))
+            self.assertEqual(wire, f"#0M{n}W{n + 1}\r#0M{n}R\r#0M{n}R\r")
         k.write("PULS:WIDT 1500 ms")
         self.assertEqual(k.query("SOUR3:PULS:WIDT?"), "1.5")
         k.write("VOLT MAX;CURR MIN")
