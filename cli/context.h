@@ -42,6 +42,7 @@ int stopCommand(Context& ctx);
 int calCommand(Context& ctx);
 int monitorCommand(Context& ctx);
 int runCommand(Context& ctx);
+int serveCommand(Context& ctx);
 
 // Address checks shared by the commands.
 void requireOneAddress(const Context& ctx, bool commonAllowed);

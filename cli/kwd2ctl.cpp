@@ -42,6 +42,8 @@ constexpr const char* kUsage =
     "  cal read FILE                  calibration factors from the device into a .kwd file\n"
     "  cal write FILE --access-code CODE\n"
     "                                 calibration factors from a .kwd file into the device\n"
+    "  serve [--listen HOST:PORT] [--read-only] [--access-code CODE] [--max-clients N]\n"
+    "                                 answer SCPI on a TCP socket (default 127.0.0.1:5025)\n"
     "\n"
     "Exit status: 0 success, 1 device, line or file error, 2 usage error. See kwd2ctl(1).\n";
 
@@ -57,8 +59,8 @@ const std::vector<CommandOption> kLogOptions = {
 };
 
 // New commands (a SCPI bridge, say) join here with their options.
-const std::array<Command, 9>& commands() {
-    static const std::array<Command, 9> table{{
+const std::array<Command, 10>& commands() {
+    static const std::array<Command, 10> table{{
         {"scan", scanCommand, {}},
         {"id", idCommand, {}},
         {"get", getCommand, {}},
@@ -68,6 +70,9 @@ const std::array<Command, 9>& commands() {
         {"monitor", monitorCommand, kLogOptions},
         {"run", runCommand, {{"interval", 'i', true}, {"output", 'o', true}, {"format", 0, true}}},
         {"cal", calCommand, {{"access-code", 0, true}}},
+        {"serve",
+         serveCommand,
+         {{"listen", 0, true}, {"read-only", 0, false}, {"access-code", 0, true}, {"max-clients", 0, true}}},
     }};
     return table;
 }

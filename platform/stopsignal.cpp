@@ -69,6 +69,11 @@ bool StopSignal_Requested() {
     return gRequested != 0;
 }
 
+int StopSignal_WaitFd() {
+    makePipe();
+    return gWake[0];
+}
+
 bool StopSignal_SleepUntil(std::chrono::steady_clock::time_point deadline) {
     makePipe();
     using namespace std::chrono;

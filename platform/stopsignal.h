@@ -12,6 +12,9 @@ void StopSignal_Raise();
 // Forgets an earlier request.
 void StopSignal_Reset();
 bool StopSignal_Requested();
+// A descriptor that becomes readable when a stop is requested, for callers that wait in poll()
+// over their own descriptors too. It stays readable until StopSignal_Reset.
+int StopSignal_WaitFd();
 // Sleeps until `deadline` without spinning. Returns true at once when a stop is requested
 // (before or during the sleep), false when the deadline passed.
 bool StopSignal_SleepUntil(std::chrono::steady_clock::time_point deadline);

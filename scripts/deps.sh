@@ -8,6 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-serialport-dev libgl-dev
   libgtest-dev libgmock-dev googletest
+  python3-pyvisa python3-pyvisa-py
   xvfb xauth x11-apps imagemagick
 )
 for option in "$@"; do

@@ -1,0 +1,317 @@
+#include "cli/scpi_parser.h"
+
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+
+namespace scpi {
+
+namespace {
+
+struct ErrorName {
+    int error;
+    const char* text;
+};
+constexpr std::array<ErrorName, 13> kErrorTexts{{
+    {kNoError, "No error"},
+    {kSyntaxError, "Syntax error"},
+    {kDataTypeError, "Data type error"},
+    {kParameterNotAllowed, "Parameter not allowed"},
+    {kMissingParameter, "Missing parameter"},
+    {kUndefinedHeader, "Undefined header"},
+    {kHeaderSuffixOutOfRange, "Header suffix out of range"},
+    {kInvalidSuffix, "Invalid suffix"},
+    {kCommandProtected, "Command protected"},
+    {kDataOutOfRange, "Data out of range"},
+    {kIllegalParameterValue, "Illegal parameter value"},
+    {kQueueOverflow, "Queue overflow"},
+    {kInputBufferOverrun, "Input buffer overrun"},
+}};
+
+bool isAlpha(char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) != 0;
+}
+bool isDigit(char c) {
+    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
+bool isWordChar(char c) {
+    return isAlpha(c) || isDigit(c) || c == '_';
+}
+char upper(char c) {
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+}
+
+// Reads one unit from `text` at `pos`; stops before ';' or at the end.
+class UnitReader {
+  public:
+    UnitReader(std::string_view text, std::size_t pos) : s_(text), i_(pos) {}
+    std::size_t position() const { return i_; }
+
+    int read(Unit& unit) {
+        skipSpace();
+        if (peek() == '*') {
+            ++i_;
+            unit.common = true;
+            std::string name = word();
+            if (name.empty()) return kSyntaxError;
+            unit.nodes.push_back(std::move(name));
+        } else {
+            if (peek() == ':') {
+                ++i_;
+                unit.absolute = true;
+            }
+            for (;;) {
+                if (!isAlpha(peek())) return kSyntaxError;
+                unit.nodes.push_back(word());
+                if (peek() != ':') break;
+                ++i_;
+            }
+        }
+        if (peek() == '?') {
+            ++i_;
+            unit.query = true;
+        }
+        if (atUnitEnd()) return kNoError;
+        if (!isSpace(peek())) return kSyntaxError;
+        skipSpace();
+        if (atUnitEnd()) return kNoError;
+        for (;;) {
+            Parameter parameter;
+            if (const int error = readParameter(parameter); error != kNoError) return error;
+            unit.parameters.push_back(std::move(parameter));
+            skipSpace();
+            if (atUnitEnd()) return kNoError;
+            if (peek() != ',') return kSyntaxError;
+            ++i_;
+            skipSpace();
+        }
+    }
+
+  private:
+    std::string_view s_;
+    std::size_t i_;
+
+    char peek() const { return i_ < s_.size() ? s_[i_] : '\0'; }
+    static bool isSpace(char c) { return c == ' ' || c == '\t'; }
+    bool atUnitEnd() const { return i_ >= s_.size() || s_[i_] == ';'; }
+    void skipSpace() {
+        while (isSpace(peek())) ++i_;
+    }
+    std::string word() {
+        std::string w;
+        while (isWordChar(peek())) w += upper(s_[i_++]);
+        return w;
+    }
+    std::size_t digits() {
+        const std::size_t start = i_;
+        while (isDigit(peek())) ++i_;
+        return i_ - start;
+    }
+
+    int readParameter(Parameter& p) {
+        const char c = peek();
+        if (c == '"' || c == '\'') return readString(p, c);
+        if (isAlpha(c)) {
+            p.kind = Parameter::Kind::Characters;
+            p.text = word();
+            return kNoError;
+        }
+        if (isDigit(c) || c == '+' || c == '-' || c == '.') return readNumber(p);
+        return kSyntaxError;
+    }
+
+    int readString(Parameter& p, char quote) {
+        p.kind = Parameter::Kind::String;
+        ++i_;
+        for (;;) {
+            if (i_ >= s_.size()) return kSyntaxError;
+            const char c = s_[i_++];
+            if (c != quote) {
+                p.text += c;
+            } else if (peek() == quote) {
+                p.text += quote;
+                ++i_;
+            } else {
+                return kNoError;
+            }
+        }
+    }
+
+    int readNumber(Parameter& p) {
+        p.kind = Parameter::Kind::Number;
+        const std::size_t start = i_;
+        if (peek() == '+' || peek() == '-') ++i_;
+        std::size_t mantissa = digits();
+        if (peek() == '.') {
+            ++i_;
+            mantissa += digits();
+        }
+        if (mantissa == 0) return kSyntaxError;
+        if (peek() == 'e' || peek() == 'E') {
+            ++i_;
+            if (peek() == '+' || peek() == '-') ++i_;
+            if (digits() == 0) return kSyntaxError;
+        }
+        std::string_view number = s_.substr(start, i_ - start);
+        if (number.front() == '+') number.remove_prefix(1);
+        const auto result = std::from_chars(number.data(), number.data() + number.size(), p.number);
+        if (result.ec == std::errc::result_out_of_range || !std::isfinite(p.number)) return kDataOutOfRange;
+        if (result.ec != std::errc() || result.ptr != number.data() + number.size()) return kSyntaxError;
+        skipSpace();
+        while (isAlpha(peek())) p.text += upper(s_[i_++]);
+        return kNoError;
+    }
+};
+
+// Splits "SOUR12" into "SOUR" and 12; `digits` is false when there is no suffix.
+std::string_view withoutSuffix(std::string_view node, bool& hasDigits, int& suffix) {
+    std::size_t end = node.size();
+    while (end > 0 && isDigit(node[end - 1])) --end;
+    hasDigits = end < node.size();
+    suffix = 1;
+    if (hasDigits) {
+        const std::string_view digitsText = node.substr(end);
+        // Long suffixes are out of range anyway; 9999 stands for them.
+        suffix = digitsText.size() > 4 ? 9999 : std::stoi(std::string(digitsText));
+    }
+    return node.substr(0, end);
+}
+
+}  // namespace
+
+const char* errorText(int error) {
+    for (const ErrorName& e : kErrorTexts) {
+        if (e.error == error) return e.text;
+    }
+    return "Unknown error";
+}
+
+std::vector<ParsedUnit> parseMessage(std::string_view message) {
+    if (!message.empty() && message.back() == '\r') message.remove_suffix(1);
+    std::vector<ParsedUnit> units;
+    std::size_t pos = 0;
+    for (;;) {
+        // A trailing ';' ends the message like its end does.
+        std::size_t look = pos;
+        while (look < message.size() && (message[look] == ' ' || message[look] == '\t')) ++look;
+        if (look >= message.size()) break;
+        ParsedUnit parsed;
+        UnitReader reader(message, pos);
+        parsed.error = reader.read(parsed.unit);
+        units.push_back(std::move(parsed));
+        if (units.back().error != kNoError) break;
+        pos = reader.position();
+        if (pos >= message.size()) break;
+        ++pos;  // the ';'
+    }
+    return units;
+}
+
+Pattern::Pattern(std::string_view text, int suffixMax) : suffixMax_(suffixMax) {
+    if (!text.empty() && text.front() == '*') {
+        common_ = true;
+        text.remove_prefix(1);
+    }
+    Node node{"", "", false, false};
+    bool optional = false;
+    const auto finish = [&] {
+        if (!node.longForm.empty()) {
+            node.optional = optional;
+            nodes_.push_back(node);
+        }
+        node = Node{"", "", false, false};
+    };
+    for (const char c : text) {
+        if (c == '[' || c == ']' || c == ':') {
+            finish();
+            if (c == '[') optional = true;
+            if (c == ']') optional = false;
+        } else if (c == '#') {
+            node.takesSuffix = true;
+        } else {
+            node.longForm += upper(c);
+            if (!std::islower(static_cast<unsigned char>(c))) node.shortForm += c;
+        }
+    }
+    finish();
+}
+
+int Pattern::matchFrom(std::size_t p, const std::vector<std::string>& input, std::size_t i, int& suffix,
+                       bool& suffixWrong) const {
+    if (p == nodes_.size()) return i == input.size() ? kNoError : kUndefinedHeader;
+    const Node& node = nodes_[p];
+    if (i < input.size()) {
+        bool hasDigits = false;
+        int given = 1;
+        const std::string_view base = withoutSuffix(input[i], hasDigits, given);
+        const bool nameFits = input[i] == node.shortForm || input[i] == node.longForm;
+        const bool baseFits = base == node.shortForm || base == node.longForm;
+        if (node.takesSuffix && baseFits) {
+            if (!hasDigits || (given >= 1 && given <= suffixMax_)) {
+                int inner = suffix;
+                if (matchFrom(p + 1, input, i + 1, inner, suffixWrong) == kNoError) {
+                    suffix = hasDigits ? given : 0;
+                    return kNoError;
+                }
+            } else {
+                suffixWrong = true;
+            }
+        } else if (nameFits) {
+            if (matchFrom(p + 1, input, i + 1, suffix, suffixWrong) == kNoError) return kNoError;
+        } else if (hasDigits && baseFits) {
+            suffixWrong = true;
+        }
+    }
+    if (node.optional) return matchFrom(p + 1, input, i, suffix, suffixWrong);
+    return kUndefinedHeader;
+}
+
+int Pattern::match(const Unit& unit, int& suffix) const {
+    suffix = 0;
+    if (unit.common != common_) return kUndefinedHeader;
+    bool suffixWrong = false;
+    int found = 0;
+    if (matchFrom(0, unit.nodes, 0, found, suffixWrong) == kNoError) {
+        suffix = found;
+        return kNoError;
+    }
+    return suffixWrong ? kHeaderSuffixOutOfRange : kUndefinedHeader;
+}
+
+int toBaseUnit(const Parameter& parameter, Quantity quantity, double& value) {
+    struct UnitName {
+        const char* name;
+        Quantity quantity;
+        double divisor;  // division keeps 12.3 mA as 12.3 after the way back
+    };
+    static constexpr std::array<UnitName, 6> kUnits{{
+        {"V", Quantity::Volt, 1.0},
+        {"MV", Quantity::Volt, 1000.0},
+        {"A", Quantity::Ampere, 1.0},
+        {"MA", Quantity::Ampere, 1000.0},
+        {"S", Quantity::Second, 1.0},
+        {"MS", Quantity::Second, 1000.0},
+    }};
+    if (parameter.text.empty()) {
+        value = parameter.number;
+        return kNoError;
+    }
+    for (const UnitName& u : kUnits) {
+        if (parameter.text == u.name && quantity == u.quantity) {
+            value = parameter.number / u.divisor;
+            return kNoError;
+        }
+    }
+    return kInvalidSuffix;
+}
+
+std::vector<std::string> nextPath(const std::vector<std::string>& path, const Unit& unit) {
+    if (unit.common) return path;
+    std::vector<std::string> full = unit.absolute ? std::vector<std::string>{} : path;
+    full.insert(full.end(), unit.nodes.begin(), unit.nodes.end());
+    full.pop_back();
+    return full;
+}
+
+}  // namespace scpi
