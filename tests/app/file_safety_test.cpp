@@ -1,6 +1,8 @@
-// A writer killed at random moments: the settings file and a calibration file are always the
-// complete old or the complete new content, a kill leaves at most one temporary file, and the
-// next save does not trip over it (the writer's first save after each kill must succeed).
+// The settings file and a calibration file under adverse conditions. A writer killed at random
+// moments: the file is always the complete old or the complete new content, a kill leaves at
+// most one temporary file, and the next save does not trip over it (the writer's first save
+// after each kill must succeed). A save refused by file modes: its code, the old file intact,
+// nothing left behind; run as an ordinary user, since root ignores file modes.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -16,9 +18,11 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/kwd2TestFunc.h"
 #include "ini/ini_store.h"
+#include "tests/unprivileged.h"
 
 namespace {
 
@@ -60,6 +64,9 @@ int WriteCalibration(const fs::path& path, int version) {
     for (std::size_t i = 0; i < satz.faktoren.size(); ++i) satz.faktoren[i] = version + 0.125 * i;
     return KalibrierdateiSchreiben(path.c_str(), &satz);
 }
+
+const Writer kSettings{"Settings", "kwd2steuerung.ini", WriteSettings};
+const Writer kCalibration{"Calibration", "kal.kwd", WriteCalibration};
 
 class CrashConsistency : public ::testing::TestWithParam<Writer> {};
 
@@ -112,9 +119,58 @@ TEST_P(CrashConsistency, KilledWriterLeavesOldOrNewFile) {
     fs::remove_all(dir, ignoriert);
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, CrashConsistency,
-                         ::testing::Values(Writer{"Settings", "kwd2steuerung.ini", WriteSettings},
-                                           Writer{"Calibration", "kal.kwd", WriteCalibration}),
+INSTANTIATE_TEST_SUITE_P(Files, CrashConsistency, ::testing::Values(kSettings, kCalibration),
                          [](const auto& info) { return std::string(info.param.name); });
+
+enum class Lock { ProtectedFile, LockedDirectory, LockedDirectoryNoFile };
+
+struct Refusal {
+    const char* name;
+    const Writer* writer;
+    Lock lock;
+    int code;
+};
+
+TEST(RefusedSave, KeepsTheOldFileAndLeavesNothingBehind) {
+    const Refusal refusals[] = {
+        {"settings, write-protected file", &kSettings, Lock::ProtectedFile, -95},
+        {"settings, locked directory", &kSettings, Lock::LockedDirectory, -5004},
+        {"settings, locked directory, new file", &kSettings, Lock::LockedDirectoryNoFile, -95},
+        {"calibration, write-protected file", &kCalibration, Lock::ProtectedFile, -308206},
+        {"calibration, locked directory", &kCalibration, Lock::LockedDirectory, -308206},
+        {"calibration, locked directory, new file", &kCalibration, Lock::LockedDirectoryNoFile, -308206},
+    };
+    for (const Refusal& r : refusals) {
+        SCOPED_TRACE(r.name);
+        char vorlage[] = "/tmp/kwd2_refusal_XXXXXX";
+        ASSERT_NE(mkdtemp(vorlage), nullptr);
+        const fs::path dir = vorlage;
+        const fs::path target = dir / r.writer->file;
+        std::string old;
+        std::vector<fs::path> handedOver{dir};
+        if (r.lock != Lock::LockedDirectoryNoFile) {
+            ASSERT_EQ(r.writer->write(target, 0), 0);
+            old = Slurp(target);
+            handedOver.push_back(target);
+        }
+        testutil::RunAsNormalUser(handedOver, [&] {
+            if (r.lock == Lock::ProtectedFile)
+                fs::permissions(target, fs::perms::owner_read | fs::perms::group_read);
+            if (r.lock != Lock::ProtectedFile)
+                fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+            EXPECT_EQ(r.writer->write(target, 1), r.code);
+            if (r.lock == Lock::LockedDirectoryNoFile) {
+                EXPECT_FALSE(fs::exists(target));
+            } else {
+                EXPECT_EQ(Slurp(target), old);
+            }
+            EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()),
+                      r.lock == Lock::LockedDirectoryNoFile ? 0 : 1);
+            fs::permissions(dir, fs::perms::owner_all);
+        });
+        std::error_code ignoriert;
+        fs::remove_all(dir, ignoriert);
+    }
+}
 
 }  // namespace
