@@ -175,7 +175,7 @@ std::filesystem::path TempName(const std::filesystem::path& ziel, int versuch) {
 // The file beside the target ("name.tmp", "name.tmp1", ...), taken by exclusive creation or link,
 // so that a file of the operator's that happens to carry such a name is never overwritten.
 // Where the system allows, it has no name while it is written, so a save killed half-way leaves
-// nothing behind; `temp` stays empty until NameTempFile names it.
+// nothing behind; `temp` stays empty until TempDateiBenennen names it.
 std::FILE* TempDateiAnlegen(const std::filesystem::path& ziel, std::filesystem::path& temp) {
     temp.clear();
 #if defined(O_TMPFILE)
