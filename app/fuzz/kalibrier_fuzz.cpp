@@ -54,6 +54,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     if (mkdtemp(vorlage) == nullptr) std::abort();
     std::filesystem::current_path(vorlage);
     dateiName = std::string(vorlage) + "/kal.kwd";
+    std::atexit([] {
+        std::error_code ignoriert;
+        std::filesystem::remove_all(std::filesystem::path(dateiName).parent_path(), ignoriert);
+    });
     static char name[] = "kwd2steuerung";
     static char* argumente[] = {name, nullptr};
     if (ProgrammStarten(1, argumente) != 0) std::abort();
