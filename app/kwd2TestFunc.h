@@ -43,6 +43,9 @@ int DateiSchreiben();
 int DateiLesen();
 void KalibrierfelderLesen(Kalibrierdatensatz* datensatz);
 void KalibrierfelderSetzen(const Kalibrierdatensatz* datensatz);
+// The file part of DateiSchreiben: the record with its identification and version set, written
+// so that the file is always either the old or the new one whole.
+int KalibrierdateiSchreiben(const char* pfad, const Kalibrierdatensatz* datensatz);
 void KalibrierparameterAusblenden();
 
 // Module state, read by tests and by the exit sequence.

@@ -17,6 +17,7 @@
 #include "ui/kwd2Steuerung.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #if defined(_WIN32)
@@ -122,16 +123,53 @@ bool InPlatzNichtBeschreibbar(const std::filesystem::path& ziel) {
     return fd < 0 && errno != ENOENT;
 }
 
-// Creates a fresh file beside the target ("name.tmp", "name.tmp1", ...). Exclusive creation, so
-// a file of the operator's that happens to carry such a name is never overwritten.
+std::filesystem::path TempName(const std::filesystem::path& ziel, int versuch) {
+    std::filesystem::path temp = ziel;
+    temp += versuch == 0 ? std::string(".tmp") : ".tmp" + std::to_string(versuch);
+    return temp;
+}
+
+// The file beside the target ("name.tmp", "name.tmp1", ...), taken by exclusive creation or link,
+// so that a file of the operator's that happens to carry such a name is never overwritten.
+// Where the system allows, it has no name while it is written, so a save killed half-way leaves
+// nothing behind; `temp` stays empty until TempDateiBenennen names it.
 std::FILE* TempDateiAnlegen(const std::filesystem::path& ziel, std::filesystem::path& temp) {
+    temp.clear();
+#if defined(O_TMPFILE)
+    if (access("/proc/self/fd", X_OK) == 0) {
+        const std::filesystem::path verzeichnis = ziel.parent_path().empty() ? "." : ziel.parent_path();
+        const int fd = open(verzeichnis.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            if (std::FILE* datei = fdopen(fd, "wb")) return datei;
+            close(fd);
+            return nullptr;
+        }
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return nullptr;
+    }
+#endif
     for (int versuch = 0; versuch < 100; ++versuch) {
-        temp = ziel;
-        temp += versuch == 0 ? std::string(".tmp") : ".tmp" + std::to_string(versuch);
+        temp = TempName(ziel, versuch);
         if (std::FILE* datei = std::fopen(temp.string().c_str(), "wbx")) return datei;
         if (errno != EEXIST) return nullptr;
     }
     return nullptr;
+}
+
+bool TempDateiBenennen([[maybe_unused]] std::FILE* datei, [[maybe_unused]] const std::filesystem::path& ziel,
+                       std::filesystem::path& temp) {
+    if (!temp.empty()) return true;
+#if !defined(_WIN32)
+    const std::string selbst = "/proc/self/fd/" + std::to_string(fileno(datei));
+    for (int versuch = 0; versuch < 100; ++versuch) {
+        const std::filesystem::path name = TempName(ziel, versuch);
+        if (linkat(AT_FDCWD, selbst.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            temp = name;
+            return true;
+        }
+        if (errno != EEXIST) return false;
+    }
+#endif
+    return false;
 }
 
 // Writes the file beside the target and renames it over the target only when it is complete
@@ -152,13 +190,18 @@ int DateiErsetzen(const std::string& ziel, const Datei& inhalt) {
     // A replaced file keeps its access rights.
     const auto zielStatus = std::filesystem::status(zielPfad, ignoriert);
     if (std::filesystem::exists(zielStatus)) {
+#if defined(_WIN32)
         std::filesystem::permissions(temp, zielStatus.permissions(), ignoriert);
+#else
+        (void)fchmod(fileno(datei.get()), static_cast<mode_t>(zielStatus.permissions()));
+#endif
     }
     const bool geschrieben = std::fwrite(inhalt.data(), 1, inhalt.size(), datei.get()) == inhalt.size() &&
-                             std::fflush(datei.get()) == 0 && AufDatentraeger(datei.get());
+                             std::fflush(datei.get()) == 0 && AufDatentraeger(datei.get()) &&
+                             TempDateiBenennen(datei.get(), zielPfad, temp);
     const bool geschlossen = std::fclose(datei.release()) == 0;
     if (!geschrieben || !geschlossen) {
-        std::filesystem::remove(temp, ignoriert);
+        if (!temp.empty()) std::filesystem::remove(temp, ignoriert);
         return kDateiNichtGeschrieben;
     }
     std::error_code fehler;
@@ -216,9 +259,13 @@ int DateiSchreiben() {
     const Dateiwahl wahl = DateiWaehlen("Kalibrierdaten speichern", VAL_SAVE_BUTTON);
     if (wahl.zuLang) return kDateiNichtZuOeffnenSchreiben;
     if (wahl.pfad.empty()) return 0;
-    const std::string& pfad = wahl.pfad;
     Kalibrierdatensatz satz{};
     KalibrierfelderLesen(&satz);
+    return KalibrierdateiSchreiben(wahl.pfad.c_str(), &satz);
+}
+
+int KalibrierdateiSchreiben(const char* pfad, const Kalibrierdatensatz* datensatz) {
+    Kalibrierdatensatz satz = *datensatz;
     std::strncpy(satz.kennung, kKennung, sizeof satz.kennung);
     satz.version = kVersion;
     return DateiErsetzen(pfad, Serialisieren(satz));

@@ -195,10 +195,25 @@ int CheckWritable(const char* path, struct stat& st, bool& exists) {
     return 0;
 }
 
-// Creates "ini$$N.TMP" beside the target with the first free N from 0 to 999.
+std::string TempName(const std::string& dir, int n) {
+    return dir + "/ini$$" + std::to_string(n) + ".TMP";
+}
+
+// Opens the temporary file beside the target. Where the system allows, it has no name while it
+// is written, so a writer killed half-way leaves nothing behind; it gets its name ("ini$$N.TMP",
+// first free N from 0 to 999) only when complete, just before the rename. Elsewhere it is
+// created under that name at once.
 int CreateTempFile(const std::string& dir, std::string& tempPath, int& fd) {
+    tempPath.clear();
+#ifdef O_TMPFILE
+    if (::access("/proc/self/fd", X_OK) == 0) {
+        fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd >= 0) return 0;
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return kIniErrCreateTemp;
+    }
+#endif
     for (int n = 0; n < 1000; ++n) {
-        tempPath = dir + "/ini$$" + std::to_string(n) + ".TMP";
+        tempPath = TempName(dir, n);
         fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) return 0;
         if (errno != EEXIST) return kIniErrCreateTemp;
@@ -206,8 +221,24 @@ int CreateTempFile(const std::string& dir, std::string& tempPath, int& fd) {
     return kIniErrNoTempName;
 }
 
-// Writes the document into the open temporary file and makes it durable; closes the stream.
-int WriteTemp(IniDocument* doc, std::FILE* fp) {
+// Gives a complete unnamed temporary file its name; a named one keeps the name it has.
+int NameTempFile(const std::string& dir, int fd, std::string& tempPath) {
+    if (!tempPath.empty()) return 0;
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    for (int n = 0; n < 1000; ++n) {
+        const std::string name = TempName(dir, n);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            tempPath = name;
+            return 0;
+        }
+        if (errno != EEXIST) return kIniErrCreateTemp;
+    }
+    return kIniErrNoTempName;
+}
+
+// Writes the document into the open temporary file, makes it durable and names it; closes the
+// stream.
+int WriteTemp(IniDocument* doc, std::FILE* fp, const std::string& dir, std::string& tempPath) {
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[16384]);
     if (!buffer) {
         std::fclose(fp);
@@ -219,6 +250,7 @@ int WriteTemp(IniDocument* doc, std::FILE* fp) {
         errno = 0;
         if (std::fflush(fp) != 0 || ::fsync(fileno(fp)) != 0) rc = MapErrno(errno);
     }
+    if (rc >= 0) rc = NameTempFile(dir, fileno(fp), tempPath);
     errno = 0;
     if (std::fclose(fp) != 0 && rc >= 0) rc = MapErrno(errno);
     return rc < 0 ? rc : 0;
@@ -365,14 +397,14 @@ int Ini_WriteToFile(IniDocument* doc, const char* path) {
     std::FILE* fp = ::fdopen(fd, "wb");
     if (!fp) {
         ::close(fd);
-        ::unlink(tempPath.c_str());
+        if (!tempPath.empty()) ::unlink(tempPath.c_str());
         return kIniErrCreateTemp;
     }
-    int rc = WriteTemp(doc, fp);
+    int rc = WriteTemp(doc, fp, dir, tempPath);
     // rename() replaces the target atomically: the old or the new file is always there.
     if (rc == 0 && ::rename(tempPath.c_str(), path) != 0) rc = MapRenameErrno(errno);
     if (rc < 0) {
-        ::unlink(tempPath.c_str());
+        if (!tempPath.empty()) ::unlink(tempPath.c_str());
         return rc;
     }
     SyncDirectory(dir);

@@ -118,6 +118,10 @@ std::string formatValue(double value, int decimals, std::size_t maxChars) {
         if (text[0] == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
         if (text.size() <= maxChars) break;
     }
+    // Still too long without decimals: the field saturates, as a display does, rather than
+    // sending a reply the host must cut.
+    if (text.size() > maxChars)
+        text = value < 0 ? "-" + std::string(maxChars - 1, '9') : std::string(maxChars, '9');
     return text;
 }
 

@@ -16,6 +16,7 @@
 #include "platform/userint.h"
 #include "platform/userint_testing.h"
 #include "tests/e2e/e2e_fixture.h"
+#include "tests/unprivileged.h"
 #include "ui/kwd2Steuerung.h"
 
 namespace {
@@ -264,12 +265,13 @@ TEST_F(Kalibrierung, SaveRefusesWhatCannotBeWrittenInPlaceAndWritesThroughLinks)
     DateiSchreiben(geschuetzt, "alt");
     std::filesystem::permissions(geschuetzt,
                                  std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
-    if (geteuid() != 0) {  // the superuser may write anything, in place as well
+    // The superuser may write anything, in place as well.
+    testutil::RunAsNormalUser({verzeichnis, geschuetzt}, [&] {
         PopupsBeantworten();
         Speichern(geschuetzt);
         EXPECT_EQ(PopupTitel(), std::vector<std::string>{"Fehler #308206"});
         EXPECT_EQ(DateiInhalt(geschuetzt), "alt");
-    }
+    });
 
     const auto rechte = verzeichnis / "rechte.kwd";
     DateiSchreiben(rechte, "alt");

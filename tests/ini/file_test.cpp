@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "tests/ini/test_util.h"
+#include "tests/unprivileged.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -180,12 +181,14 @@ TEST_F(FailedWrite, AllTemporaryNamesTaken) {
 }
 
 TEST_F(FailedWrite, UnwritableProcFile) {
-    FILE* probe = std::fopen("/proc/version", "r+b");
-    if (probe) {
-        std::fclose(probe);
-        GTEST_SKIP() << "/proc/version is writable here";
-    }
-    EXPECT_EQ(Ini_WriteToFile(doc.get(), "/proc/version"), -95);
+    testutil::RunAsNormalUser({}, [&] {
+        FILE* probe = std::fopen("/proc/version", "r+b");
+        if (probe) {
+            std::fclose(probe);
+            GTEST_SKIP() << "/proc/version is writable for an ordinary user here";
+        }
+        EXPECT_EQ(Ini_WriteToFile(doc.get(), "/proc/version"), -95);
+    });
 }
 
 TEST_F(FailedWrite, LineTooLongLeavesTheOldFile) {

@@ -39,6 +39,10 @@ const std::vector<Exchange> kExchanges = {
     {"#202R", kAck + "#202R-3.250000\r"},
     {"#219W999999.999999", kAck},
     {"#219R", kAck + "#219R999999.999999\r"},
+    // A value too large for the reply field reads back saturated, never longer than the host reads.
+    {"#220W-99999999999999999999", kAck},
+    {"#220R", kAck + "#220R-999999999999\r"},
+    {"#220W0", kAck},
     {"#2M2W4", kAck},
     {"#2M2R", kAck + "#2M2R4\r"},
     // Direct set commands: selector letters V/W and A/B set parameter sets 1 and 2.

@@ -1,0 +1,182 @@
+// The settings file and a calibration file under adverse conditions. A writer killed at random
+// moments: the file is always the complete old or the complete new content, a kill leaves at
+// most one temporary file, and the next save does not trip over it (the writer's first save
+// after each kill must succeed). A save refused by file modes: its code, the old file intact,
+// nothing left behind; run as an ordinary user, since root ignores file modes.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <ostream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/kwd2TestFunc.h"
+#include "ini/ini_store.h"
+#include "tests/unprivileged.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kKills = 250;
+
+std::string Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+struct Writer {
+    const char* name;
+    const char* file;
+    std::function<int(const fs::path&, int)> write;  // writes version 0 or 1, returns its code
+};
+
+// Keeps CTest's listing readable: the writer's name instead of a byte dump.
+void PrintTo(const Writer& w, std::ostream* os) {
+    *os << w.name;
+}
+
+int WriteSettings(const fs::path& path, int version) {
+    IniDocument* doc = Ini_New(0);
+    // Versions of clearly different length, so a mix of the two cannot pass for either.
+    const int sections = version == 0 ? 40 : 90;
+    for (int s = 0; s < sections; ++s) {
+        const std::string section = "Abschnitt" + std::to_string(s);
+        for (int i = 0; i < 8; ++i) {
+            Ini_PutInt(doc, section.c_str(), ("wert" + std::to_string(i)).c_str(),
+                       version * 1000 + s * 8 + i);
+        }
+    }
+    const int rc = Ini_WriteToFile(doc, path.c_str());
+    Ini_Dispose(doc);
+    return rc;
+}
+
+int WriteCalibration(const fs::path& path, int version) {
+    Kalibrierdatensatz satz{};
+    for (std::size_t i = 0; i < satz.faktoren.size(); ++i) satz.faktoren[i] = version + 0.125 * i;
+    return KalibrierdateiSchreiben(path.c_str(), &satz);
+}
+
+const Writer kSettings{"Settings", "kwd2steuerung.ini", WriteSettings};
+const Writer kCalibration{"Calibration", "kal.kwd", WriteCalibration};
+
+class CrashConsistency : public ::testing::TestWithParam<Writer> {};
+
+TEST_P(CrashConsistency, KilledWriterLeavesOldOrNewFile) {
+    const Writer& w = GetParam();
+    char vorlage[] = "/tmp/kwd2_crash_XXXXXX";
+    ASSERT_NE(mkdtemp(vorlage), nullptr);
+    const fs::path dir = vorlage;
+    const fs::path target = dir / w.file;
+    // What each version looks like on disk, written by the same code.
+    std::string versions[2];
+    for (int v : {1, 0}) {
+        ASSERT_EQ(w.write(target, v), 0);
+        versions[v] = Slurp(target);
+    }
+    ASSERT_NE(versions[0], versions[1]);
+
+    std::mt19937 random(std::random_device{}());
+    std::uniform_int_distribution<int> moment(0, 4000);  // microseconds
+    int torn = 0;
+    int temporaries = 0;
+    int mostLeftByOneKill = 0;
+    for (int kill = 0; kill < kKills; ++kill) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int i = 0;; ++i) {
+                if (w.write(target, i & 1) != 0) _exit(3);
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer failed a save before kill " << kill;
+
+        const std::string now = Slurp(target);
+        torn += now != versions[0] && now != versions[1];
+        const int before = temporaries;
+        temporaries = 0;
+        for (const auto& e : fs::directory_iterator(dir)) temporaries += e.path() != target;
+        mostLeftByOneKill = std::max(mostLeftByOneKill, temporaries - before);
+    }
+    EXPECT_EQ(torn, 0) << "files neither old nor new after " << kKills << " kills";
+    EXPECT_LE(mostLeftByOneKill, 1);
+    std::cout << kKills << " kills, " << temporaries << " temporary files left in all\n";
+    EXPECT_EQ(w.write(target, 1), 0);
+    EXPECT_EQ(Slurp(target), versions[1]);
+    std::error_code ignoriert;
+    fs::remove_all(dir, ignoriert);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, CrashConsistency, ::testing::Values(kSettings, kCalibration),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+enum class Lock { ProtectedFile, LockedDirectory, LockedDirectoryNoFile };
+
+struct Refusal {
+    const char* name;
+    const Writer* writer;
+    Lock lock;
+    int code;
+};
+
+TEST(RefusedSave, KeepsTheOldFileAndLeavesNothingBehind) {
+    const Refusal refusals[] = {
+        {"settings, write-protected file", &kSettings, Lock::ProtectedFile, -95},
+        {"settings, locked directory", &kSettings, Lock::LockedDirectory, -5004},
+        {"settings, locked directory, new file", &kSettings, Lock::LockedDirectoryNoFile, -95},
+        {"calibration, write-protected file", &kCalibration, Lock::ProtectedFile, -308206},
+        {"calibration, locked directory", &kCalibration, Lock::LockedDirectory, -308206},
+        {"calibration, locked directory, new file", &kCalibration, Lock::LockedDirectoryNoFile, -308206},
+    };
+    for (const Refusal& r : refusals) {
+        SCOPED_TRACE(r.name);
+        char vorlage[] = "/tmp/kwd2_refusal_XXXXXX";
+        ASSERT_NE(mkdtemp(vorlage), nullptr);
+        const fs::path dir = vorlage;
+        const fs::path target = dir / r.writer->file;
+        std::string old;
+        std::vector<fs::path> handedOver{dir};
+        if (r.lock != Lock::LockedDirectoryNoFile) {
+            ASSERT_EQ(r.writer->write(target, 0), 0);
+            old = Slurp(target);
+            handedOver.push_back(target);
+        }
+        testutil::RunAsNormalUser(handedOver, [&] {
+            if (r.lock == Lock::ProtectedFile)
+                fs::permissions(target, fs::perms::owner_read | fs::perms::group_read);
+            if (r.lock != Lock::ProtectedFile)
+                fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+            EXPECT_EQ(r.writer->write(target, 1), r.code);
+            if (r.lock == Lock::LockedDirectoryNoFile) {
+                EXPECT_FALSE(fs::exists(target));
+            } else {
+                EXPECT_EQ(Slurp(target), old);
+            }
+            EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()),
+                      r.lock == Lock::LockedDirectoryNoFile ? 0 : 1);
+            fs::permissions(dir, fs::perms::owner_all);
+        });
+        std::error_code ignoriert;
+        fs::remove_all(dir, ignoriert);
+    }
+}
+
+}  // namespace

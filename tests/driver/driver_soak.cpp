@@ -1,0 +1,205 @@
+// Fault soak: many exchanges through the driver against the simulator, unpaced, with every fault
+// the simulator and the serial layer can make switched on and off at random. Each exchange must
+// end with 0 or exactly its fault's code, none may take longer than one time-out plus 100 ms,
+// and after warm-up neither resident memory nor open descriptors may grow. Prints a table.
+// Not in the default run (CTest label "soak"); KWD2_SOAK_EXCHANGES sets the count.
+#include <dirent.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <thread>
+
+#include "command_cases.h"
+#include "platform/rs232_testing.h"
+#include "sim/kwd2sim.h"
+
+namespace {
+
+using drivertest::commandCases;
+using drivertest::Expected;
+using kwd2sim::Fault;
+
+constexpr int kPort = 1;
+constexpr double kTimeout = 0.05;
+constexpr double kSlowByte = 0.002;
+
+struct Cause {
+    const char* name;
+    Fault device;  // Fault::None for a serial-layer fault
+    int serial;    // index into kSerial, -1 for none
+    int Expected::*code;
+};
+
+constexpr Rs232Fault kSerial[] = {Rs232Fault::FlushInQFails, Rs232Fault::FlushOutQFails,
+                                  Rs232Fault::ComWrtFails, Rs232Fault::ComWrtShort,
+                                  Rs232Fault::GetOutQLenFails};
+
+const Cause kCauses[] = {
+    {"none", Fault::None, -1, nullptr},
+    {"slow", Fault::Slow, -1, nullptr},
+    {"silent", Fault::Silent, -1, &Expected::silent},
+    {"nak", Fault::Nak, -1, &Expected::nak},
+    {"can", Fault::Can, -1, &Expected::can},
+    {"garbage", Fault::GarbageFirstByte, -1, &Expected::garbage},
+    {"wrongaddress", Fault::WrongAddress, -1, &Expected::wrongAddress},
+    {"wrongecho", Fault::WrongEcho, -1, &Expected::wrongEcho},
+    {"missingcr", Fault::MissingCr, -1, &Expected::missingCr},
+    {"overlong", Fault::OverlongReply, -1, &Expected::overlong},
+    {"hangup", Fault::HangUp, -1, &Expected::hangUp},
+    {"flushin", Fault::None, 0, &Expected::flushIn},
+    {"flushout", Fault::None, 1, &Expected::flushOut},
+    {"writefails", Fault::None, 2, &Expected::writeFailed},
+    {"writeshort", Fault::None, 3, &Expected::writeShort},
+    {"queuefails", Fault::None, 4, &Expected::drainFailed},
+};
+
+long ResidentKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+    }
+    return -1;
+}
+
+int OpenDescriptors() {
+    int n = 0;
+    if (DIR* dir = ::opendir("/proc/self/fd")) {
+        while (const dirent* e = ::readdir(dir)) n += e->d_name[0] != '.';
+        ::closedir(dir);
+    }
+    return n - 1;  // the listing's own
+}
+
+std::string Trace(const kwd2sim::Simulator& sim) {
+    std::string text = " trace:";
+    for (const auto& e : sim.trace()) {
+        char b[16];
+        std::snprintf(b, sizeof b, " %c%02X", e.fromHost ? '>' : '<', e.byte);
+        text += b;
+    }
+    return text;
+}
+
+// A drain failure abandons a request that is already on its way: the device's answer may come
+// after the next exchange has emptied the input queue, and that exchange would take it for its
+// own (and refuse it by its echo). The fault ends when the answer is in.
+constexpr int kQueueFails = 4;
+void SettleLateAnswer(const kwd2sim::Simulator& sim) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    auto answered = [&] {
+        for (const auto& e : sim.trace()) {
+            if (!e.fromHost) return true;
+        }
+        return false;
+    };
+    while (!answered() && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+// A bus with one device at address 0, on a fresh line; a hang-up needs a new one.
+struct Bus {
+    std::unique_ptr<kwd2sim::Simulator> sim;
+    void Connect() {
+        ZELKWD2_Close(kPort);
+        sim = std::make_unique<kwd2sim::Simulator>();
+        sim->addKwd2(0);
+        sim->setSlowDelay(kSlowByte);
+        sim->start();
+        ::setenv("KWD2_COM1", sim->path().c_str(), 1);
+        ASSERT_EQ(ZELKWD2_Open(kPort), 0);
+        ASSERT_EQ(ZELKWD2_Timeout(kPort, kTimeout), 0);
+    }
+    ~Bus() { ZELKWD2_Close(kPort); }
+};
+
+struct Tally {
+    long count = 0;
+    long wrong = 0;
+    double worst = 0.0;
+};
+
+TEST(DriverSoak, EveryExchangeEndsWithItsCodeInTime) {
+    const char* env = std::getenv("KWD2_SOAK_EXCHANGES");
+    const long exchanges = env != nullptr ? std::max(1000L, std::atol(env)) : 100000L;
+    const long warmUp = exchanges / 20;
+    std::mt19937 random(std::random_device{}());
+    std::uniform_int_distribution<std::size_t> command(0, commandCases().size() - 1);
+    std::uniform_int_distribution<std::size_t> cause(1, std::size(kCauses) - 1);
+    std::bernoulli_distribution faulty(0.1);
+
+    Bus bus;
+    bus.Connect();
+    std::map<std::string, Tally> tallies;
+    const char* previous = "nothing";
+    std::string previousText;
+    long residentStart = 0;
+    int descriptorsStart = 0;
+    for (long i = 0; i < exchanges; ++i) {
+        if (i == warmUp) {
+            residentStart = ResidentKiB();
+            descriptorsStart = OpenDescriptors();
+        }
+        const Cause& c = faulty(random) ? kCauses[cause(random)] : kCauses[0];
+        const auto& cmd = commandCases()[command(random)];
+        bus.sim->setFault(0, c.device);
+        if (c.serial >= 0) Rs232_InjectFault(kPort, kSerial[c.serial]);
+        const int expected = c.code != nullptr ? cmd.codes.*c.code : 0;
+
+        bus.sim->clearTrace();
+        bool wrote = false;
+        const auto start = std::chrono::steady_clock::now();
+        const int rc = cmd.call(wrote);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+        Tally& t = tallies[c.name];
+        ++t.count;
+        t.worst = std::max(t.worst, seconds);
+        if (rc != expected || (rc != 0 && wrote)) {
+            ++t.wrong;
+            ADD_FAILURE() << "exchange " << i << ": " << cmd.name << " with " << c.name << " gave " << rc
+                          << ", expected " << expected << " (after " << previous << ")" << Trace(*bus.sim);
+        }
+        previousText = std::string(cmd.name) + " with " + c.name;
+        previous = previousText.c_str();
+        if (c.serial == kQueueFails) SettleLateAnswer(*bus.sim);
+        Rs232_ClearFaults();
+        bus.sim->setFault(0, Fault::None);
+        if (c.device == Fault::HangUp) bus.Connect();
+        if (t.wrong > 20) break;
+    }
+    const long residentGrowth = ResidentKiB() - residentStart;
+    const int descriptorGrowth = OpenDescriptors() - descriptorsStart;
+
+    std::printf("\n%-14s %10s %8s %12s\n", "fault", "exchanges", "wrong", "worst [ms]");
+    double worst = 0.0;
+    for (const auto& [name, t] : tallies) {
+        std::printf("%-14s %10ld %8ld %12.1f\n", name.c_str(), t.count, t.wrong, t.worst * 1000);
+        worst = std::max(worst, t.worst);
+    }
+    std::printf(
+        "time-out %.0f ms, worst exchange %.1f ms, resident memory %+ld KiB, descriptors %+d "
+        "(after %ld warm-up exchanges)\n",
+        kTimeout * 1000, worst * 1000, residentGrowth, descriptorGrowth, warmUp);
+    EXPECT_LE(worst, kTimeout + 0.1);
+    EXPECT_EQ(descriptorGrowth, 0);
+#if defined(__SANITIZE_ADDRESS__)
+    std::printf("resident memory not judged: the address sanitizer holds freed memory back\n");
+#else
+    EXPECT_LT(residentGrowth, 1024);
+#endif
+}
+
+}  // namespace
