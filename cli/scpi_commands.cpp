@@ -290,7 +290,14 @@ std::optional<std::string> registerParameter(Call& c, std::size_t count) {
         c.fail(kDataTypeError, "the register name is a quoted string");
         return std::nullopt;
     }
-    return c.parameters().front().text;
+    const std::string& name = c.parameters().front().text;
+    // The driver reads the name up to its first NUL: "iist1_v\0x" would reach a calibration
+    // register past the access-code check, which compares whole strings.
+    if (name.find('\0') != std::string::npos) {
+        c.fail(kIllegalParameterValue, "a register name holds no NUL byte");
+        return std::nullopt;
+    }
+    return name;
 }
 
 bool isCalibrationRegister(const std::string& name) {

@@ -139,6 +139,18 @@ TEST_F(Scpi, ReadOnlyRefusesEveryWriteAndSendsNothing) {
     EXPECT_EQ(run(b, client, "VOLT?").wire, "#0V1R\r");
 }
 
+TEST_F(Scpi, CalibrationRegistersStayClosedWithoutTheAccessCode) {
+    auto b = bridge();
+    scpi::ClientState client;
+    using namespace std::string_literals;
+    for (const std::string& message :
+         {"KWD2:REG \"iist1_v\",1.5"s, "KWD2:REG \"iist1_v\0\0\",1.5"s, "KWD2:REG? \"usoll1\0\""s}) {
+        const Outcome o = run(b, client, message);
+        EXPECT_EQ(o.wire, "");
+        EXPECT_EQ(o.error.substr(0, 5), message.find('\0') == std::string::npos ? "-203," : "-224,");
+    }
+}
+
 TEST_F(Scpi, AccessCodeOpensTheCalibrationRegisters) {
     auto b = bridge(false, true);
     scpi::ClientState client;
