@@ -141,9 +141,10 @@ class Server {
             const int socket = Tcp_Accept(listen_, peer);
             if (socket < 0) return;
             if (clients_.size() >= maxClients_) {
-                Tcp_Close(socket);
+                // Logged before the close, so whoever sees the connection end finds the reason.
                 log(peer,
                     "refused: " + std::to_string(maxClients_) + " clients already connected (--max-clients)");
+                Tcp_Close(socket);
                 continue;
             }
             Connection& c = clients_[nextId_++];

@@ -135,6 +135,15 @@ class Ctl : public ::testing::Test {
     const fs::path& dir() const { return dir_; }
     std::string line() const { return sim_->path(); }
 
+    // What the host sent; waits (bounded) for a broadcast that nobody acknowledges to arrive.
+    std::string sent(std::size_t expected) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (sim_->hostBytes().size() < expected && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return sim_->hostBytes();
+    }
+
     // kwd2ctl in this process, on the simulated line with a short time-out.
     Result ctl(std::vector<std::string> args) {
         args.insert(args.begin(), {"-p", line(), "--timeout", "0.2"});
