@@ -1,0 +1,189 @@
+// The recording, driven as the operator does it from the trend window, against the simulated
+// bus: the log read back as CSV, and files that cannot be opened or stop taking rows.
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <QLabel>
+#include <QPushButton>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/kwd2Test.h"
+#include "platform/userint.h"
+#include "platform/userint_testing.h"
+#include "tests/e2e/e2e_fixture.h"
+#include "trend/history.h"
+#include "trend/recording.h"
+#include "trend/trend_testing.h"
+#include "trend/trend_window.h"
+#include "ui/kwd2Steuerung.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using Fields = std::vector<std::string>;
+
+struct Log {
+    std::vector<std::string> comments;  // without "# "
+    std::vector<Fields> records;        // the column header first
+};
+
+// RFC 4180 without quoting, which the log never needs: numbers, times and codes only.
+Log ReadCsv(const std::string& text) {
+    Log log;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("# ", 0) == 0) {
+            log.comments.push_back(line.substr(2));
+            continue;
+        }
+        Fields fields;
+        std::istringstream cells(line + ",");
+        for (std::string cell; std::getline(cells, cell, ',');) fields.push_back(cell);
+        log.records.push_back(fields);
+    }
+    EXPECT_TRUE(text.empty() || text.back() == '\n') << "torn last line";
+    return log;
+}
+
+class Aufzeichnung : public E2e {
+  protected:
+    static void TrendKnopf(const char* text) {
+        for (QPushButton* b : trendtest::Window().findChildren<QPushButton*>()) {
+            if (b->text() == QString::fromUtf8(text)) {
+                EXPECT_TRUE(b->isEnabled()) << text;
+                return b->click();
+            }
+        }
+        ADD_FAILURE() << "no button " << text;
+    }
+    static std::string Statuszeile() {
+        for (QLabel* l : trendtest::Window().findChildren<QLabel*>()) {
+            if (l->text().contains(QStringLiteral("Aufzeichnung"))) return l->text().toStdString();
+        }
+        return "<no status line>";
+    }
+    static const trend::RecordingState& Zustand() { return trendtest::Recording().state(); }
+    // Device 2 measuring, and the recording started through the file dialog.
+    void MessenUndAufzeichnen(const fs::path& datei) {
+        sim->addKwd2(2, "ZEL-KWD2-Nr2");
+        Starten();
+        Waehlen(PANEL_PORT, 1);
+        Waehlen(PANEL_KWDID, 2);
+        Klick(PANEL_IDLESEN);
+        Klick(PANEL_MESSEN);
+        uitest::QueueFileAnswer(VAL_NEW_FILE_SELECTED, datei.string());
+        TrendKnopf("Aufzeichnen\u2026");
+    }
+};
+
+TEST_F(Aufzeichnung, EveryTickIsOneRowBehindTheHeader) {
+    const fs::path datei = verzeichnis / "log.csv";
+    MessenUndAufzeichnen(datei);
+    Tick();
+    Tick();
+    const double letzteSpannung = Zahl(PANEL_SPANNUNG);
+    const double letzterStrom = Zahl(PANEL_STROM);
+    sim->setFault(2, kwd2sim::Fault::Nak);
+    Tick();  // fails: a row with the code, and measuring goes off
+    const int fehlerNummer = Ganz(PANEL_FEHLERNUMMER);
+    ASSERT_NE(fehlerNummer, 0);
+    Tick();  // measuring off: no reading, no row
+    EXPECT_EQ(Statuszeile(), "Aufzeichnung: log.csv \u2013 3 Zeilen");
+
+    const Log log = ReadCsv(DateiInhalt(datei));
+    ASSERT_EQ(log.comments.size(), 5u);
+    EXPECT_EQ(log.comments[0], "kwd2 measurement log");
+    EXPECT_EQ(log.comments[1].rfind("program: kwd2steuerung ", 0), 0u) << log.comments[1];
+    EXPECT_EQ(log.comments[2], "port: COM1 (" + sim->path() + ")");
+    EXPECT_EQ(log.comments[3].rfind("started: 20", 0), 0u) << log.comments[3];
+    EXPECT_EQ(log.comments[4], "device 2: ZEL-KWD2-Nr2");
+    ASSERT_EQ(log.records.size(), 4u);
+    EXPECT_EQ(log.records[0],
+              (Fields{"time", "elapsed_s", "address", "voltage_V", "current_mA", "status1", "error"}));
+    double vorher = -1.0;
+    for (std::size_t i = 1; i < log.records.size(); ++i) {
+        const Fields& r = log.records[i];
+        ASSERT_EQ(r.size(), 7u) << i;
+        EXPECT_EQ(r[0].size(), 24u) << r[0];  // 2026-01-02T03:04:05.678Z
+        EXPECT_GE(std::stod(r[1]), vorher);
+        vorher = std::stod(r[1]);
+        EXPECT_EQ(r[2], "2");
+    }
+    EXPECT_EQ(std::stod(log.records[2][3]), letzteSpannung);
+    EXPECT_EQ(std::stod(log.records[2][4]), letzterStrom);
+    EXPECT_EQ(log.records[2][6], "0");
+    EXPECT_EQ(log.records[3],
+              (Fields{log.records[3][0], log.records[3][1], "2", "", "", "", std::to_string(fehlerNummer)}));
+
+    // Ended: later ticks write nothing; a new start appends a session without a second column header.
+    TrendKnopf("Aufzeichnung beenden");
+    EXPECT_EQ(Statuszeile(), "Aufzeichnung beendet: log.csv \u2013 3 Zeilen");
+    sim->setFault(2, kwd2sim::Fault::None);
+    Klick(PANEL_MESSEN);
+    Tick();
+    EXPECT_EQ(ReadCsv(DateiInhalt(datei)).records.size(), 4u);
+    uitest::QueueFileAnswer(VAL_EXISTING_FILE_SELECTED, datei.string());
+    uitest::QueueQuestionAnswer(true);  // the save dialog asks about the existing file
+    TrendKnopf("Aufzeichnen\u2026");
+    Tick();
+    const Log weiter = ReadCsv(DateiInhalt(datei));
+    EXPECT_EQ(weiter.comments.size(), 10u);
+    ASSERT_EQ(weiter.records.size(), 5u);
+    EXPECT_EQ(weiter.records[4][6], "0");
+}
+
+// A file refused at the start, and one that stops taking rows (a file-size limit standing in
+// for a full disk): the code in the error display, the recording ended, measuring on.
+TEST_F(Aufzeichnung, AFailingFileStopsTheRecordingButNotTheMeasuring) {
+    struct Fall {
+        const char* name;
+        bool dateiVoll;  // false: the directory is missing
+        int fehlerNummer;
+    };
+    for (const Fall& fall :
+         {Fall{"missing directory", false, 308230}, Fall{"file size limit", true, 301231}}) {
+        SCOPED_TRACE(fall.name);
+        if (!fall.dateiVoll) {
+            MessenUndAufzeichnen(verzeichnis / "fehlt" / "log.csv");
+        } else {
+            const fs::path datei = verzeichnis / "voll.csv";
+            Waehlen(PANEL_KWDID, 2);  // the program runs from the first case on
+            Klick(PANEL_MESSEN);
+            uitest::QueueFileAnswer(VAL_NEW_FILE_SELECTED, datei.string());
+            TrendKnopf("Aufzeichnen\u2026");
+            Tick();
+            ASSERT_TRUE(Zustand().active);
+            // The next row would pass the limit: the write is refused whole.
+            rlimit alt{};
+            getrlimit(RLIMIT_FSIZE, &alt);
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit grenze{static_cast<rlim_t>(fs::file_size(datei)), alt.rlim_max};
+            setrlimit(RLIMIT_FSIZE, &grenze);
+            const std::string vorher = DateiInhalt(datei);
+            Tick();
+            setrlimit(RLIMIT_FSIZE, &alt);
+            EXPECT_EQ(DateiInhalt(datei), vorher);
+            EXPECT_EQ(ReadCsv(vorher).records.size(), 2u);
+            EXPECT_NE(Zustand().reason, "");
+        }
+        ErwarteFehleranzeige(fall.fehlerNummer);
+        EXPECT_FALSE(Zustand().active);
+        EXPECT_EQ(Zustand().error, -fall.fehlerNummer);
+        EXPECT_EQ(
+            Statuszeile().rfind("Aufzeichnung abgebrochen (Fehler " + std::to_string(fall.fehlerNummer), 0),
+            0u)
+            << Statuszeile();
+        // Measuring goes on, and so does the history.
+        const auto proben = trendtest::History().endIndex();
+        Tick();
+        EXPECT_EQ(Ganz(PANEL_MESSEN), 1);
+        EXPECT_EQ(trendtest::History().endIndex(), proben + 1);
+        Klick(PANEL_MESSEN);  // off for the next case
+    }
+}
+
+}  // namespace
