@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "app/kwd2Test.h"
 #include "platform/userint.h"
 #include "platform/userint_testing.h"
 #include "tests/e2e/e2e_fixture.h"
@@ -23,27 +22,21 @@
 namespace {
 
 namespace fs = std::filesystem;
-
 using Fields = std::vector<std::string>;
 
-struct Log {
-    std::vector<std::string> comments;  // without "# "
-    std::vector<Fields> records;        // the column header first
-};
-
-// RFC 4180 without quoting, which the log never needs: numbers, times and codes only.
-Log ReadCsv(const std::string& text) {
-    Log log;
+// Comment lines (without "# ") and records (the column header first). No quoting: the log
+// holds numbers, times and codes only.
+std::pair<Fields, std::vector<Fields>> ReadCsv(const std::string& text) {
+    std::pair<Fields, std::vector<Fields>> log;
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) {
         if (line.rfind("# ", 0) == 0) {
-            log.comments.push_back(line.substr(2));
+            log.first.push_back(line.substr(2));
             continue;
         }
-        Fields fields;
         std::istringstream cells(line + ",");
-        for (std::string cell; std::getline(cells, cell, ',');) fields.push_back(cell);
-        log.records.push_back(fields);
+        log.second.emplace_back();
+        for (std::string cell; std::getline(cells, cell, ',');) log.second.back().push_back(cell);
     }
     EXPECT_TRUE(text.empty() || text.back() == '\n') << "torn last line";
     return log;
@@ -53,12 +46,9 @@ class Aufzeichnung : public E2e {
   protected:
     static void TrendKnopf(const char* text) {
         for (QPushButton* b : trendtest::Window().findChildren<QPushButton*>()) {
-            if (b->text() == QString::fromUtf8(text)) {
-                EXPECT_TRUE(b->isEnabled()) << text;
-                return b->click();
-            }
+            if (b->text() == QString::fromUtf8(text) && b->isEnabled()) return b->click();
         }
-        ADD_FAILURE() << "no button " << text;
+        ADD_FAILURE() << "no enabled button " << text;
     }
     static std::string Statuszeile() {
         for (QLabel* l : trendtest::Window().findChildren<QLabel*>()) {
@@ -94,24 +84,22 @@ TEST_F(Aufzeichnung, EveryTickIsOneRowBehindTheHeader) {
     Tick();  // measuring off: no reading, no row
     EXPECT_EQ(Statuszeile(), "Aufzeichnung: log.csv \u2013 3 Zeilen");
 
-    const Log log = ReadCsv(DateiInhalt(datei));
+    const auto [kommentare, zeilen] = ReadCsv(DateiInhalt(datei));
     const std::vector<std::string> kopf{"kwd2 measurement log", "program: kwd2steuerung ",
                                         "port: COM1 (" + sim->path() + ")", "started: 20",
                                         "device 2: ZEL-KWD2-Nr2"};
-    ASSERT_EQ(log.comments.size(), kopf.size());
+    ASSERT_EQ(kommentare.size(), kopf.size());
     for (std::size_t i = 0; i < kopf.size(); ++i)
-        EXPECT_EQ(log.comments[i].rfind(kopf[i], 0), 0u) << log.comments[i];
-    ASSERT_EQ(log.records.size(), 4u);
-    EXPECT_EQ(log.records[0],
+        EXPECT_EQ(kommentare[i].rfind(kopf[i], 0), 0u) << kommentare[i];
+    ASSERT_EQ(zeilen.size(), 4u);
+    EXPECT_EQ(zeilen[0],
               (Fields{"time", "elapsed_s", "address", "voltage_V", "current_mA", "status1", "error"}));
-    const std::string& zeit = log.records[3][0];
+    const std::string& zeit = zeilen[3][0];
     EXPECT_EQ(zeit.size(), 24u) << zeit;  // 2026-01-02T03:04:05.678Z
-    EXPECT_GE(std::stod(log.records[3][1]), std::stod(log.records[1][1]));
-    EXPECT_EQ(log.records[2],
-              (Fields{log.records[2][0], log.records[2][1], "2", record::shortestNumber(letzteSpannung),
-                      record::shortestNumber(letzterStrom), log.records[2][5], "0"}));
-    EXPECT_EQ(log.records[3],
-              (Fields{zeit, log.records[3][1], "2", "", "", "", std::to_string(fehlerNummer)}));
+    EXPECT_GE(std::stod(zeilen[3][1]), std::stod(zeilen[1][1]));
+    EXPECT_EQ(zeilen[2], (Fields{zeilen[2][0], zeilen[2][1], "2", record::shortestNumber(letzteSpannung),
+                                 record::shortestNumber(letzterStrom), zeilen[2][5], "0"}));
+    EXPECT_EQ(zeilen[3], (Fields{zeit, zeilen[3][1], "2", "", "", "", std::to_string(fehlerNummer)}));
 
     // Ended: later ticks write nothing.
     TrendKnopf("Aufzeichnung beenden");
@@ -119,7 +107,7 @@ TEST_F(Aufzeichnung, EveryTickIsOneRowBehindTheHeader) {
     sim->setFault(2, kwd2sim::Fault::None);
     Klick(PANEL_MESSEN);
     Tick();
-    EXPECT_EQ(ReadCsv(DateiInhalt(datei)).records.size(), 4u);
+    EXPECT_EQ(ReadCsv(DateiInhalt(datei)).second.size(), 4u);
 }
 
 // A file refused at the start, and one that stops taking rows (a file-size limit standing in
@@ -153,7 +141,7 @@ TEST_F(Aufzeichnung, AFailingFileStopsTheRecordingButNotTheMeasuring) {
             Tick();
             setrlimit(RLIMIT_FSIZE, &alt);
             EXPECT_EQ(DateiInhalt(datei), vorher);
-            EXPECT_EQ(ReadCsv(vorher).records.size(), 2u);
+            EXPECT_EQ(ReadCsv(vorher).second.size(), 2u);
             EXPECT_NE(Zustand().reason, "");
         }
         ErwarteFehleranzeige(fall.fehlerNummer);
