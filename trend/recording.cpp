@@ -32,6 +32,7 @@ int Recording::start(const std::string& path) {
     if (state_.active) stop();
     state_ = RecordingState{};
     state_.path = path;
+    notes_.clear();
     notedPort_ = portQuery_ != nullptr ? portQuery_() : 0;
     const PortText port = DescribePort(notedPort_);
     record::Session session{kProgram, version_, port.name, port.devicePath, std::chrono::system_clock::now(),
@@ -78,15 +79,15 @@ int Recording::identification(int address, const std::string& text) {
     const auto known = identifications_.find(address);
     if (known != identifications_.end() && known->second == text) return 0;
     identifications_[address] = text;
-    if (!state_.active) return 0;
-    if (writer_.writeComment("device " + std::to_string(address) + ": " + text) != 0)
-        return fail(record::kWriteFailed);
+    // Written with the next row: a failure then shows where tick failures show, not in the
+    // middle of an operation whose own result would clear it from the error display at once.
+    if (state_.active) notes_.push_back("device " + std::to_string(address) + ": " + text);
     return 0;
 }
 
 int Recording::writeRow(record::Row row) {
     if (!state_.active) return 0;
-    if (const int rc = notePortChange(); rc != 0) return rc;
+    if (const int rc = writeNotes(); rc != 0) return rc;
     row.time = std::chrono::system_clock::now();
     row.elapsedSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
     if (writer_.writeRow(row) != 0) return fail(record::kWriteFailed);
@@ -95,13 +96,17 @@ int Recording::writeRow(record::Row row) {
     return 0;
 }
 
-int Recording::notePortChange() {
+int Recording::writeNotes() {
     const int port = portQuery_ != nullptr ? portQuery_() : 0;
-    if (port == notedPort_) return 0;
-    notedPort_ = port;
-    const PortText text = DescribePort(port);
-    if (writer_.writeComment("port: " + text.name + " (" + text.devicePath + ")") != 0)
-        return fail(record::kWriteFailed);
+    if (port != notedPort_) {
+        notedPort_ = port;
+        const PortText text = DescribePort(port);
+        notes_.insert(notes_.begin(), "port: " + text.name + " (" + text.devicePath + ")");
+    }
+    for (const std::string& note : notes_) {
+        if (writer_.writeComment(note) != 0) return fail(record::kWriteFailed);
+    }
+    notes_.clear();
     return 0;
 }
 
@@ -110,6 +115,7 @@ int Recording::fail(int code) {
     state_.reason = writer_.errorText();
     state_.error = code;
     state_.active = false;
+    notes_.clear();
     writer_.close();
     notify();
     return code;

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "record/rowwriter.h"
 
@@ -42,8 +43,8 @@ class Recording {
     // which the recording has stopped.
     int reading(int address, double volts, double milliamps, int status1);
     int failure(int address, int code);
-    // A device's identification: in the header of every later recording, and noted at once in
-    // a running one when it is new or changed.
+    // A device's identification: in the header of every later recording, and noted in a
+    // running one (before its next row) when it is new or changed.
     int identification(int address, const std::string& text);
 
     const RecordingState& state() const { return state_; }
@@ -52,7 +53,8 @@ class Recording {
 
   private:
     int writeRow(record::Row row);
-    int notePortChange();
+    // Comments due before the next row: identifications, and the port when it changed.
+    int writeNotes();
     int fail(int code);
     void notify() const;
 
@@ -61,6 +63,7 @@ class Recording {
     record::RowWriter writer_;
     RecordingState state_;
     std::map<int, std::string> identifications_;
+    std::vector<std::string> notes_;
     int notedPort_ = 0;
     std::chrono::steady_clock::time_point started_;
 };
