@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/kwd2TestFunc.h"
+#include "app/startoptionen.h"
 #include "calc/Kalibrierrechner.h"
 #include "errors/ZEL_errorV3.h"
 #include "platform/userint.h"
@@ -152,9 +153,12 @@ int ProgrammStarten(int argc, char* argv[]) {
     SetCtrlVal(panelHandle, PANEL_TEXT, "");
     PulscontrollsDimmen();
     DisplayPanel(panelHandle);
+    Trend_Anbinden(FehlerSetzen, KwdTestFunc_ComPort);
     // A missing settings file is normal on first start; LoadIni shows what matters by itself.
     LoadIni();
     SkalenendwerteMelden();
+    // After LoadIni, so the log's header names the port it opened.
+    if (const char* datei = StartOptionen_Aufzeichnung(); datei != nullptr) Trend_Aufzeichnen(datei);
     return 0;
 }
 
@@ -223,10 +227,11 @@ int TimerCb(int, int, int event, void*, int, int) {
     fehlerCode = KwdLesen();
     if (fehlerCode != 0) {
         // No retry: polling stays off until the operator switches measuring on again.
-        Trend_Fehlmessung(fehlerCode);
         FehlerSetzen(fehlerCode);
         SetCtrlVal(panelHandle, PANEL_MESSEN, 0);
         StatusLedsDimmen();
+        // Last: should the recording of this tick fail as well, its code is the one shown.
+        Trend_Fehlmessung(KwdTestFunc_Adresse(), fehlerCode);
     }
     // Measuring may have stopped by itself (a failure, or the address "alle"): the curve breaks.
     int messen = 0;

@@ -59,9 +59,28 @@ int BenutzerEinstellungen(const char*, std::ostream&, std::ostream& fehler) {
     return START_WEITER;
 }
 
+// The working directory the program was started in: --user-config may change it before a
+// relative --record name is looked at, which still means a file where the user typed it.
+std::filesystem::path startVerzeichnis;
+std::string aufzeichnungsDatei;
+
+// Only noted here: recording starts once the window and the port are there.
+int Aufzeichnen(const char* wert, std::ostream&, std::ostream& fehler) {
+    if (std::string_view(wert).empty()) {
+        fehler << "kwd2steuerung: --record needs a file name\n";
+        return statusAufruf;
+    }
+    aufzeichnungsDatei = (startVerzeichnis / wert).string();
+    return START_WEITER;
+}
+
 int Hilfe(const char*, std::ostream& ausgabe, std::ostream&);
 
-constexpr std::array<StartOption, 3> optionen{{
+constexpr std::array<StartOption, 4> optionen{{
+    {"--record", "FILE",
+     "record every reading of the live readout into FILE\n"
+     "(CSV, appended when it exists), from the start on",
+     Aufzeichnen},
     {"--user-config", nullptr,
      "keep the settings file kwd2steuerung.ini in\n"
      "$XDG_CONFIG_HOME/kwd2steuerung (~/.config/kwd2steuerung),\n"
@@ -102,7 +121,13 @@ const StartOption* Suchen(std::string_view name) {
 
 }  // namespace
 
+const char* StartOptionen_Aufzeichnung() {
+    return aufzeichnungsDatei.empty() ? nullptr : aufzeichnungsDatei.c_str();
+}
+
 int StartOptionenAnwenden(int* argc, char* argv[], std::ostream& ausgabe, std::ostream& fehler) {
+    std::error_code unbekannt;  // without it, relative names stay relative
+    startVerzeichnis = std::filesystem::current_path(unbekannt);
     int behalten = 1;
     for (int i = 1; i < *argc; ++i) {
         const StartOption* option = Suchen(argv[i]);

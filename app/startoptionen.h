@@ -12,3 +12,7 @@ inline constexpr int START_WEITER = -1;
 // status to end with at once (after --version or --help: 0; an option that cannot be carried out:
 // not 0, with the reason on `fehler`).
 int StartOptionenAnwenden(int* argc, char* argv[], std::ostream& ausgabe, std::ostream& fehler);
+
+// The file named by --record (made absolute before any option changes the working directory),
+// or nullptr: start-up begins recording into it.
+const char* StartOptionen_Aufzeichnung();

@@ -4,8 +4,13 @@
 #include <chrono>
 #include <string>
 
+#ifndef KWD2_VERSION
+#error "KWD2_VERSION comes from the build (the project version)"
+#endif
+
 #include "trend/history.h"
 #include "trend/plot.h"
+#include "trend/recording.h"
 #include "trend/trend_testing.h"
 #include "trend/trend_window.h"
 
@@ -21,6 +26,8 @@ double RealClock() {
 
 struct Module {
     trend::History history;
+    trend::Recording recording{KWD2_VERSION};
+    void (*reportError)(int) = nullptr;
     // Built on first use and kept for the whole run, like the panels.
     trend::TrendWindow* window = nullptr;
     double (*clock)() = RealClock;
@@ -38,6 +45,9 @@ trend::TrendWindow& Window() {
     if (m.window == nullptr) {
         m.window = new trend::TrendWindow(m.history);
         m.window->plot().setFullScale(m.fullVolts, m.fullMilliamps);
+        m.window->attachRecording(
+            m.recording, [](const std::string& path) { Trend_Aufzeichnen(path.c_str()); },
+            [] { Trend_AufzeichnungBeenden(); });
     }
     return *m.window;
 }
@@ -47,18 +57,26 @@ void Repaint() {
     if (m.window != nullptr && m.window->isVisible()) m.window->plot().update();
 }
 
+// A failed recording shows its code where every other failure shows; measuring goes on.
+void Report(int code) {
+    const Module& m = State();
+    if (code != 0 && m.reportError != nullptr) m.reportError(code);
+}
+
 }  // namespace
 
 void Trend_Messwert(int adresse, double spannung, double strom, int statusByte1) {
     Module& m = State();
     m.history.addReading(m.clock(), adresse, spannung, strom, statusByte1);
     Repaint();
+    Report(m.recording.reading(adresse, spannung, strom, statusByte1));
 }
 
-void Trend_Fehlmessung(int) {
+void Trend_Fehlmessung(int adresse, int fehlerCode) {
     Module& m = State();
     m.history.addFailure(m.clock());
     Repaint();
+    Report(m.recording.failure(adresse, fehlerCode));
 }
 
 void Trend_Messen(int ein) {
@@ -68,8 +86,11 @@ void Trend_Messen(int ein) {
 }
 
 void Trend_Kennung(int adresse, const char* kennung) {
-    State().history.setIdentification(adresse, kennung != nullptr ? kennung : "");
+    Module& m = State();
+    const std::string text = kennung != nullptr ? kennung : "";
+    m.history.setIdentification(adresse, text);
     Repaint();
+    Report(m.recording.identification(adresse, text));
 }
 
 void Trend_Sollwert(int adresse, int parameterSatz, int groesse, double wert) {
@@ -93,6 +114,22 @@ void Trend_Anzeigen() {
     window.activateWindow();
 }
 
+void Trend_Anbinden(void (*fehlerMelden)(int), int (*comPort)()) {
+    Module& m = State();
+    m.reportError = fehlerMelden;
+    m.recording.setPortQuery(comPort);
+}
+
+int Trend_Aufzeichnen(const char* pfad) {
+    const int code = State().recording.start(pfad != nullptr ? pfad : "");
+    Report(code);
+    return code;
+}
+
+void Trend_AufzeichnungBeenden() {
+    Report(State().recording.stop());
+}
+
 namespace trendtest {
 
 void SetClock(double (*clock)()) {
@@ -105,6 +142,10 @@ const trend::History& History() {
 
 trend::TrendWindow& Window() {
     return ::Window();
+}
+
+const trend::Recording& Recording() {
+    return State().recording;
 }
 
 }  // namespace trendtest

@@ -4,8 +4,9 @@
 #include "trend/history.h"
 
 namespace trend {
+class Recording;
 class TrendWindow;
-}
+}  // namespace trend
 
 namespace trendtest {
 
@@ -14,5 +15,6 @@ void SetClock(double (*clock)());
 const trend::History& History();
 // The window, created on first use (without showing it).
 trend::TrendWindow& Window();
+const trend::Recording& Recording();
 
 }  // namespace trendtest

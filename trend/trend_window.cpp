@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -10,9 +11,11 @@
 #include <QVBoxLayout>
 #include <array>
 #include <string>
+#include <utility>
 
 #include "platform/userint.h"
 #include "trend/plot.h"
+#include "trend/recording.h"
 
 namespace trend {
 namespace {
@@ -115,6 +118,60 @@ void TrendWindow::saveImage() {
         const std::string text = std::string("Das Bild konnte nicht gespeichert werden:\n") + path.data();
         MessagePopup("Bild speichern", text.c_str());
     }
+}
+
+}  // namespace trend
+
+namespace trend {
+
+void TrendWindow::attachRecording(Recording& recording, std::function<void(const std::string&)> start,
+                                  std::function<void()> stop) {
+    recording_ = &recording;
+    startRecording_ = std::move(start);
+    recordButton_ = new QPushButton(QStringLiteral("Aufzeichnen\u2026"), this);
+    recordButton_->setToolTip(QStringLiteral("Jede Messung als Zeile an eine CSV-Datei anh\u00e4ngen"));
+    stopButton_ = new QPushButton(QStringLiteral("Aufzeichnung beenden"), this);
+    recordStatus_ = new QLabel(this);
+    recordStatus_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    connect(recordButton_, &QPushButton::clicked, this, [this] { chooseRecordingFile(); });
+    connect(stopButton_, &QPushButton::clicked, this, [stop = std::move(stop)] { stop(); });
+    bottomRow_->addWidget(recordButton_);
+    bottomRow_->addWidget(stopButton_);
+    bottomRow_->addSpacing(12);
+    bottomRow_->addWidget(recordStatus_, 1);
+    recording.changed = [this] { showRecordingState(); };
+    showRecordingState();
+}
+
+void TrendWindow::chooseRecordingFile() {
+    std::array<char, kPathBuffer> path{};
+    // An existing log is continued, not replaced: the rows are appended to it.
+    const int chosen =
+        FileSelectPopup("", "messung.csv", "*.csv", "Aufzeichnen", VAL_SAVE_BUTTON, 0, 1, 1, 1, path.data());
+    if (chosen < 0 || chosen == VAL_NO_FILE_SELECTED) return;
+    path.back() = '\0';
+    if (startRecording_) startRecording_(path.data());
+}
+
+void TrendWindow::showRecordingState() {
+    const RecordingState& s = recording_->state();
+    recordButton_->setEnabled(!s.active);
+    stopButton_->setEnabled(s.active);
+    const QString file = QFileInfo(QFile::decodeName(s.path.c_str())).fileName();
+    const QString rows = QStringLiteral(" \u2013 %1 Zeilen").arg(s.rows);
+    QString text;
+    if (s.active) {
+        text = QStringLiteral("Aufzeichnung: ") + file + rows;
+    } else if (s.error != 0) {
+        text = QStringLiteral("Aufzeichnung abgebrochen (Fehler %1): ").arg(-s.error) + file + rows;
+        if (!s.reason.empty()) text += QStringLiteral(" \u2013 ") + QString::fromLocal8Bit(s.reason.c_str());
+    } else if (!s.path.empty()) {
+        text = QStringLiteral("Aufzeichnung beendet: ") + file + rows;
+    } else {
+        text = QStringLiteral("Keine Aufzeichnung");
+    }
+    recordStatus_->setText(text);
+    recordStatus_->setToolTip(QFile::decodeName(s.path.c_str()));
 }
 
 }  // namespace trend

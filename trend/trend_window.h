@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
+#include <string>
 
 #include "trend/history.h"
 
@@ -10,10 +12,13 @@ class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
 class QHBoxLayout;
+class QLabel;
+class QPushButton;
 
 namespace trend {
 
 class PlotWidget;
+class Recording;
 
 class TrendWindow : public QWidget {
   public:
@@ -24,14 +29,26 @@ class TrendWindow : public QWidget {
     void saveImage();
     // The row under the plot, kept for the recording controls.
     QHBoxLayout& bottomRow() { return *bottomRow_; }
+    // Puts "Aufzeichnen…", "Aufzeichnung beenden" and the recording's status line into the
+    // bottom row. `start` gets the file the operator chose; the window never writes itself.
+    void attachRecording(Recording& recording, std::function<void(const std::string& path)> start,
+                         std::function<void()> stop);
+    // Asks for a file and hands it to `start`.
+    void chooseRecordingFile();
 
   private:
     void syncSpanButtons();
+    void showRecordingState();
 
     PlotWidget* plot_;
     QButtonGroup* spans_;
     QCheckBox* autoscale_;
     QHBoxLayout* bottomRow_;
+    const Recording* recording_ = nullptr;
+    std::function<void(const std::string&)> startRecording_;
+    QPushButton* recordButton_ = nullptr;
+    QPushButton* stopButton_ = nullptr;
+    QLabel* recordStatus_ = nullptr;
 };
 
 }  // namespace trend

@@ -2,12 +2,14 @@
 // moments: the file is always the complete old or the complete new content, a kill leaves at
 // most one temporary file, and the next save does not trip over it (the writer's first save
 // after each kill must succeed). A save refused by file modes: its code, the old file intact,
-// nothing left behind; run as an ordinary user, since root ignores file modes.
+// nothing left behind; run as an ordinary user, since root ignores file modes. A recording
+// killed at random moments: its log holds only complete lines, except perhaps the last.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -24,6 +26,7 @@
 #include "app/kwd2TestFunc.h"
 #include "ini/ini_store.h"
 #include "tests/unprivileged.h"
+#include "trend/recording.h"
 
 namespace {
 
@@ -127,6 +130,54 @@ TEST_P(CrashConsistency, KilledWriterLeavesOldOrNewFile) {
 
 INSTANTIATE_TEST_SUITE_P(Files, CrashConsistency, ::testing::Values(kSettings, kCalibration),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A comment, the column header, or a whole row as the killed recording below writes them.
+bool CompleteLine(const std::string& line) {
+    return line.rfind("# ", 0) == 0 || line == "time,elapsed_s,address,voltage_V,current_mA,status1,error" ||
+           (line.size() > 24 && line[23] == 'Z' && std::count(line.begin(), line.end(), ',') == 6 &&
+            line.find(",1,") != std::string::npos && line.ends_with(",0"));
+}
+
+TEST(CrashConsistency, KilledRecordingLeavesOnlyCompleteRows) {
+    char vorlage[] = "/tmp/kwd2_crash_XXXXXX";
+    ASSERT_NE(mkdtemp(vorlage), nullptr);
+    const fs::path log = fs::path(vorlage) / "log.csv";
+    std::mt19937 random(std::random_device{}());
+    std::uniform_int_distribution<int> moment(0, 4000);  // microseconds
+    std::size_t checked = 0;                             // everything before is whole
+    bool tornBefore = false;  // a torn last line, ended by the next session's line break
+    int broken = 0;
+    int torn = 0;
+    for (int kill = 0; kill < kKills; ++kill) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            trend::Recording recording("test");
+            if (recording.start(log.string()) != 0) _exit(3);
+            for (int i = 0;; ++i) {
+                if (recording.reading(1, i * 0.25, 1000.0 + i, i & 7) != 0) _exit(3);
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the recording failed before kill " << kill;
+
+        const std::string text = Slurp(log).substr(checked);
+        std::size_t begin = 0;
+        for (std::size_t end; (end = text.find('\n', begin)) != std::string::npos; begin = end + 1) {
+            broken += !CompleteLine(text.substr(begin, end - begin)) && !(begin == 0 && tornBefore);
+        }
+        tornBefore = begin < text.size();
+        torn += tornBefore;
+        checked += begin;
+    }
+    EXPECT_EQ(broken, 0) << "lines neither whole nor the last one written";
+    std::cout << kKills << " kills, " << torn << " ended in a torn last line\n";
+    std::error_code ignoriert;
+    fs::remove_all(vorlage, ignoriert);
+}
 
 enum class Lock { ProtectedFile, LockedDirectory, LockedDirectoryNoFile };
 

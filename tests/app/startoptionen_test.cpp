@@ -2,6 +2,7 @@
 // what is left for the access-code check, and the per-user settings directory.
 #include <sys/stat.h>
 
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -50,7 +51,8 @@ TEST(StartOptionen, PrintingOptionsEndAtOnceAndOthersStayInOrder) {
 
     const Aufruf hilfe = Anwenden({"x", "--help"});
     EXPECT_EQ(hilfe.status, 0);
-    for (const char* text : {"Usage: kwd2steuerung", "--user-config", "--help", "--version", "KWD2_COM1"}) {
+    for (const char* text :
+         {"Usage: kwd2steuerung", "--user-config", "--record FILE", "--help", "--version", "KWD2_COM1"}) {
         EXPECT_NE(hilfe.ausgabe.find(text), std::string::npos) << text << " in\n" << hilfe.ausgabe;
     }
 
@@ -59,6 +61,14 @@ TEST(StartOptionen, PrintingOptionsEndAtOnceAndOthersStayInOrder) {
     EXPECT_EQ(fremd.status, START_WEITER);
     EXPECT_EQ(fremd.rest, (std::vector<std::string>{"--bogus", "--Version", "-version", zugangsCode}));
     EXPECT_EQ(fremd.ausgabe + fremd.fehler, "");
+
+    // --record takes the next argument as its file, whatever it looks like; none is an error.
+    for (const std::vector<std::string>& ohneDatei :
+         {std::vector<std::string>{zugangsCode, "--record"}, std::vector<std::string>{"--record", ""}}) {
+        const Aufruf fehlt = Anwenden(ohneDatei);
+        EXPECT_EQ(fehlt.status, 2);
+        EXPECT_NE(fehlt.fehler.find("--record"), std::string::npos) << fehlt.fehler;
+    }
 }
 
 // The run mode sees only what the options left.
@@ -66,6 +76,7 @@ struct Fall {
     const char* name;
     std::vector<std::string> argumente;
     bool kalibrierung;
+    bool aufzeichnung = false;  // into f.csv
 };
 
 void PrintTo(const Fall& fall, std::ostream* out) {
@@ -76,10 +87,29 @@ class NachDenOptionen : public Programm, public ::testing::WithParamInterface<Fa
 
 TEST_P(NachDenOptionen, AccessCodeMustBeTheOnlyArgumentLeft) {
     setenv("XDG_CONFIG_HOME", (arbeitsverzeichnis / "config").c_str(), 1);
+    // An earlier log is continued; the name is taken in the start directory, whatever
+    // --user-config does to the working directory.
+    const auto log = arbeitsverzeichnis / "f.csv";
+    std::ofstream(log) << "# alt\n";
     const Aufruf aufruf = Anwenden(GetParam().argumente);
     ASSERT_EQ(aufruf.status, START_WEITER) << aufruf.fehler;
     Starten(aufruf.rest);
     EXPECT_EQ(kalibrierModus, GetParam().kalibrierung ? 1 : 0);
+    std::ifstream datei(log);
+    std::ostringstream inhalt;
+    inhalt << datei.rdbuf();
+    if (GetParam().aufzeichnung) {
+        EXPECT_EQ(inhalt.str().rfind("# alt\n# kwd2 measurement log\n# program: kwd2steuerung " KWD2_VERSION
+                                     "\n# port: not open ()\n# started: ",
+                                     0),
+                  0u)
+            << inhalt.str();
+        // A continued log keeps its one column header (here: the earlier part had none).
+        EXPECT_EQ(inhalt.str().find("time,elapsed_s"), std::string::npos);
+        EXPECT_EQ(Int(PANEL_FEHLERNUMMER), 0);
+    } else {
+        EXPECT_EQ(inhalt.str(), "# alt\n");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -88,7 +118,12 @@ INSTANTIATE_TEST_SUITE_P(
                       Fall{"OptionDahinter", {zugangsCode, "--user-config"}, true},
                       Fall{"NurOption", {"--user-config"}, false},
                       Fall{"UnbekannteOption", {"--bogus", zugangsCode}, false},
-                      Fall{"ZweiArgumenteBleiben", {"x", "--user-config", zugangsCode}, false}),
+                      Fall{"ZweiArgumenteBleiben", {"x", "--user-config", zugangsCode}, false},
+                      Fall{"RecordDavor", {"--record", "f.csv", zugangsCode}, true, true},
+                      Fall{"RecordDahinter", {zugangsCode, "--user-config", "--record", "f.csv"}, true, true},
+                      Fall{"RecordOhneCode", {"--record", "f.csv"}, false, true},
+                      Fall{"RecordUndZweiArgumente", {"--record", "f.csv", "x", zugangsCode}, false, true},
+                      Fall{"RecordAlsCode", {"--record", zugangsCode}, false}),
     [](const ::testing::TestParamInfo<Fall>& info) { return std::string(info.param.name); });
 
 TEST_F(Programm, UserConfigKeepsTheSettingsInAPrivateDirectoryOfTheUser) {

@@ -88,7 +88,7 @@ int main(int argc, char* argv[]) {
             bus.dev5.handle("DF1", now);
         }
         if (tick >= 300 && tick < 304) {
-            Trend_Fehlmessung(-301000);  // a few ticks without an answer: measuring stops
+            Trend_Fehlmessung(address, -301000);  // a few ticks without an answer: measuring stops
             if (tick == 303) Trend_Messen(0);
         } else if (tick >= 304 && tick < 320) {
             // measuring off for a few seconds, then on again
