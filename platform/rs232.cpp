@@ -220,8 +220,8 @@ int estimatedOutputQueue(const Port& p) {
 // them on, which can double an exchange. Ask the driver for low latency; a line that has no such
 // mode (a pseudo-terminal, a plain UART driver, an adapter without it) refuses, and that is fine.
 void requestLowLatency(Port& p, const QString& path) {
-    p.latency.requested = true;
 #if defined(Q_OS_LINUX)
+    p.latency.requested = true;
     const int fd = static_cast<int>(p.serial.handle());
     serial_struct line{};
     if (gSerialIoctl(fd, TIOCGSERIAL, &line) == 0) {
