@@ -101,11 +101,11 @@ double MedianTickMs(kwd2sim::Simulator& sim, bool changing, int& tick) {
 }
 
 // Ticks as the timer gives them, 0.5 s apart: caches go cold in between, as in real use.
-double SpacedTickMs(kwd2sim::Simulator& sim, int ticks, int& tick) {
+double SpacedTickMs(kwd2sim::Simulator& sim, int ticks, int& tick, bool changing = true) {
     std::vector<double> ms;
     for (int i = 0; i < ticks; ++i, ++tick) {
         std::this_thread::sleep_for(std::chrono::duration<double>(kTickSeconds));
-        SetReadings(sim, tick, true);
+        SetReadings(sim, tick, changing);
         const double t0 = ProgramCpuMs();
         Tick();
         ms.push_back(ProgramCpuMs() - t0);
@@ -162,8 +162,10 @@ int main(int argc, char** argv) {
         kRuns, g_ticksPerRun, kTickSeconds, std::getenv("QT_QPA_PLATFORM"));
     Row("trend window closed, readings unchanged", MedianTickMs(sim, false, tick));
     Row("trend window closed, readings changing", MedianTickMs(sim, true, tick));
-    if (spacedTicks > 0)
+    if (spacedTicks > 0) {
+        Row("trend window closed, unchanged, 0.5 s apart", SpacedTickMs(sim, spacedTicks, tick, false));
         Row("trend window closed, changing, 0.5 s apart", SpacedTickMs(sim, spacedTicks, tick));
+    }
     if (trendOpen) {
         Trend_Anzeigen();
         uitest::ProcessEvents();
