@@ -30,6 +30,9 @@
 #include <termios.h>
 #include <unistd.h>
 #include <cerrno>
+#if defined(Q_OS_LINUX)
+#include <linux/serial.h>
+#endif
 #elif defined(Q_OS_WIN)
 #include <windows.h>
 #endif
@@ -87,12 +90,21 @@ struct Port {
     Clock::time_point wireIdleAt{};
     int bitsPerCharacter = 10;
     long baudRate = 9600;
+    Rs232Latency latency;
 };
 
 std::array<std::unique_ptr<Port>, kMaxPort + 1> gPorts;
 std::array<std::array<int, kFaultKinds>, kMaxPort + 1> gFaults{};
 std::array<Rs232ReadCounts, kMaxPort + 1> gReadCounts{};
 std::array<int, kMaxPort + 1> gLastOpen{};
+
+#if defined(Q_OS_UNIX)
+int systemIoctl(int fd, unsigned long request, void* argument) {
+    return ::ioctl(fd, request, argument);
+}
+Rs232SerialIoctl gSerialIoctl = systemIoctl;
+#endif
+QString gSysfsRoot = QStringLiteral("/sys");
 
 bool validPortNumber(int port) {
     return port >= 1 && port <= kMaxPort;
@@ -204,6 +216,33 @@ int estimatedOutputQueue(const Port& p) {
     return static_cast<int>((left + perByte - Clock::duration(1)) / perByte);
 }
 
+// USB serial adapters hold received bytes up to their latency timer (often 16 ms) before passing
+// them on, which can double an exchange. Ask the driver for low latency; a line that has no such
+// mode (a pseudo-terminal, a plain UART driver, an adapter without it) refuses, and that is fine.
+void requestLowLatency(Port& p, const QString& path) {
+#if defined(Q_OS_LINUX)
+    p.latency.requested = true;
+    const int fd = static_cast<int>(p.serial.handle());
+    serial_struct line{};
+    if (gSerialIoctl(fd, TIOCGSERIAL, &line) == 0) {
+        line.flags |= ASYNC_LOW_LATENCY;
+        p.latency.granted = gSerialIoctl(fd, TIOCSSERIAL, &line) == 0;
+    }
+    // What the adapter's latency timer stands at now, for a user wondering why exchanges are slow.
+    const QString tty = QFileInfo(QFileInfo(path).canonicalFilePath()).fileName();
+    QFile timer(gSysfsRoot + QStringLiteral("/bus/usb-serial/devices/") + tty +
+                QStringLiteral("/latency_timer"));
+    if (!tty.isEmpty() && timer.open(QIODevice::ReadOnly)) {
+        bool number = false;
+        const int ms = timer.readAll().trimmed().toInt(&number);
+        if (number) p.latency.latencyTimerMs = ms;
+    }
+#else
+    Q_UNUSED(p);
+    Q_UNUSED(path);
+#endif
+}
+
 enum class Wait { Readable, TimedOut, Failed };
 
 // Waits until the line has a byte, the time is up, or the line has hung up.
@@ -247,6 +286,7 @@ int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, i
         p->serial.close();
         return result = RS232_CANNOT_OPEN;
     }
+    requestLowLatency(*p, path);
     result = 0;
     p->serial.clear(QSerialPort::AllDirections);
     gPorts[static_cast<std::size_t>(port)] = std::move(p);
@@ -380,4 +420,21 @@ Rs232ReadCounts Rs232_ReadCounts(int port) {
 
 void Rs232_ResetReadCounts(int port) {
     if (validPortNumber(port)) gReadCounts[static_cast<std::size_t>(port)] = {};
+}
+
+Rs232Latency Rs232_Latency(int port) {
+    const Port* p = openPort(port);
+    return p != nullptr ? p->latency : Rs232Latency{};
+}
+
+void Rs232_SetSerialIoctl(Rs232SerialIoctl serialIoctl) {
+#if defined(Q_OS_UNIX)
+    gSerialIoctl = serialIoctl != nullptr ? serialIoctl : systemIoctl;
+#else
+    Q_UNUSED(serialIoctl);
+#endif
+}
+
+void Rs232_SetSysfsRoot(const char* root) {
+    gSysfsRoot = root != nullptr ? QFile::decodeName(root) : QStringLiteral("/sys");
 }

@@ -1,6 +1,7 @@
 // Test seam of the serial ports: makes the next calls of one operation on one port fail, so that
 // every platform failure a caller must report can be provoked on a real (pseudo-)terminal; and
-// counts the byte reads, so that a test can tell that nothing was read or waited for.
+// counts the byte reads, so that a test can tell that nothing was read or waited for; and shows and
+// steers the low-latency request an open makes.
 #pragma once
 
 enum class Rs232Fault {
@@ -25,3 +26,17 @@ struct Rs232ReadCounts {
 };
 Rs232ReadCounts Rs232_ReadCounts(int port);
 void Rs232_ResetReadCounts(int port);
+
+// What opening a port asked of the line for low latency and what came of it.
+struct Rs232Latency {
+    bool requested = false;   // the low-latency mode was asked for
+    bool granted = false;     // the driver took it
+    int latencyTimerMs = -1;  // the USB adapter's latency timer as sysfs shows it, -1 when none
+};
+Rs232Latency Rs232_Latency(int port);
+// Replaces the ioctl through which the line's serial settings are read and written on open (a
+// pseudo-terminal refuses them; a test can act as an adapter that takes them). nullptr restores it.
+using Rs232SerialIoctl = int (*)(int fd, unsigned long request, void* argument);
+void Rs232_SetSerialIoctl(Rs232SerialIoctl serialIoctl);
+// Where sysfs is looked for (a test lays out an adapter's files elsewhere); nullptr restores /sys.
+void Rs232_SetSysfsRoot(const char* root);

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
@@ -216,9 +217,19 @@ void OperatorCommit(Control& control) {
     OperatorCommit(control, [] {});
 }
 
-class LedLamp : public QWidget {
+// A display-only widget that remembers what its last paint showed, so that writing a value it
+// already shows costs no paint (the live readout writes the same lamps on every tick).
+class PaintedDisplay {
+  public:
+    virtual ~PaintedDisplay() = default;
+    virtual bool ShowsCurrent() const = 0;
+};
+
+class LedLamp : public QWidget, public PaintedDisplay {
   public:
     LedLamp(Control& control, QWidget* parent) : QWidget(parent), control_(control) {}
+
+    bool ShowsCurrent() const override { return painted_ && shown_ == Look(); }
 
   protected:
     void paintEvent(QPaintEvent*) override {
@@ -237,10 +248,23 @@ class LedLamp : public QWidget {
         painter.setBrush(shine);
         painter.setPen(QPen(QColor(90, 90, 90), 1));
         painter.drawEllipse(box);
+        shown_ = Look();
+        painted_ = true;
     }
 
   private:
+    struct Lit {
+        int colour = 0;
+        bool on = false;
+        bool dimmed = false;
+        QSize size;
+        bool operator==(const Lit&) const = default;
+    };
+    Lit Look() const { return {control_.onColor, control_.ival != 0, control_.dimmed, size()}; }
+
     Control& control_;
+    Lit shown_;
+    bool painted_ = false;
 };
 
 constexpr int kToggleSwitchWidth = 20;
@@ -287,20 +311,80 @@ class VerticalToggle : public QAbstractButton {
 constexpr int kMeterDigitalGap = 11;
 constexpr int kMeterDigitalHeight = 20;
 
-class MeterDial : public QWidget {
+class MeterDial : public QWidget, public PaintedDisplay {
   public:
     MeterDial(Control& control, int dialHeight, QWidget* parent)
         : QWidget(parent), control_(control), dialHeight_(dialHeight) {}
 
+    // The scale changes rarely, the needle and the number on every reading: only those two are
+    // compared, once the scale is drawn for the current range, size and font.
+    bool ShowsCurrent() const override {
+        return painted_ && scale_.key == ScaleKey() && shown_ == Readout(scale_);
+    }
+
   protected:
     void paintEvent(QPaintEvent*) override {
+        if (scale_.key != ScaleKey()) DrawScale();
+        const Reading reading = Readout(scale_);
         QPainter painter(this);
+        painter.drawPixmap(0, 0, scale_.picture);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(isEnabled() ? QColor(200, 0, 0) : Qt::gray, 2));
+        painter.drawLine(scale_.centre, reading.needleTip);
+        painter.setPen(isEnabled() ? Qt::black : Qt::gray);
+        painter.drawText(DigitalBox().adjusted(2, 0, -4, 0), Qt::AlignRight | Qt::AlignVCenter, reading.text);
+        shown_ = reading;
+        painted_ = true;
+    }
+
+  private:
+    struct Key {
+        QSize size;
+        double maximum = 0.0;
+        bool enabled = true;
+        QFont font;
+        qreal pixelRatio = 1.0;
+        bool operator==(const Key&) const = default;
+    };
+    struct Scale {
+        Key key;
+        QPixmap picture;  // arc, ticks, labels and the empty number box
+        QPointF centre;
+        double radius = 0.0;
+    };
+    struct Reading {
+        QPointF needleTip;
+        QString text;
+        bool operator==(const Reading&) const = default;
+    };
+
+    Key ScaleKey() const { return {size(), Maximum(), isEnabled(), font(), devicePixelRatioF()}; }
+    double Maximum() const { return control_.maxValue > 0 ? control_.maxValue : 1.0; }
+    QRect DigitalBox() const {
+        return QRect(width() / 2 - 40, dialHeight_ + kMeterDigitalGap, 80, kMeterDigitalHeight);
+    }
+
+    Reading Readout(const Scale& scale) const {
+        double fraction = control_.dval / Maximum();
+        if (!std::isfinite(fraction)) fraction = 0.0;
+        fraction = std::clamp(fraction, 0.0, 1.0);
+        const double angle = std::numbers::pi * (1.0 - fraction);
+        return {scale.centre + QPointF(std::cos(angle), -std::sin(angle)) * (scale.radius - 3),
+                FormatNumber(control_.dval, control_.def.digits)};
+    }
+
+    void DrawScale() {
+        scale_.key = ScaleKey();
+        scale_.picture = QPixmap(size() * scale_.key.pixelRatio);
+        scale_.picture.setDevicePixelRatio(scale_.key.pixelRatio);
+        scale_.picture.fill(Qt::transparent);
+        QPainter painter(&scale_.picture);
         painter.setRenderHint(QPainter::Antialiasing);
         const QColor ink = isEnabled() ? Qt::black : Qt::gray;
         QFont small = font();
         small.setPixelSize(std::max(7, QFontInfo(font()).pixelSize() - 2));
         const QFontMetricsF metrics(small);
-        const double maximum = control_.maxValue > 0 ? control_.maxValue : 1.0;
+        const double maximum = Maximum();
         constexpr int kTicks = 4;
         const auto scaleText = [maximum](int i) { return QString::number(maximum * i / kTicks, 'g', 5); };
         // The scale labels sit outside the arc, beside its ends and above its top; the dial is as
@@ -310,6 +394,8 @@ class MeterDial : public QWidget {
         const QPointF centre(width() / 2.0, dialHeight_ - 3.0);
         const double radius =
             std::max(8.0, std::min(width() / 2.0 - labelWidth - 6.0, centre.y() - textHeight - 4.0));
+        scale_.centre = centre;
+        scale_.radius = radius;
         painter.setPen(QPen(ink, 1.5));
         painter.drawArc(QRectF(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius), 0,
                         180 * 16);
@@ -330,26 +416,16 @@ class MeterDial : public QWidget {
                                  Qt::AlignCenter, text);
             }
         }
-        double fraction = control_.dval / maximum;
-        if (!std::isfinite(fraction)) fraction = 0.0;
-        fraction = std::clamp(fraction, 0.0, 1.0);
-        const double angle = std::numbers::pi * (1.0 - fraction);
-        painter.setPen(QPen(isEnabled() ? QColor(200, 0, 0) : Qt::gray, 2));
-        painter.drawLine(centre, centre + QPointF(std::cos(angle), -std::sin(angle)) * (radius - 3));
-
-        painter.setFont(font());
-        const QRect digital(width() / 2 - 40, dialHeight_ + kMeterDigitalGap, 80, kMeterDigitalHeight);
         painter.setPen(QColor(100, 100, 100));
         painter.setBrush(Qt::white);
-        painter.drawRect(digital.adjusted(0, 0, -1, -1));
-        painter.setPen(ink);
-        painter.drawText(digital.adjusted(2, 0, -4, 0), Qt::AlignRight | Qt::AlignVCenter,
-                         FormatNumber(control_.dval, control_.def.digits));
+        painter.drawRect(DigitalBox().adjusted(0, 0, -1, -1));
     }
 
-  private:
     Control& control_;
     int dialHeight_;
+    Scale scale_;
+    Reading shown_;
+    bool painted_ = false;
 };
 
 class PanelWindow : public QWidget {
@@ -674,7 +750,7 @@ void Refresh(Control& control) {
         case CtrlKind::Command: {
             QPalette palette = widget->palette();
             SetTextColour(palette, QPalette::ButtonText, Rgb(control.labelColor));
-            widget->setPalette(palette);
+            if (palette != widget->palette()) widget->setPalette(palette);
             break;
         }
         default:
@@ -685,9 +761,14 @@ void Refresh(Control& control) {
     if (control.caption != nullptr) {
         QPalette palette = control.caption->palette();
         SetTextColour(palette, QPalette::WindowText, Rgb(control.labelColor));
-        control.caption->setPalette(palette);
+        // Setting a palette re-resolves it for the widget and its children even when unchanged.
+        if (palette != control.caption->palette()) control.caption->setPalette(palette);
         control.caption->setEnabled(!control.dimmed);
         control.caption->setVisible(control.visible);
+    }
+    if (const auto* display = dynamic_cast<const PaintedDisplay*>(widget);
+        display != nullptr && display->ShowsCurrent()) {
+        return;
     }
     widget->update();
     // A long operation inside a callback keeps the event loop from painting: paint now.

@@ -13,9 +13,10 @@ packages=(
 )
 for option in "$@"; do
   case "$option" in
-    # qt6-charts-dev (and the OpenGL files its CMake package needs) only for the trend comparison.
+    # qt6-charts-dev (and the OpenGL files its CMake package needs) only for the trend comparison;
+    # libxcb1-dev for watching windows map in the start-up benchmark, valgrind for profiles.
     --bench) packages+=(libbenchmark-dev libinih-dev libsimpleini-dev python3-serial clang libclang-rt-14-dev
-      qt6-charts-dev libqt6opengl6-dev) ;;
+      qt6-charts-dev libqt6opengl6-dev libxcb1-dev valgrind) ;;
     # Building the Debian package and checking it.
     --package) packages+=(dpkg-dev file lintian desktop-file-utils appstream) ;;
     *) echo "deps.sh: unknown option $option (known: --bench --package)" >&2; exit 2 ;;

@@ -1,7 +1,15 @@
 // Serial ports on a pseudo-terminal: mapping, buffered reads, time-outs, hang-up, queues, seam.
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/rs232.h"
 #include "sim_line.h"
@@ -99,6 +107,58 @@ TEST_F(Rs232, HangUpEndsAWaitingReadAtOnce) {
     EXPECT_EQ(ComRdByte(kPort), RS232_READ_ERR);
     EXPECT_EQ(Rs232_ReadCounts(kPort).reads, 2);
     EXPECT_EQ(Rs232_ReadCounts(kPort).timedOut, 0);
+}
+
+// An adapter driver as the open sees it: records the serial-settings requests and takes or
+// refuses the change.
+std::vector<unsigned long> gSerialRequests;
+int gSetFlags = 0;
+bool gAdapterTakes = false;
+
+int AdapterIoctl(int, unsigned long request, void* argument) {
+    gSerialRequests.push_back(request);
+    auto* line = static_cast<serial_struct*>(argument);
+    if (request == TIOCGSERIAL) {
+        line->flags = ASYNC_SKIP_TEST;
+        return 0;
+    }
+    gSetFlags = line->flags;
+    return gAdapterTakes ? 0 : -1;
+}
+
+TEST_F(Rs232, OpenAsksForLowLatencyAndARefusalIsNoError) {
+    // A pseudo-terminal has no serial settings at all.
+    EXPECT_TRUE(Rs232_Latency(kPort).requested);
+    EXPECT_FALSE(Rs232_Latency(kPort).granted);
+    EXPECT_EQ(Rs232_Latency(kPort).latencyTimerMs, -1);
+
+    // An adapter whose latency timer sysfs shows under the terminal's name.
+    std::string root = (std::filesystem::temp_directory_path() / "kwd2sysfs.XXXXXX").string();
+    ASSERT_NE(mkdtemp(root.data()), nullptr);
+    const std::filesystem::path tty = std::filesystem::canonical(sim().path()).filename();
+    const std::filesystem::path adapter = std::filesystem::path(root) / "bus/usb-serial/devices" / tty;
+    std::filesystem::create_directories(adapter);
+    std::ofstream(adapter / "latency_timer") << "16\n";
+    Rs232_SetSysfsRoot(root.c_str());
+    Rs232_SetSerialIoctl(AdapterIoctl);
+    for (const bool takes : {true, false}) {
+        gAdapterTakes = takes;
+        gSerialRequests.clear();
+        ASSERT_EQ(OpenComConfig(kPort, "COM1", 9600, 1, 7, 1, 512, 512), 0) << takes;
+        EXPECT_EQ(gSerialRequests, (std::vector<unsigned long>{TIOCGSERIAL, TIOCSSERIAL}));
+        EXPECT_EQ(gSetFlags, ASYNC_SKIP_TEST | ASYNC_LOW_LATENCY);  // the rest left as it was
+        EXPECT_EQ(Rs232_Latency(kPort).granted, takes);
+        EXPECT_EQ(Rs232_Latency(kPort).latencyTimerMs, 16);
+        EXPECT_EQ(ComWrt(kPort, "#3IDR\r", 6), 6);  // the line works either way
+        std::string reply;
+        for (int b = 0; reply.find('\r') == std::string::npos && (b = ComRdByte(kPort)) >= 0;)
+            reply += static_cast<char>(b);
+        EXPECT_EQ(reply.substr(0, 1), "\x06");
+        EXPECT_EQ(reply.back(), '\r');
+    }
+    Rs232_SetSerialIoctl(nullptr);
+    Rs232_SetSysfsRoot(nullptr);
+    std::filesystem::remove_all(root);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <utility>
 
 #include "platform/paneldef.h"
 #include "platform/userint.h"
@@ -479,6 +480,67 @@ TEST_F(UserIntTest, WhatABlockingCallbackWritesIsPaintedAtOnce) {
     PaintRecorder idle(label);
     SetCtrlVal(panel_, TEXT, "");
     EXPECT_TRUE(idle.Painted().isEmpty());
+    HidePanel(panel_);
+}
+
+// Counts the paints of one widget.
+class PaintCounter : public QObject {
+  public:
+    explicit PaintCounter(QWidget* widget) : widget_(widget) { widget->installEventFilter(this); }
+    ~PaintCounter() override { widget_->removeEventFilter(this); }
+    int Take() { return std::exchange(paints_, 0); }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == widget_ && event->type() == QEvent::Paint) ++paints_;
+        return false;
+    }
+
+  private:
+    QWidget* widget_;
+    int paints_ = 0;
+};
+
+TEST_F(UserIntTest, LampsAndMetersArePaintedOnlyWhenTheirLookChanges) {
+    DisplayPanel(panel_);
+    SetCtrlVal(panel_, LED, 1);
+    SetCtrlVal(panel_, METER, 50.0);
+    uitest::ProcessEvents();
+    PaintCounter lamp(uiqt::ControlWidget(panel_, LED));
+    PaintCounter meter(uiqt::ControlWidget(panel_, METER));
+    struct Step {
+        const char* what;
+        void (*write)(int panel);
+        int lampPaints;
+        int meterPaints;
+    };
+    const Step steps[] = {
+        {"same values",
+         [](int p) {
+             SetCtrlVal(p, LED, 1);
+             SetCtrlVal(p, METER, 50.0);
+         },
+         0, 0},
+        {"same attributes", [](int p) { SetCtrlAttribute(p, LED, ATTR_DIMMED, 0); }, 0, 0},
+        {"new reading", [](int p) { SetCtrlVal(p, METER, 60.0); }, 0, 1},
+        {"lamp off", [](int p) { SetCtrlVal(p, LED, 0); }, 1, 0},
+        {"lamp dimmed", [](int p) { SetCtrlAttribute(p, LED, ATTR_DIMMED, 1); }, 1, 0},
+        {"new scale", [](int p) { SetCtrlAttribute(p, METER, ATTR_MAX_VALUE, 500.0); }, 0, 1},
+        {"meter dimmed", [](int p) { SetCtrlAttribute(p, METER, ATTR_DIMMED, 1); }, 0, 1},
+    };
+    for (const Step& step : steps) {
+        step.write(panel_);
+        uitest::ProcessEvents();
+        EXPECT_EQ(lamp.Take(), step.lampPaints) << step.what;
+        EXPECT_EQ(meter.Take(), step.meterPaints) << step.what;
+    }
+    // A value too close to show differently is not painted, yet kept exactly.
+    SetCtrlVal(panel_, METER, 60.0 + 1e-13);
+    uitest::ProcessEvents();
+    EXPECT_EQ(meter.Take(), 0);
+    double kept = 0.0;
+    EXPECT_EQ(GetCtrlVal(panel_, METER, &kept), 0);
+    EXPECT_EQ(kept, 60.0 + 1e-13);
     HidePanel(panel_);
 }
 

@@ -1,0 +1,207 @@
+// Processor time of one live-readout tick of the real program (its panel, offscreen or under
+// Xvfb) against an unpaced simulated device, with the trend window closed and open, and the
+// resident size after many fast ticks.
+//
+//   cmake --preset bench && cmake --build --preset bench --target panel_bench &&
+//   QT_QPA_PLATFORM=offscreen build/bench/bench/panel/panel_bench [--ticks N] [--spaced-ticks N]
+//   [--memory-ticks N]
+//
+// The simulator runs on its own thread in this process; the program's work is the processor
+// time of the process less that thread's (its schedstat run time): the tick, the three
+// exchanges, every paint and Qt's own threads. A tick every 0.5 s: 0.5 ms per tick is 0.1 % of one core.
+#include <time.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/kwd2Test.h"
+#include "platform/userint.h"
+#include "platform/userint_testing.h"
+#include "sim/kwd2sim.h"
+#include "trend/history.h"
+#include "trend/trend.h"
+#include "trend/trend_testing.h"
+#include "ui/kwd2Steuerung.h"
+
+namespace {
+
+constexpr int kAddress = 2;
+constexpr int kRuns = 5;
+int g_ticksPerRun = 200;
+constexpr double kTickSeconds = 0.5;
+
+// The simulator's thread; its time is the device's, not the program's.
+std::string g_simTask;
+
+std::vector<std::string> Tasks() {
+    std::vector<std::string> tasks;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
+        tasks.push_back(entry.path().filename().string());
+    return tasks;
+}
+
+// Processor time of the whole process (every Qt thread too) less the simulator's thread.
+double ProgramCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    double simNs = 0.0;
+    std::ifstream schedstat("/proc/self/task/" + g_simTask + "/schedstat");
+    schedstat >> simNs;
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6 - simNs / 1e6;
+}
+
+long RssKb() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    }
+    return 0;
+}
+
+// The device's readings: the same every tick, or a new voltage and current every tick (as a
+// real output drifts and ripples).
+void SetReadings(kwd2sim::Simulator& sim, int tick, bool changing) {
+    sim.clearTrace();  // the simulator records every byte; that is not the program's memory
+    const double volts = changing ? 100.0 + (tick % 97) * 0.37 : 12.5;
+    const double milliamps = changing ? 1000.0 + (tick % 89) * 3.1 : 42.25;
+    sim.setRegisterValue(kAddress, "uist_off", volts);
+    for (const char* offset : {"iist1_off", "iist2_off", "iist3_off", "iist4_off"}) {
+        sim.setRegisterValue(kAddress, offset, milliamps);
+    }
+}
+
+void Tick() {
+    uitest::FireTimer(panelHandle, PANEL_TIMER);
+    uitest::ProcessEvents();  // what the tick left for the event loop (deferred paints)
+}
+
+// Median over runs of the main thread's processor time per tick.
+double MedianTickMs(kwd2sim::Simulator& sim, bool changing, int& tick) {
+    std::vector<double> perTick;
+    for (int run = 0; run < kRuns; ++run) {
+        double ms = 0.0;
+        for (int i = 0; i < g_ticksPerRun; ++i, ++tick) {
+            SetReadings(sim, tick, changing);
+            const double t0 = ProgramCpuMs();
+            Tick();
+            ms += ProgramCpuMs() - t0;
+        }
+        perTick.push_back(ms / g_ticksPerRun);
+    }
+    std::sort(perTick.begin(), perTick.end());
+    return perTick[perTick.size() / 2];
+}
+
+// Ticks as the timer gives them, 0.5 s apart: caches go cold in between, as in real use.
+double SpacedTickMs(kwd2sim::Simulator& sim, int ticks, int& tick, bool changing = true) {
+    std::vector<double> ms;
+    for (int i = 0; i < ticks; ++i, ++tick) {
+        std::this_thread::sleep_for(std::chrono::duration<double>(kTickSeconds));
+        SetReadings(sim, tick, changing);
+        const double t0 = ProgramCpuMs();
+        Tick();
+        ms.push_back(ProgramCpuMs() - t0);
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
+void Row(const char* what, double ms) {
+    std::printf("  %-44s %8.3f ms %8.3f %%\n", what, ms, ms / (kTickSeconds * 1e3) * 100.0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    long memoryTicks = 100'000;
+    int spacedTicks = 20;
+    bool trendOpen = true;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--trend-closed") trendOpen = false;
+    }
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::string(argv[i]) == "--memory-ticks") memoryTicks = std::atol(argv[i + 1]);
+        if (std::string(argv[i]) == "--ticks") g_ticksPerRun = std::max(1, std::atoi(argv[i + 1]));
+        if (std::string(argv[i]) == "--spaced-ticks") spacedTicks = std::max(0, std::atoi(argv[i + 1]));
+    }
+    std::string scratch = (std::filesystem::temp_directory_path() / "kwd2bench.XXXXXX").string();
+    if (mkdtemp(scratch.data()) == nullptr) return 1;
+    std::filesystem::current_path(scratch);
+
+    kwd2sim::Simulator sim;  // unpaced
+    sim.addKwd2(kAddress);
+    const std::vector<std::string> before = Tasks();
+    sim.start();
+    for (const std::string& task : Tasks()) {
+        if (std::find(before.begin(), before.end(), task) == before.end()) g_simTask = task;
+    }
+    if (g_simTask.empty()) return 1;
+    setenv("KWD2_COM1", sim.path().c_str(), 1);
+    static std::array<char, 16> name{"kwd2steuerung"};
+    static std::array<char*, 2> args{name.data(), nullptr};
+    if (ProgrammStarten(1, args.data()) != 0) return 1;
+    uitest::EnablePopupTestMode();  // ticks come only from this benchmark
+    uitest::ChooseRingValue(panelHandle, PANEL_PORT, 1);
+    uitest::ChooseRingValue(panelHandle, PANEL_KWDID, kAddress);
+    uitest::Click(panelHandle, PANEL_MESSEN);
+    uitest::ProcessEvents();
+    int tick = 0;
+    for (int i = 0; i < 50; ++i, ++tick) Tick();  // warm-up: fonts, caches, first paints
+
+    std::printf(
+        "Processor time per live-readout tick (process less simulator, median of %d x %d ticks; %% of one "
+        "core at a tick every %.1f s), platform %s\n",
+        kRuns, g_ticksPerRun, kTickSeconds, std::getenv("QT_QPA_PLATFORM"));
+    Row("trend window closed, readings unchanged", MedianTickMs(sim, false, tick));
+    Row("trend window closed, readings changing", MedianTickMs(sim, true, tick));
+    if (spacedTicks > 0) {
+        Row("trend window closed, unchanged, 0.5 s apart", SpacedTickMs(sim, spacedTicks, tick, false));
+        Row("trend window closed, changing, 0.5 s apart", SpacedTickMs(sim, spacedTicks, tick));
+    }
+    if (trendOpen) {
+        Trend_Anzeigen();
+        uitest::ProcessEvents();
+        for (int i = 0; i < 50; ++i, ++tick) Tick();
+        Row("trend window open, readings unchanged", MedianTickMs(sim, false, tick));
+        Row("trend window open, readings changing", MedianTickMs(sim, true, tick));
+        if (spacedTicks > 0)
+            Row("trend window open, changing, 0.5 s apart", SpacedTickMs(sim, spacedTicks, tick));
+    }
+
+    if (memoryTicks > 0) {
+        // One minute of ticks, then the rest of the run; readings change every tick.
+        constexpr int kMinute = 120;
+        long done = 0;
+        for (; done < kMinute; ++done, ++tick) {
+            SetReadings(sim, tick, true);
+            Tick();
+        }
+        const long minuteKb = RssKb();
+        const long minuteHistoryKb = static_cast<long>(trendtest::History().memoryBytes() / 1024);
+        for (; done < memoryTicks; ++done, ++tick) {
+            SetReadings(sim, tick, true);
+            Tick();
+        }
+        // The trend history keeps every reading by design (up to its capacity): its share is told apart.
+        const long endKb = RssKb();
+        const long historyKb = static_cast<long>(trendtest::History().memoryBytes() / 1024) - minuteHistoryKb;
+        std::printf(
+            "Resident size (trend window %s, readings changing): after %d ticks %ld kB, after %ld "
+            "ticks %ld kB; grown %ld kB, of which the trend history %ld kB, the rest %ld kB\n",
+            trendOpen ? "open" : "closed", kMinute, minuteKb, memoryTicks, endKb, endKb - minuteKb, historyKb,
+            endKb - minuteKb - historyKb);
+    }
+    std::filesystem::current_path("/");
+    std::error_code ignored;
+    std::filesystem::remove_all(scratch, ignored);
+    std::fflush(stdout);
+    std::_Exit(0);  // the program's panels live until exit; skip tearing Qt down
+}
