@@ -227,6 +227,8 @@ int TimerCb(int, int, int event, void*, int, int) {
         FehlerSetzen(fehlerCode);
         SetCtrlVal(panelHandle, PANEL_MESSEN, 0);
         StatusLedsDimmen();
+        // A pulled adapter: choosing the port again opens it once it is back.
+        VerlorenenPortSchliessen();
     }
     // Measuring may have stopped by itself (a failure, or the address "alle"): the curve breaks.
     int messen = 0;

@@ -25,3 +25,6 @@ struct Rs232ReadCounts {
 };
 Rs232ReadCounts Rs232_ReadCounts(int port);
 void Rs232_ResetReadCounts(int port);
+
+// How many of the open `port`'s event notifiers would wake the event loop (0 for a closed port).
+int Rs232_ArmedNotifiers(int port);
