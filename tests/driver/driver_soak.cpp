@@ -17,7 +17,6 @@
 #include <memory>
 #include <random>
 #include <string>
-#include <thread>
 
 #include "command_cases.h"
 #include "platform/rs232_testing.h"
@@ -91,23 +90,6 @@ std::string Trace(const kwd2sim::Simulator& sim) {
     return text;
 }
 
-// A drain failure abandons a request that is already on its way: the device's answer may come
-// after the next exchange has emptied the input queue, and that exchange would take it for its
-// own (and refuse it by its echo). The fault ends when the answer is in.
-constexpr int kQueueFails = 4;
-void SettleLateAnswer(const kwd2sim::Simulator& sim) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-    auto answered = [&] {
-        for (const auto& e : sim.trace()) {
-            if (!e.fromHost) return true;
-        }
-        return false;
-    };
-    while (!answered() && std::chrono::steady_clock::now() < until) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-}
-
 // A bus with one device at address 0, on a fresh line; a hang-up needs a new one.
 struct Bus {
     std::unique_ptr<kwd2sim::Simulator> sim;
@@ -174,7 +156,6 @@ TEST(DriverSoak, EveryExchangeEndsWithItsCodeInTime) {
         }
         previousText = std::string(cmd.name) + " with " + c.name;
         previous = previousText.c_str();
-        if (c.serial == kQueueFails) SettleLateAnswer(*bus.sim);
         Rs232_ClearFaults();
         bus.sim->setFault(0, Fault::None);
         if (c.device == Fault::HangUp) bus.Connect();
