@@ -55,8 +55,13 @@ TEST_F(Abziehen, DeadLineIsClosedAndOpensAgainOnceBack) {
         MessenMitCom1();
         if (m.waehrendAntwort) {
             sim->setFault(KwdTestFunc_Adresse(), kwd2sim::Fault::Silent);
+            sim->clearTrace();
+            // Pulled once the request is out, while the tick waits for its answer.
             std::thread ziehen([this] {
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                const auto bis = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+                while (sim->hostBytes().empty() && std::chrono::steady_clock::now() < bis) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
                 sim->unplug();
             });
             uitest::FireTimer(panelHandle, PANEL_TIMER);

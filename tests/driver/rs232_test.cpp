@@ -130,11 +130,11 @@ TEST_F(Rs232, PulledLineLeavesNothingArmedAndFailsAtOnce) {
         ASSERT_GT(Rs232_ArmedNotifiers(kPort), 0) << "nothing to check";
         if (m.duringRead) {
             sim.setFault(0, kwd2sim::Fault::Silent);
+            ASSERT_EQ(ComWrt(kPort, "#0DF2\r", 6), 6);
             std::thread pull([&sim] {
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
                 sim.unplug();
             });
-            ASSERT_EQ(ComWrt(kPort, "#0DF2\r", 6), 6);
             EXPECT_EQ(ComRdByte(kPort), RS232_READ_ERR) << m.moment;
             pull.join();
         } else {
