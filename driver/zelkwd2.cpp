@@ -39,6 +39,7 @@ struct Line {
     // answer late. Until this moment such an answer can still come, and the next exchange must
     // not empty the input queue before it, or it would take that answer for its own.
     Clock::time_point lateAnswerUntil{};
+    bool lateAnswerHasReply = false;  // a read's reply follows the acknowledgement
 };
 std::array<Line, kLastPort + 1> gLines;
 
@@ -112,19 +113,29 @@ std::chrono::microseconds wireTime(int bytes) {
 
 // The request may be on its way but its answer will not be read: the device gets one time-out to
 // start answering, and the longest answer its wire time.
-void abandonRequest(int port) {
+void abandonRequest(int port, bool hasReply) {
     if (Line* line = lineOf(port)) {
         const auto window = std::chrono::duration<double>(line->timeoutSeconds) + wireTime(kLongestReply);
         line->lateAnswerUntil = Clock::now() + std::chrono::duration_cast<Clock::duration>(window);
+        line->lateAnswerHasReply = hasReply;
     }
 }
 
-// Only after an abandoned request, and only for what is left of its window.
+// Only after an abandoned request: takes its answer as it comes and ends once it is complete,
+// or when its window closes (a device that does not answer it costs the rest of the window).
 void awaitLateAnswer(int port) {
     Line* line = lineOf(port);
     if (line == nullptr || line->lateAnswerUntil == Clock::time_point{}) return;
-    std::this_thread::sleep_until(line->lateAnswerUntil);
+    const auto until = line->lateAnswerUntil;
     line->lateAnswerUntil = {};
+    for (int count = 1; count <= kLongestReply; ++count) {
+        const std::chrono::duration<double> left = until - Clock::now();
+        if (left.count() <= 0.0 || SetComTime(port, left.count()) != 0) break;
+        const int byte = ComRdByte(port);
+        // An acknowledgement alone answers a set command, a refusal any command; a reply ends at CR.
+        if (byte < 0 || byte == kCr || (count == 1 && (!line->lateAnswerHasReply || byte != kAck))) break;
+    }
+    SetComTime(port, line->timeoutSeconds);
 }
 
 // Waits until the request has left the output queue. The wait always ends: a queue length that
@@ -183,7 +194,7 @@ int transact(int port, int address, const Request& request, int writeLength, con
     const bool common = reply == nullptr && address == kCommonAddress;
     if (steps.drain || common) {
         if (const int rc = drainOutput(port, writeLength, steps.writeFailed); rc != 0) {
-            abandonRequest(port);
+            abandonRequest(port, reply != nullptr);
             return rc;
         }
     }
