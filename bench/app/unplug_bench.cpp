@@ -2,8 +2,8 @@
 // the program waits for a reply (the device fell silent, the next request went out) and once
 // between two exchanges, and the event loop then runs idle for a while.
 //
-//   cmake --build --preset default --target unplug_bench &&
-//   QT_QPA_PLATFORM=offscreen build/default/bench/app/unplug_bench [seconds]
+//   cmake --preset bench && cmake --build --preset bench --target unplug_bench &&
+//   QT_QPA_PLATFORM=offscreen build/bench/bench/app/unplug_bench [seconds]
 //
 // Goal: under 1 % of a core while the line is gone.
 #include <time.h>
