@@ -232,6 +232,8 @@ int TimerCb(int, int, int event, void*, int, int) {
         StatusLedsDimmen();
         // Last: should the recording of this tick fail as well, its code is the one shown.
         Trend_Fehlmessung(KwdTestFunc_Adresse(), fehlerCode);
+        // A pulled adapter: choosing the port again opens it once it is back.
+        VerlorenenPortSchliessen();
     }
     // Measuring may have stopped by itself (a failure, or the address "alle"): the curve breaks.
     int messen = 0;

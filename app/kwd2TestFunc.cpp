@@ -12,6 +12,7 @@
 #include "app/kwd2Test.h"
 #include "driver/zelkwd2.h"
 #include "ini/ini_store.h"
+#include "platform/rs232.h"
 #include "platform/userint.h"
 #include "trend/trend.h"
 #include "ui/kwd2Steuerung.h"
@@ -210,7 +211,8 @@ void GespeichertenPortOeffnen(int port) {
 int SelectComPort() {
     const int alterPort = comPort;
     comPort = GanzzahlLesen(PANEL_PORT);
-    if (comPort == alterPort) return 0;
+    // Choosing the open port again reopens it when its line has gone meanwhile.
+    if (comPort == alterPort && (comPort == 0 || Rs232_LineLost(comPort) == 0)) return 0;
 
     if (comPort != 0) {
         if (alterPort != 0) ZELKWD2_Close(alterPort);  // a failing close of the old port is ignored
@@ -224,6 +226,14 @@ int SelectComPort() {
 
 int CloseComPort() {
     return comPort != 0 ? ZELKWD2_Close(comPort) : 0;
+}
+
+int VerlorenenPortSchliessen() {
+    if (comPort == 0 || Rs232_LineLost(comPort) == 0) return 0;
+    ZELKWD2_Close(comPort);
+    comPort = 0;
+    SetCtrlVal(panelHandle, PANEL_PORT, 0);
+    return 1;
 }
 
 int IDLesen() {

@@ -11,6 +11,9 @@ void FehlerSetzen(int code);
 // Connecting
 int SelectComPort();
 int CloseComPort();
+// When the open port's line itself is gone (hang-up, adapter pulled; not a silent device): closes
+// it and sets the port ring to "not open", as after a failed open. Returns 1 then, else 0.
+int VerlorenenPortSchliessen();
 int IDLesen();
 int Kwd2Scann();
 

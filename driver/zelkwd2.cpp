@@ -26,6 +26,26 @@ constexpr int kCan = 24;
 constexpr int kCommonAddress = 9;
 constexpr int kLastDevice = 8;
 constexpr int kRequestBufferSize = 20;  // a request holds at most 19 characters
+constexpr int kLastPort = 8;
+constexpr int kLongestReply = 32;
+constexpr double kSerialDefaultTimeout = 1.0;  // what the serial layer waits before any ZELKWD2_Timeout
+
+using Clock = std::chrono::steady_clock;
+
+// What the driver keeps per port between exchanges.
+struct Line {
+    double timeoutSeconds = kSerialDefaultTimeout;
+    // An exchange that gave up after its request may have gone out leaves the device free to
+    // answer late. Until this moment such an answer can still come, and the next exchange must
+    // not empty the input queue before it, or it would take that answer for its own.
+    Clock::time_point lateAnswerUntil{};
+    bool lateAnswerHasReply = false;  // a read's reply follows the acknowledgement
+};
+std::array<Line, kLastPort + 1> gLines;
+
+Line* lineOf(int port) {
+    return port >= 1 && port <= kLastPort ? &gLines[static_cast<std::size_t>(port)] : nullptr;
+}
 
 // Codes of one command's exchange steps. A short acknowledgement check is the full one with the
 // same code for CAN, silence and any other byte.
@@ -91,10 +111,36 @@ std::chrono::microseconds wireTime(int bytes) {
     return std::chrono::microseconds(static_cast<long long>(bytes) * 10 * 1000000 / 9600);
 }
 
+// The request may be on its way but its answer will not be read: the device gets one time-out to
+// start answering, and the longest answer its wire time.
+void abandonRequest(int port, bool hasReply) {
+    if (Line* line = lineOf(port)) {
+        const auto window = std::chrono::duration<double>(line->timeoutSeconds) + wireTime(kLongestReply);
+        line->lateAnswerUntil = Clock::now() + std::chrono::duration_cast<Clock::duration>(window);
+        line->lateAnswerHasReply = hasReply;
+    }
+}
+
+// Only after an abandoned request: takes its answer as it comes and ends once it is complete,
+// or when its window closes (a device that does not answer it costs the rest of the window).
+void awaitLateAnswer(int port) {
+    Line* line = lineOf(port);
+    if (line == nullptr || line->lateAnswerUntil == Clock::time_point{}) return;
+    const auto until = line->lateAnswerUntil;
+    line->lateAnswerUntil = {};
+    for (int count = 1; count <= kLongestReply; ++count) {
+        const std::chrono::duration<double> left = until - Clock::now();
+        if (left.count() <= 0.0 || SetComTime(port, left.count()) != 0) break;
+        const int byte = ComRdByte(port);
+        // An acknowledgement alone answers a set command, a refusal any command; a reply ends at CR.
+        if (byte < 0 || byte == kCr || (count == 1 && (!line->lateAnswerHasReply || byte != kAck))) break;
+    }
+    SetComTime(port, line->timeoutSeconds);
+}
+
 // Waits until the request has left the output queue. The wait always ends: a queue length that
 // cannot be read, or one still not 0 after the request's wire time and a margin, is a failure.
 int drainOutput(int port, int requestLength, int failCode) {
-    using Clock = std::chrono::steady_clock;
     constexpr auto kMargin = std::chrono::milliseconds(250);
     const auto deadline = Clock::now() + wireTime(requestLength) + kMargin;
     for (;;) {
@@ -147,7 +193,10 @@ int transact(int port, int address, const Request& request, int writeLength, con
     // always drained: the next command's flush would otherwise discard it unsent.
     const bool common = reply == nullptr && address == kCommonAddress;
     if (steps.drain || common) {
-        if (const int rc = drainOutput(port, writeLength, steps.writeFailed); rc != 0) return rc;
+        if (const int rc = drainOutput(port, writeLength, steps.writeFailed); rc != 0) {
+            abandonRequest(port, reply != nullptr);
+            return rc;
+        }
     }
     if (common) return 0;  // nobody answers the common address
     if (const int rc = checkAcknowledgement(port, steps); rc != 0) return rc;
@@ -242,6 +291,7 @@ int ZELKWD2_Open(int port) {
     if (port < 1 || port > 8) return -100001;
     const std::string deviceName = "com" + std::to_string(port);
     if (OpenComConfig(port, deviceName.c_str(), 9600, 1, 7, 1, 512, 512) != 0) return -100002;
+    *lineOf(port) = Line{};  // a fresh line: nothing of the old one can still answer
     return 0;
 }
 
@@ -250,10 +300,13 @@ int ZELKWD2_Close(int port) {
 }
 
 int ZELKWD2_Timeout(int port, double timeoutSeconds) {
-    return SetComTime(port, timeoutSeconds) == 0 ? 0 : -111004;
+    if (SetComTime(port, timeoutSeconds) != 0) return -111004;
+    if (Line* line = lineOf(port)) line->timeoutSeconds = timeoutSeconds;
+    return 0;
 }
 
 int FlushInOut(int port) {
+    awaitLateAnswer(port);
     if (FlushInQ(port) != 0) return -124112;
     if (FlushOutQ(port) != 0) return -123113;
     return 0;

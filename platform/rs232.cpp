@@ -1,12 +1,15 @@
 // Serial ports over Qt SerialPort. Reads wait on the descriptor with poll() so that a line that
-// hangs up ends a read at once instead of spinning until the time-out.
+// hangs up ends a read at once instead of spinning until the time-out. Once a line has hung up,
+// its notifiers are switched off and every operation on it fails at once without touching it.
 #include "platform/rs232.h"
 
 #include <QtSerialPort/QSerialPort>
 
 #include <QtCore/QByteArray>
+#include <QtCore/QEvent>
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
+#include <QtCore/QSocketNotifier>
 #include <QtCore/QString>
 
 #include <algorithm>
@@ -80,9 +83,26 @@ class LineLock {
     int fd_ = -1;
 };
 
+struct Port;
+
+// Qt's read notifier takes a hung-up descriptor (always readable, every read returning nothing)
+// for one with nothing to read yet and stays armed, so the event loop would wake for it without
+// end and spin a core. This filter sits in front of the port's notifiers and ends that.
+class HangUpGuard : public QObject {
+  public:
+    explicit HangUpGuard(Port& port) : port_(port) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    Port& port_;
+};
+
 struct Port {
     LineLock lock;  // declared first: released after the line itself is closed
     QSerialPort serial;
+    HangUpGuard guard{*this};
     bool lineLost = false;
     int timeoutMs = 1000;
     bool pseudoTerminal = false;
@@ -243,6 +263,36 @@ void requestLowLatency(Port& p, const QString& path) {
 #endif
 }
 
+// The notifiers Qt has made for the line so far; a write notifier comes with the first write.
+QList<QSocketNotifier*> notifiers(Port& p) {
+    return p.serial.findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly);
+}
+
+void guardNotifiers(Port& p) {
+    for (QSocketNotifier* n : notifiers(p)) n->installEventFilter(&p.guard);
+}
+
+// For good: nothing may wait on, or be woken by, a line that is gone. Qt arms its read notifier
+// again whenever it reads, which is why no operation reads a lost line.
+void markLost(Port& p) {
+    p.lineLost = true;
+    for (QSocketNotifier* n : notifiers(p)) n->setEnabled(false);
+}
+
+// The descriptor reports a hang-up (or an error) and holds no byte that could still be read.
+bool hungUp(Port& p) {
+#if defined(Q_OS_UNIX)
+    const int handle = static_cast<int>(p.serial.handle());
+    pollfd fd{handle, POLLIN, 0};
+    if (::poll(&fd, 1, 0) <= 0 || (fd.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0) return false;
+    int waiting = 0;
+    return ::ioctl(handle, FIONREAD, &waiting) != 0 || waiting <= 0;
+#else
+    Q_UNUSED(p);
+    return false;
+#endif
+}
+
 enum class Wait { Readable, TimedOut, Failed };
 
 // Waits until the line has a byte, the time is up, or the line has hung up.
@@ -262,6 +312,12 @@ Wait waitReadable(Port& p, int timeoutMs) {
 #else
     return p.serial.waitForReadyRead(timeoutMs) ? Wait::Readable : Wait::TimedOut;
 #endif
+}
+
+bool HangUpGuard::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::SockAct || !hungUp(port_)) return QObject::eventFilter(watched, event);
+    markLost(port_);
+    return true;
 }
 
 }  // namespace
@@ -289,6 +345,7 @@ int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, i
     requestLowLatency(*p, path);
     result = 0;
     p->serial.clear(QSerialPort::AllDirections);
+    guardNotifiers(*p);
     gPorts[static_cast<std::size_t>(port)] = std::move(p);
     gReadCounts[static_cast<std::size_t>(port)] = {};
     return 0;
@@ -315,12 +372,13 @@ int ComWrt(int port, const char* buffer, int count) {
     Port* p = openPort(port);
     if (p == nullptr) return RS232_PORT_NOT_OPEN;
     if (buffer == nullptr || count < 0) return RS232_WRITE_ERR;
-    if (takeFault(port, Rs232Fault::ComWrtFails)) return RS232_WRITE_ERR;
+    if (takeFault(port, Rs232Fault::ComWrtFails) || p->lineLost) return RS232_WRITE_ERR;
     if (count > 0 && takeFault(port, Rs232Fault::ComWrtShort)) --count;
     p->serial.clearError();
     const qint64 written = p->serial.write(buffer, count);
     if (written < 0) return RS232_WRITE_ERR;
     p->serial.flush();  // hand the bytes to the line now, not at the next event loop turn
+    guardNotifiers(*p);
     const auto error = p->serial.error();
     if (error == QSerialPort::WriteError || error == QSerialPort::ResourceError) return RS232_WRITE_ERR;
     p->wireIdleAt = std::max(p->wireIdleAt, Clock::now()) + wireTime(*p, written);
@@ -332,6 +390,7 @@ int ComRdByte(int port) {
     if (p == nullptr) return RS232_PORT_NOT_OPEN;
     Rs232ReadCounts& counts = gReadCounts[static_cast<std::size_t>(port)];
     ++counts.reads;
+    if (p->lineLost) return RS232_READ_ERR;
     char byte = 0;
     if (p->serial.bytesAvailable() > 0 && p->serial.getChar(&byte)) return static_cast<unsigned char>(byte);
     switch (waitReadable(*p, p->timeoutMs)) {
@@ -339,13 +398,17 @@ int ComRdByte(int port) {
             ++counts.timedOut;
             return RS232_TIMEOUT_ERR;
         case Wait::Failed:
-            p->lineLost = true;
+            markLost(*p);
             return RS232_READ_ERR;
         case Wait::Readable:
             break;
     }
-    // The data is there: let Qt take it into its buffer without waiting.
-    if (p->serial.bytesAvailable() == 0 && !p->serial.waitForReadyRead(0)) return RS232_READ_ERR;
+    // The data is there: let Qt take it into its buffer without waiting. Nothing there after all
+    // is a hang-up that came with its last bytes.
+    if (p->serial.bytesAvailable() == 0 && !p->serial.waitForReadyRead(0)) {
+        if (hungUp(*p)) markLost(*p);
+        return RS232_READ_ERR;
+    }
     if (!p->serial.getChar(&byte)) return RS232_READ_ERR;
     return static_cast<unsigned char>(byte);
 }
@@ -353,7 +416,7 @@ int ComRdByte(int port) {
 int GetOutQLen(int port) {
     Port* p = openPort(port);
     if (p == nullptr) return RS232_PORT_NOT_OPEN;
-    if (takeFault(port, Rs232Fault::GetOutQLenFails)) return RS232_WRITE_ERR;
+    if (takeFault(port, Rs232Fault::GetOutQLenFails) || p->lineLost) return RS232_WRITE_ERR;
     if (takeFault(port, Rs232Fault::GetOutQLenStuck)) return 1;
     if (p->serial.bytesToWrite() > 0) p->serial.flush();
     const qint64 held = p->serial.bytesToWrite();
@@ -365,14 +428,14 @@ int GetOutQLen(int port) {
 int FlushInQ(int port) {
     Port* p = openPort(port);
     if (p == nullptr) return RS232_PORT_NOT_OPEN;
-    if (takeFault(port, Rs232Fault::FlushInQFails)) return RS232_READ_ERR;
+    if (takeFault(port, Rs232Fault::FlushInQFails) || p->lineLost) return RS232_READ_ERR;
     return p->serial.clear(QSerialPort::Input) ? 0 : RS232_READ_ERR;
 }
 
 int FlushOutQ(int port) {
     Port* p = openPort(port);
     if (p == nullptr) return RS232_PORT_NOT_OPEN;
-    if (takeFault(port, Rs232Fault::FlushOutQFails)) return RS232_WRITE_ERR;
+    if (takeFault(port, Rs232Fault::FlushOutQFails) || p->lineLost) return RS232_WRITE_ERR;
     // What a pseudo-terminal has taken is already with the other side: flushing it there would
     // discard the peer's unread input, so only bytes Qt still holds are dropped.
     if (p->pseudoTerminal && p->serial.bytesToWrite() == 0) return 0;
@@ -391,7 +454,8 @@ int Rs232_LineLost(int port) {
 #if defined(Q_OS_UNIX)
     // A hang-up shows on the descriptor whichever call ran into it first (a flush, a write).
     pollfd fd{static_cast<int>(p->serial.handle()), POLLIN, 0};
-    if (::poll(&fd, 1, 0) > 0 && (fd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) p->lineLost = true;
+    if (!p->lineLost && ::poll(&fd, 1, 0) > 0 && (fd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+        markLost(*p);
 #endif
     return p->lineLost ? 1 : 0;
 }
@@ -437,4 +501,12 @@ void Rs232_SetSerialIoctl(Rs232SerialIoctl serialIoctl) {
 
 void Rs232_SetSysfsRoot(const char* root) {
     gSysfsRoot = root != nullptr ? QFile::decodeName(root) : QStringLiteral("/sys");
+}
+
+int Rs232_ArmedNotifiers(int port) {
+    Port* p = openPort(port);
+    if (p == nullptr) return 0;
+    const auto list = notifiers(*p);
+    return static_cast<int>(
+        std::count_if(list.begin(), list.end(), [](QSocketNotifier* n) { return n->isEnabled(); }));
 }

@@ -40,3 +40,5 @@ using Rs232SerialIoctl = int (*)(int fd, unsigned long request, void* argument);
 void Rs232_SetSerialIoctl(Rs232SerialIoctl serialIoctl);
 // Where sysfs is looked for (a test lays out an adapter's files elsewhere); nullptr restores /sys.
 void Rs232_SetSysfsRoot(const char* root);
+// How many of the open `port`'s event notifiers would wake the event loop (0 for a closed port).
+int Rs232_ArmedNotifiers(int port);

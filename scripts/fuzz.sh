@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
 # Builds one libFuzzer target with Debian's clang (ASan + UBSan) and runs it on a copy of its
 # seed corpus for the given time, then prints executions, executions per second and coverage.
-#   scripts/fuzz.sh TARGET SECONDS      TARGET: ini | driver | sim | kalibrier | scpi
+#   scripts/fuzz.sh TARGET SECONDS      TARGET: ini | driver | sim | kalibrier | scpi | steps
 # Findings land in build/fuzz/findings/TARGET/; the grown corpus in build/fuzz/corpus/TARGET/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 declare -A corpora=([ini]=ini/fuzz/corpus [driver]=driver/fuzz/corpus [sim]=sim/fuzz/corpus
-                    [kalibrier]=app/fuzz/corpus [scpi]=cli/fuzz/corpus)
+                    [kalibrier]=app/fuzz/corpus [scpi]=cli/fuzz/corpus
+                    [steps]=cli/fuzz/steps_corpus)
 target="${1:-}"
 seconds="${2:-}"
 if [[ -z "$target" || -z "${corpora[$target]+x}" || ! "$seconds" =~ ^[0-9]+$ ]]; then
-  echo "usage: $0 {ini|driver|sim|kalibrier|scpi} SECONDS" >&2
+  echo "usage: $0 {ini|driver|sim|kalibrier|scpi|steps} SECONDS" >&2
   exit 2
 fi
 
@@ -42,9 +43,10 @@ if [[ "$target" == kalibrier ]]; then
   leaks=0
   export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 fi
-# A word list next to the corpus helps the fuzzer past keyword comparisons.
+# A word list named after the target, next to its corpus, helps the fuzzer past keyword comparisons.
 dict=()
-for d in "${corpora[$target]}"/../*.dict; do [[ -f "$d" ]] && dict=(-dict="$d"); done
+d="${corpora[$target]}/../$target.dict"
+[[ -f "$d" ]] && dict=(-dict="$d")
 set +e
 "$binary" "${dict[@]}" -max_total_time="$seconds" -print_final_stats=1 -detect_leaks="$leaks" \
   -artifact_prefix="$findings/" "$corpus" 2>&1 | tee "$log" | grep -E '^(#[0-9]+[[:space:]]+(INITED|DONE)|==|SUMMARY|artifact)'

@@ -91,9 +91,9 @@ std::string Trace(const kwd2sim::Simulator& sim) {
     return text;
 }
 
-// A drain failure abandons a request that is already on its way: the device's answer may come
-// after the next exchange has emptied the input queue, and that exchange would take it for its
-// own (and refuse it by its echo). The fault ends when the answer is in.
+// A drain failure abandons a request that is already on its way. The driver keeps the next
+// exchange from taking its late answer; this wait only keeps the next exchange's fault from
+// falling on the abandoned request (a hang-up there would meet the next exchange as silence).
 constexpr int kQueueFails = 4;
 void SettleLateAnswer(const kwd2sim::Simulator& sim) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);

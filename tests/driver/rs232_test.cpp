@@ -1,7 +1,10 @@
 // Serial ports on a pseudo-terminal: mapping, buffered reads, time-outs, hang-up, queues, seam.
 #include <linux/serial.h>
+#include <stdlib.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+
+#include <QtCore/QCoreApplication>
 
 #include <chrono>
 #include <cstdlib>
@@ -159,6 +162,58 @@ TEST_F(Rs232, OpenAsksForLowLatencyAndARefusalIsNoError) {
     Rs232_SetSerialIoctl(nullptr);
     Rs232_SetSysfsRoot(nullptr);
     std::filesystem::remove_all(root);
+}
+
+// The adapter pulled while the line is idle and while a read waits for an answer: the line counts
+// as lost, no notifier is left to wake the event loop for it, and every operation fails at once.
+TEST_F(Rs232, PulledLineLeavesNothingArmedAndFailsAtOnce) {
+    const struct {
+        const char* moment;
+        bool duringRead;
+    } moments[] = {{"between exchanges", false}, {"while a read waits", true}};
+    // A line that comes back on the same path, as an adapter does.
+    char dir[] = "/tmp/kwd2_rs232_test_XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    kwd2sim::Options options;
+    options.linkPath = std::string(dir) + "/line";
+    kwd2sim::Simulator sim(options);
+    sim.addKwd2(0);
+    sim.start();
+    ::setenv("KWD2_COM1", options.linkPath.c_str(), 1);
+    for (const auto& m : moments) {
+        ASSERT_EQ(ZELKWD2_Open(kPort), 0);
+        ASSERT_EQ(SetComTime(kPort, 10.0), 0);
+        ASSERT_EQ(ComWrt(kPort, "#0DF2\r", 6), 6);
+        EXPECT_EQ(readBytes(1), "\x06") << m.moment;
+        ASSERT_GT(Rs232_ArmedNotifiers(kPort), 0) << "nothing to check";
+        if (m.duringRead) {
+            sim.setFault(0, kwd2sim::Fault::Silent);
+            ASSERT_EQ(ComWrt(kPort, "#0DF2\r", 6), 6);
+            std::thread pull([&sim] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                sim.unplug();
+            });
+            EXPECT_EQ(ComRdByte(kPort), RS232_READ_ERR) << m.moment;
+            pull.join();
+        } else {
+            sim.unplug();
+        }
+        QCoreApplication::processEvents();
+        EXPECT_EQ(Rs232_LineLost(kPort), 1) << m.moment;
+        EXPECT_EQ(Rs232_ArmedNotifiers(kPort), 0) << m.moment;
+        Rs232_ResetReadCounts(kPort);
+        EXPECT_EQ(ComRdByte(kPort), RS232_READ_ERR) << m.moment;
+        EXPECT_EQ(ComWrt(kPort, "#0DF2\r", 6), RS232_WRITE_ERR) << m.moment;
+        EXPECT_LT(GetOutQLen(kPort), 0) << m.moment;
+        EXPECT_LT(FlushInQ(kPort), 0) << m.moment;
+        EXPECT_EQ(Rs232_ReadCounts(kPort).timedOut, 0) << m.moment;
+        QCoreApplication::processEvents();
+        EXPECT_EQ(Rs232_ArmedNotifiers(kPort), 0) << m.moment << ": a later call armed it again";
+        sim.replug();
+        sim.setFault(0, kwd2sim::Fault::None);
+    }
+    CloseCom(kPort);
+    ::rmdir(dir);
 }
 
 }  // namespace

@@ -99,3 +99,27 @@ INSTANTIATE_TEST_SUITE_P(AllCommands, Exchange, ::testing::ValuesIn(commandCases
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+// A drain failure gives up on a request that has gone out; the device's answer then comes late.
+// The next exchange must not take that answer for its own: acknowledgement-only commands cannot
+// tell it from theirs, so a stale ACK would report a silent device as success.
+TEST_F(SimLine, LateAnswerToAnAbandonedRequestIsNotTakenByTheNext) {
+    const struct {
+        const char* name;
+        std::function<int(int address)> call;
+        int drainFailed;
+        int silent;
+    } commands[] = {
+        {"DeviceFunction", [](int a) { return ZELKWD2_DeviceFunction(kPort, a, "start"); }, -101121, -403125},
+        {"ParameterSchreiben", [](int a) { return ZELKWD2_ParameterSchreiben(kPort, a, "usoll1", 1.0); },
+         -101093, -403097},
+    };
+    sim().setSlowDelay(0.03);  // the answer starts well inside the time-out, after the drain gave up
+    for (const auto& c : commands) {
+        sim().setFault(0, Fault::Slow, 1);
+        Rs232_InjectFault(kPort, Rs232Fault::GetOutQLenFails, 1);
+        EXPECT_EQ(c.call(0), c.drainFailed) << c.name;
+        // Nobody listens at address 1.
+        EXPECT_EQ(c.call(1), c.silent) << c.name << " took the late ACK of address 0";
+    }
+}

@@ -1,0 +1,205 @@
+// Program soak: many live-readout ticks of the real program (offscreen, ticks fired directly)
+// against the simulator, with every device and serial fault, the device hanging up and the
+// adapter being pulled switched on and off at random. Each failing tick must show its exact code
+// and stop measuring, each good one must leave the display clear, a lost line must be closed, and
+// after warm-up neither resident memory nor open descriptors may grow. Prints a table.
+// Not in the default run (CTest label "soak"); KWD2_SOAK_TICKS sets the count.
+#include <dirent.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <random>
+#include <string>
+#include <thread>
+
+#include "driver/zelkwd2.h"
+#include "platform/rs232_testing.h"
+#include "programm_fixture.h"
+#include "sim/kwd2sim.h"
+
+namespace {
+
+using kwd2sim::Fault;
+using testhilfe::Programm;
+
+// Shorter than the program's own second, so that silent devices keep the soak to minutes.
+constexpr double kTimeout = 0.2;
+
+enum class Line { Stays, HangsUp, Pulled };
+
+// A cause and the code the tick's first exchange (reading "uist") must then show.
+struct Cause {
+    const char* name;
+    Fault device;
+    std::optional<Rs232Fault> serial;
+    Line line;
+    int code;
+    int orCode = -1;  // or this one: a hang-up can overtake the acknowledgement, which then reads as silence
+};
+
+const Cause kCauses[] = {
+    {"none", Fault::None, {}, Line::Stays, 0},
+    {"slow", Fault::Slow, {}, Line::Stays, 0},
+    {"silent", Fault::Silent, {}, Line::Stays, 403078},
+    {"nak", Fault::Nak, {}, Line::Stays, 402076},
+    {"can", Fault::Can, {}, Line::Stays, 405077},
+    {"garbage", Fault::GarbageFirstByte, {}, Line::Stays, 404079},
+    {"wrongaddress", Fault::WrongAddress, {}, Line::Stays, 404081},
+    {"wrongecho", Fault::WrongEcho, {}, Line::Stays, 404081},
+    {"missingcr", Fault::MissingCr, {}, Line::Stays, 404080},
+    {"overlong", Fault::OverlongReply, {}, Line::Stays, 404081},
+    {"hangup", Fault::HangUp, {}, Line::HangsUp, 404080, 403078},
+    {"unplugged", Fault::None, {}, Line::Pulled, 112073},
+    {"flushin", Fault::None, Rs232Fault::FlushInQFails, Line::Stays, 112073},
+    {"flushout", Fault::None, Rs232Fault::FlushOutQFails, Line::Stays, 112073},
+    {"writefails", Fault::None, Rs232Fault::ComWrtFails, Line::Stays, 101074},
+    {"writeshort", Fault::None, Rs232Fault::ComWrtShort, Line::Stays, 114075},
+    {"queuefails", Fault::None, Rs232Fault::GetOutQLenFails, Line::Stays, 101074},
+};
+
+long ResidentKiB() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmRSS:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+    }
+    return -1;
+}
+
+int OpenDescriptors() {
+    int n = 0;
+    if (DIR* dir = ::opendir("/proc/self/fd")) {
+        while (const dirent* e = ::readdir(dir)) n += e->d_name[0] != '.';
+        ::closedir(dir);
+    }
+    return n - 1;  // the listing's own
+}
+
+// A drain failure abandons a request that is already on its way; its answer must be in before
+// the next tick's fault is switched on, or that fault falls on the abandoned request (a hang-up
+// there would meet the next tick as a line already gone).
+void AntwortAbwarten(const kwd2sim::Simulator& sim) {
+    const auto bis = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    const auto beantwortet = [&] {
+        for (const auto& e : sim.trace()) {
+            if (!e.fromHost) return true;
+        }
+        return false;
+    };
+    while (!beantwortet() && std::chrono::steady_clock::now() < bis) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+struct Tally {
+    long count = 0;
+    long wrong = 0;
+    double worst = 0.0;
+};
+
+class ProgrammSoak : public Programm {
+  protected:
+    // A device on a line at the same path each time, as COM1; the program connects and measures.
+    void Verbinden() {
+        sim.reset();  // first: the old simulator removes its link when it goes
+        kwd2sim::Options optionen;
+        optionen.linkPath = (arbeitsverzeichnis / "com1").string();
+        sim = std::make_unique<kwd2sim::Simulator>(optionen);
+        sim->addKwd2(KwdTestFunc_Adresse());
+        sim->setSlowDelay(0.002);
+        sim->start();
+        setenv("KWD2_COM1", optionen.linkPath.c_str(), 1);
+        Wiederverbinden();
+    }
+    void Wiederverbinden() {
+        uitest::ChooseRingValue(panelHandle, PANEL_PORT, 1);
+        ASSERT_EQ(KwdTestFunc_ComPort(), 1) << Fehler().nummer;
+        ASSERT_EQ(ZELKWD2_Timeout(1, kTimeout), 0);
+    }
+
+    std::unique_ptr<kwd2sim::Simulator> sim;
+};
+
+TEST_F(ProgrammSoak, EveryFailingTickIsShownAndNothingGrows) {
+    const char* env = std::getenv("KWD2_SOAK_TICKS");
+    const long ticks = env != nullptr ? std::max(1000L, std::atol(env)) : 10000L;
+    const long warmUp = ticks / 10;
+    std::mt19937 random(std::random_device{}());
+    std::uniform_int_distribution<std::size_t> cause(1, std::size(kCauses) - 1);
+    std::bernoulli_distribution faulty(0.2);
+
+    Starten();
+    Verbinden();
+    const int adresse = KwdTestFunc_Adresse();
+    std::map<std::string, Tally> tallies;
+    long residentStart = 0;
+    int descriptorsStart = 0;
+    for (long i = 0; i < ticks; ++i) {
+        if (i == warmUp) {
+            residentStart = ResidentKiB();
+            descriptorsStart = OpenDescriptors();
+        }
+        const Cause& c = faulty(random) ? kCauses[cause(random)] : kCauses[0];
+        if (Int(PANEL_MESSEN) == 0) uitest::Click(panelHandle, PANEL_MESSEN);
+        sim->setFault(adresse, c.device);
+        if (c.serial) Rs232_InjectFault(1, *c.serial);
+        if (c.line == Line::Pulled) {
+            sim->unplug();
+            uitest::ProcessEvents();  // the event loop between two ticks
+        }
+
+        sim->clearTrace();
+        const auto start = std::chrono::steady_clock::now();
+        uitest::FireTimer(panelHandle, PANEL_TIMER);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+        const auto shown = Fehler();
+        const bool closed = Int(PANEL_PORT) == 0 && KwdTestFunc_ComPort() == 0;
+        const bool right = c.code == 0
+                               ? shown.led == 0 && shown.nummer == 0 && Int(PANEL_MESSEN) == 1
+                               : shown.led == 1 && (shown.nummer == c.code || shown.nummer == c.orCode) &&
+                                     !shown.text.empty() && Int(PANEL_MESSEN) == 0 &&
+                                     closed == (c.line != Line::Stays);
+        Tally& t = tallies[c.name];
+        ++t.count;
+        t.worst = std::max(t.worst, seconds);
+        if (!right) {
+            ++t.wrong;
+            ADD_FAILURE() << "tick " << i << " with " << c.name << ": shows " << shown.led << "/"
+                          << shown.nummer << " '" << shown.text << "', measuring " << Int(PANEL_MESSEN)
+                          << ", port " << Int(PANEL_PORT) << "; expected code " << c.code;
+        }
+        if (c.serial == Rs232Fault::GetOutQLenFails) AntwortAbwarten(*sim);
+        Rs232_ClearFaults();
+        sim->setFault(adresse, Fault::None);
+        if (c.line == Line::HangsUp) Verbinden();
+        if (c.line == Line::Pulled) {
+            sim->replug();
+            Wiederverbinden();
+        }
+        if (t.wrong > 20) break;
+    }
+    const long residentGrowth = ResidentKiB() - residentStart;
+    const int descriptorGrowth = OpenDescriptors() - descriptorsStart;
+
+    std::printf("\n%-14s %10s %8s %12s\n", "fault", "ticks", "wrong", "worst [ms]");
+    for (const auto& [name, t] : tallies) {
+        std::printf("%-14s %10ld %8ld %12.1f\n", name.c_str(), t.count, t.wrong, t.worst * 1000);
+    }
+    std::printf("time-out %.0f ms, resident memory %+ld KiB, descriptors %+d (after %ld warm-up ticks)\n",
+                kTimeout * 1000, residentGrowth, descriptorGrowth, warmUp);
+    EXPECT_EQ(descriptorGrowth, 0);
+#if defined(__SANITIZE_ADDRESS__)
+    std::printf("resident memory not judged: the address sanitizer holds freed memory back\n");
+#else
+    EXPECT_LT(residentGrowth, 1024);
+#endif
+}
+
+}  // namespace

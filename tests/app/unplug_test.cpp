@@ -1,0 +1,112 @@
+// The adapter pulled while measuring: once while the program waits for a reply (the device fell
+// silent, the next request went out) and once between two ticks. The failing tick shows its
+// error and stops measuring; the dead line is closed, the port ring shows "not open", nothing
+// stays armed on it, other operations get their "port not open" code, and choosing COM1 again
+// opens the line once it is back.
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "platform/rs232_testing.h"
+#include "programm_fixture.h"
+#include "sim/kwd2sim.h"
+
+namespace {
+
+using testhilfe::Programm;
+
+class Abziehen : public Programm {
+  protected:
+    void SetUp() override {
+        Programm::SetUp();
+        kwd2sim::Options optionen;
+        optionen.linkPath = (arbeitsverzeichnis / "com1").string();
+        setenv("KWD2_COM1", optionen.linkPath.c_str(), 1);
+        sim = std::make_unique<kwd2sim::Simulator>(optionen);
+        Starten();
+        sim->addKwd2(KwdTestFunc_Adresse());
+        sim->start();
+    }
+    void TearDown() override {
+        Programm::TearDown();
+        sim.reset();
+    }
+
+    void MessenMitCom1() {
+        uitest::ChooseRingValue(panelHandle, PANEL_PORT, 1);
+        ASSERT_EQ(KwdTestFunc_ComPort(), 1);
+        uitest::Click(panelHandle, PANEL_MESSEN);
+        uitest::FireTimer(panelHandle, PANEL_TIMER);
+        ASSERT_EQ(Fehler().nummer, 0);
+        ASSERT_EQ(Int(PANEL_MESSEN), 1);
+    }
+
+    std::unique_ptr<kwd2sim::Simulator> sim;
+};
+
+TEST_F(Abziehen, DeadLineIsClosedAndOpensAgainOnceBack) {
+    const struct {
+        const char* moment;
+        bool waehrendAntwort;
+        int code;  // reading "uist": no answer, or the queues cannot be emptied
+    } momente[] = {{"while waiting for a reply", true, 403078}, {"between two ticks", false, 112073}};
+    for (const auto& m : momente) {
+        MessenMitCom1();
+        if (m.waehrendAntwort) {
+            sim->setFault(KwdTestFunc_Adresse(), kwd2sim::Fault::Silent);
+            sim->clearTrace();
+            // Pulled once the request is out, while the tick waits for its answer.
+            std::thread ziehen([this] {
+                const auto bis = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+                while (sim->hostBytes().empty() && std::chrono::steady_clock::now() < bis) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
+                sim->unplug();
+            });
+            uitest::FireTimer(panelHandle, PANEL_TIMER);
+            ziehen.join();
+        } else {
+            sim->unplug();
+            uitest::ProcessEvents();
+            EXPECT_EQ(Rs232_ArmedNotifiers(1), 0) << m.moment << ": the hung-up line still wakes the loop";
+            uitest::FireTimer(panelHandle, PANEL_TIMER);
+        }
+        EXPECT_EQ(Fehler().nummer, m.code) << m.moment;
+        EXPECT_EQ(Int(PANEL_MESSEN), 0) << m.moment;
+        EXPECT_EQ(Int(PANEL_PORT), 0) << m.moment;
+        EXPECT_EQ(KwdTestFunc_ComPort(), 0) << m.moment;
+        EXPECT_EQ(Rs232_ArmedNotifiers(1), 0) << m.moment;
+
+        uitest::Click(panelHandle, PANEL_IDLESEN);
+        EXPECT_EQ(Fehler().nummer, 122201) << m.moment;
+        // Still gone: the open fails as any failed open does.
+        uitest::ChooseRingValue(panelHandle, PANEL_PORT, 1);
+        EXPECT_EQ(Fehler().nummer, 100002) << m.moment;
+        EXPECT_EQ(Int(PANEL_PORT), 0) << m.moment;
+
+        sim->replug();
+        sim->setFault(KwdTestFunc_Adresse(), kwd2sim::Fault::None);
+        uitest::ChooseRingValue(panelHandle, PANEL_PORT, 1);
+        EXPECT_EQ(Fehler().nummer, 0) << m.moment;
+        uitest::Click(panelHandle, PANEL_IDLESEN);
+        EXPECT_EQ(Fehler().nummer, 0) << m.moment;
+        EXPECT_EQ(Text(PANEL_IDSTRING), "ZEL-KWD2-V1.5") << m.moment;
+        uitest::ChooseRingValue(panelHandle, PANEL_PORT, 0);
+    }
+}
+
+// With measuring off nobody notices the pull; choosing the shown port again reopens the line.
+TEST_F(Abziehen, ChoosingTheLostPortAgainReopensIt) {
+    uitest::ChooseRingValue(panelHandle, PANEL_PORT, 1);
+    sim->unplug();
+    sim->replug();
+    uitest::Click(panelHandle, PANEL_IDLESEN);
+    EXPECT_NE(Fehler().nummer, 0);
+    uitest::ChooseRingValue(panelHandle, PANEL_PORT, 1);
+    EXPECT_EQ(Fehler().nummer, 0);
+    uitest::Click(panelHandle, PANEL_IDLESEN);
+    EXPECT_EQ(Fehler().nummer, 0);
+}
+
+}  // namespace
