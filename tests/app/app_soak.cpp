@@ -4,7 +4,6 @@
 // and stop measuring, each good one must leave the display clear, a lost line must be closed, and
 // after warm-up neither resident memory nor open descriptors may grow. Prints a table.
 // Not in the default run (CTest label "soak"); KWD2_SOAK_TICKS sets the count.
-#include <dirent.h>
 
 #include <algorithm>
 #include <chrono>
@@ -22,8 +21,12 @@
 #include "platform/rs232_testing.h"
 #include "programm_fixture.h"
 #include "sim/kwd2sim.h"
+#include "tests/process_usage.h"
 
 namespace {
+
+using testutil::OpenDescriptors;
+using testutil::ResidentKiB;
 
 using kwd2sim::Fault;
 using testhilfe::Programm;
@@ -62,23 +65,6 @@ const Cause kCauses[] = {
     {"writeshort", Fault::None, Rs232Fault::ComWrtShort, Line::Stays, 114075},
     {"queuefails", Fault::None, Rs232Fault::GetOutQLenFails, Line::Stays, 101074},
 };
-
-long ResidentKiB() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("VmRSS:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
-    }
-    return -1;
-}
-
-int OpenDescriptors() {
-    int n = 0;
-    if (DIR* dir = ::opendir("/proc/self/fd")) {
-        while (const dirent* e = ::readdir(dir)) n += e->d_name[0] != '.';
-        ::closedir(dir);
-    }
-    return n - 1;  // the listing's own
-}
 
 // A drain failure abandons a request that is already on its way; its answer must be in before
 // the next tick's fault is switched on, or that fault falls on the abandoned request (a hang-up

@@ -3,7 +3,6 @@
 // end with 0 or exactly its fault's code, none may take longer than one time-out plus 100 ms,
 // and after warm-up neither resident memory nor open descriptors may grow. Prints a table.
 // Not in the default run (CTest label "soak"); KWD2_SOAK_EXCHANGES sets the count.
-#include <dirent.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -22,8 +21,12 @@
 #include "command_cases.h"
 #include "platform/rs232_testing.h"
 #include "sim/kwd2sim.h"
+#include "tests/process_usage.h"
 
 namespace {
+
+using testutil::OpenDescriptors;
+using testutil::ResidentKiB;
 
 using drivertest::commandCases;
 using drivertest::Expected;
@@ -62,24 +65,6 @@ const Cause kCauses[] = {
     {"writeshort", Fault::None, 3, &Expected::writeShort},
     {"queuefails", Fault::None, 4, &Expected::drainFailed},
 };
-
-long ResidentKiB() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
-    }
-    return -1;
-}
-
-int OpenDescriptors() {
-    int n = 0;
-    if (DIR* dir = ::opendir("/proc/self/fd")) {
-        while (const dirent* e = ::readdir(dir)) n += e->d_name[0] != '.';
-        ::closedir(dir);
-    }
-    return n - 1;  // the listing's own
-}
 
 std::string Trace(const kwd2sim::Simulator& sim) {
     std::string text = " trace:";
