@@ -9,12 +9,10 @@
 #include <thread>
 
 #include "platform/rs232_testing.h"
-#include "programm_fixture.h"
 #include "sim/kwd2sim.h"
+#include "tests/support/programm_fixture.h"
 
 namespace {
-
-using testhilfe::Programm;
 
 class Abziehen : public Programm {
   protected:
@@ -28,10 +26,6 @@ class Abziehen : public Programm {
         sim->addKwd2(KwdTestFunc_Adresse());
         sim->start();
     }
-    void TearDown() override {
-        Programm::TearDown();
-        sim.reset();
-    }
 
     void MessenMitCom1() {
         uitest::ChooseRingValue(panelHandle, PANEL_PORT, 1);
@@ -41,8 +35,6 @@ class Abziehen : public Programm {
         ASSERT_EQ(Fehler().nummer, 0);
         ASSERT_EQ(Int(PANEL_MESSEN), 1);
     }
-
-    std::unique_ptr<kwd2sim::Simulator> sim;
 };
 
 TEST_F(Abziehen, DeadLineIsClosedAndOpensAgainOnceBack) {

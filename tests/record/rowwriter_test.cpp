@@ -8,14 +8,15 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/support/temp_dir.h"
+
 namespace fs = std::filesystem;
 using namespace std::chrono;
 
 namespace {
 
 fs::path scratch(const std::string& name) {
-    const fs::path dir = fs::temp_directory_path() / ("kwd2_record_test_" + std::to_string(getpid()));
-    fs::create_directories(dir);
+    static const testsupport::TempDir dir("kwd2_record_test");
     fs::remove(dir / name);
     return dir / name;
 }
