@@ -25,6 +25,7 @@
 
 #include "app/kwd2TestFunc.h"
 #include "ini/ini_store.h"
+#include "tests/support/temp_dir.h"
 #include "tests/unprivileged.h"
 #include "trend/recording.h"
 
@@ -81,9 +82,8 @@ class CrashConsistency : public ::testing::TestWithParam<Writer> {};
 
 TEST_P(CrashConsistency, KilledWriterLeavesOldOrNewFile) {
     const Writer& w = GetParam();
-    char vorlage[] = "/tmp/kwd2_crash_XXXXXX";
-    ASSERT_NE(mkdtemp(vorlage), nullptr);
-    const fs::path dir = vorlage;
+    const testsupport::TempDir tmp("kwd2_crash");
+    const fs::path& dir = tmp.path();
     const fs::path target = dir / w.file;
     // What each version looks like on disk, written by the same code.
     std::string versions[2];
@@ -124,8 +124,6 @@ TEST_P(CrashConsistency, KilledWriterLeavesOldOrNewFile) {
     std::cout << kKills << " kills, " << temporaries << " temporary files left in all\n";
     EXPECT_EQ(w.write(target, 1), 0);
     EXPECT_EQ(Slurp(target), versions[1]);
-    std::error_code ignoriert;
-    fs::remove_all(dir, ignoriert);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, CrashConsistency, ::testing::Values(kSettings, kCalibration),
@@ -139,9 +137,8 @@ bool CompleteLine(const std::string& line) {
 }
 
 TEST(CrashConsistency, KilledRecordingLeavesOnlyCompleteRows) {
-    char vorlage[] = "/tmp/kwd2_crash_XXXXXX";
-    ASSERT_NE(mkdtemp(vorlage), nullptr);
-    const fs::path log = fs::path(vorlage) / "log.csv";
+    const testsupport::TempDir tmp("kwd2_crash");
+    const fs::path log = tmp / "log.csv";
     std::mt19937 random(std::random_device{}());
     std::uniform_int_distribution<int> moment(0, 4000);  // microseconds
     std::size_t checked = 0;                             // everything before is whole
@@ -175,8 +172,6 @@ TEST(CrashConsistency, KilledRecordingLeavesOnlyCompleteRows) {
     }
     EXPECT_EQ(broken, 0) << "lines neither whole nor the last one written";
     std::cout << kKills << " kills, " << torn << " ended in a torn last line\n";
-    std::error_code ignoriert;
-    fs::remove_all(vorlage, ignoriert);
 }
 
 enum class Lock { ProtectedFile, LockedDirectory, LockedDirectoryNoFile };
@@ -199,9 +194,8 @@ TEST(RefusedSave, KeepsTheOldFileAndLeavesNothingBehind) {
     };
     for (const Refusal& r : refusals) {
         SCOPED_TRACE(r.name);
-        char vorlage[] = "/tmp/kwd2_refusal_XXXXXX";
-        ASSERT_NE(mkdtemp(vorlage), nullptr);
-        const fs::path dir = vorlage;
+        const testsupport::TempDir tmp("kwd2_refusal");
+        const fs::path& dir = tmp.path();
         const fs::path target = dir / r.writer->file;
         std::string old;
         std::vector<fs::path> handedOver{dir};
@@ -225,8 +219,6 @@ TEST(RefusedSave, KeepsTheOldFileAndLeavesNothingBehind) {
                       r.lock == Lock::LockedDirectoryNoFile ? 0 : 1);
             fs::permissions(dir, fs::perms::owner_all);
         });
-        std::error_code ignoriert;
-        fs::remove_all(dir, ignoriert);
     }
 }
 

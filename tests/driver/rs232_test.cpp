@@ -16,6 +16,7 @@
 
 #include "platform/rs232.h"
 #include "sim_line.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -136,13 +137,12 @@ TEST_F(Rs232, OpenAsksForLowLatencyAndARefusalIsNoError) {
     EXPECT_EQ(Rs232_Latency(kPort).latencyTimerMs, -1);
 
     // An adapter whose latency timer sysfs shows under the terminal's name.
-    std::string root = (std::filesystem::temp_directory_path() / "kwd2sysfs.XXXXXX").string();
-    ASSERT_NE(mkdtemp(root.data()), nullptr);
+    const testsupport::TempDir root("kwd2sysfs");
     const std::filesystem::path tty = std::filesystem::canonical(sim().path()).filename();
-    const std::filesystem::path adapter = std::filesystem::path(root) / "bus/usb-serial/devices" / tty;
+    const std::filesystem::path adapter = root / "bus/usb-serial/devices" / tty;
     std::filesystem::create_directories(adapter);
     std::ofstream(adapter / "latency_timer") << "16\n";
-    Rs232_SetSysfsRoot(root.c_str());
+    Rs232_SetSysfsRoot(root.path().c_str());
     Rs232_SetSerialIoctl(AdapterIoctl);
     for (const bool takes : {true, false}) {
         gAdapterTakes = takes;
@@ -161,7 +161,6 @@ TEST_F(Rs232, OpenAsksForLowLatencyAndARefusalIsNoError) {
     }
     Rs232_SetSerialIoctl(nullptr);
     Rs232_SetSysfsRoot(nullptr);
-    std::filesystem::remove_all(root);
 }
 
 // The adapter pulled while the line is idle and while a read waits for an answer: the line counts
@@ -172,10 +171,9 @@ TEST_F(Rs232, PulledLineLeavesNothingArmedAndFailsAtOnce) {
         bool duringRead;
     } moments[] = {{"between exchanges", false}, {"while a read waits", true}};
     // A line that comes back on the same path, as an adapter does.
-    char dir[] = "/tmp/kwd2_rs232_test_XXXXXX";
-    ASSERT_NE(::mkdtemp(dir), nullptr);
+    const testsupport::TempDir dir("kwd2_rs232_test");
     kwd2sim::Options options;
-    options.linkPath = std::string(dir) + "/line";
+    options.linkPath = (dir / "line").string();
     kwd2sim::Simulator sim(options);
     sim.addKwd2(0);
     sim.start();
@@ -213,7 +211,6 @@ TEST_F(Rs232, PulledLineLeavesNothingArmedAndFailsAtOnce) {
         sim.setFault(0, kwd2sim::Fault::None);
     }
     CloseCom(kPort);
-    ::rmdir(dir);
 }
 
 }  // namespace
