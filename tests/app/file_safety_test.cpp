@@ -232,6 +232,17 @@ TEST(RefusedSave, KeepsTheOldFileAndLeavesNothingBehind) {
     }
 }
 
+}  // namespace
+
+namespace platform {
+// Steps show as their number in a failed comparison, as in the trace.
+void PrintTo(SafeFileStep step, std::ostream* os) {
+    *os << static_cast<int>(step);
+}
+}  // namespace platform
+
+namespace {
+
 // A failure injected at each step of the replacement: the caller's code for that kind of failure,
 // the old file intact, nothing left behind. A failed directory sync comes after the rename and
 // leaves the complete new file. The steps a good save tries, in order, catch one skipped or moved.
