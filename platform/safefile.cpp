@@ -8,6 +8,7 @@
 #include "platform/seams.h"
 
 #if defined(_WIN32)
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 #else
