@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/paneldef.h"
+#include "platform/userint.h"
 
 class QWidget;
 class QLabel;
@@ -76,8 +77,22 @@ void DispatchTick(Control& control);
 void DispatchClose(Panel& panel);
 bool CallbackRunning();
 void StartTimer(Control& control);
-bool RealTimersEnabled();
 void RestartAllTimers();
+// Timers tick by themselves (the default), or only when a tick is fired from code.
+void SetRealTimers(bool running);
+
+// Answers to the modal popups in place of a person: null in production, so a popup pays one test
+// of it; set by the test seam (kwd2_platform_testing).
+struct FileAnswer {
+    int result = VAL_NO_FILE_SELECTED;
+    std::string path;
+};
+struct PopupHooks {
+    void (*message)(const std::string& title, const std::string& text);
+    bool (*question)(const std::string& title, const std::string& text);  // true: yes
+    FileAnswer (*file)(const std::string& title, const std::string& defaultDirectory);
+};
+extern const PopupHooks* g_popupHooks;
 
 // Creates the window of a panel (close box reports EVENT_CLOSE instead of closing).
 std::unique_ptr<QWidget> MakePanelWindow(Panel& panel);

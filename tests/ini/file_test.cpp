@@ -214,4 +214,21 @@ TEST_F(FailedWrite, SuccessReplacesAndKeepsTheMode) {
     fs::current_path(cwd);
     EXPECT_TRUE(fs::exists(dir.path() / "relative.ini"));
 }
+// A settings file reached through a link is replaced where it lives: the link stays a link, the
+// file keeps its mode, and the temporary file goes beside the real file.
+TEST_F(FailedWrite, LinkIsWrittenThrough) {
+    const fs::path real = dir.path / "sub" / "real.ini";
+    fs::create_directory(dir.path / "sub");
+    Spit(real, old);
+    fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write);
+    fs::remove(target);
+    fs::create_symlink(real, target);
+    ASSERT_EQ(Ini_WriteToFile(doc.get(), target.c_str()), 0);
+    EXPECT_TRUE(fs::is_symlink(target));
+    EXPECT_EQ(Slurp(real).substr(0, 7), "[New]\r\n");
+    EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(dir.CountOthers({"settings.ini", "sub"}), 0);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path / "sub"), fs::directory_iterator()), 1);
+}
 }  // namespace
