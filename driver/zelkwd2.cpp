@@ -331,12 +331,12 @@ int ZELKWD2_IDLesen(int port, int address, char* idText) {
 }
 
 int ZELKWD2_UWrite(int port, int address, int selector, double value) {
-    return directWrite(port, address, selector, value, 250.0, 'V', 'W',
+    return directWrite(port, address, selector, value, zelkwd2::kVoltMax, 'V', 'W',
                        {-401016, -400017, -401018, -202019, -112020}, kUWriteSteps);
 }
 
 int ZELKWD2_IWrite(int port, int address, int selector, double value) {
-    return directWrite(port, address, selector, value, 6000.0, 'A', 'B',
+    return directWrite(port, address, selector, value, zelkwd2::kMilliampMax, 'A', 'B',
                        {-401025, -400026, -401027, -202028, -112029}, kIWriteSteps);
 }
 

@@ -2,11 +2,10 @@
 
 #include <array>
 
+#include "driver/kalibrierdatensatz.h"
+
 namespace zelkwd2 {
 namespace {
-
-constexpr double kVoltMax = 250.0;
-constexpr double kMilliampMax = 6000.0;
 
 constexpr RegisterInfo setValue(std::string_view name, char c1, char c2, double high, int code) {
     return {name, c1, c2, 1, WriteCheck::Range, 0.0, high, code};
@@ -62,6 +61,16 @@ constexpr std::array kRegisters{
     offset("iist4_off", '2', '0'),
 };
 static_assert(kRegisters.size() == 35);
+
+// The calibration record names its registers by position; they must be the table's last twenty.
+constexpr bool calibrationRowsAgree() {
+    constexpr std::size_t first = kRegisters.size() - kalibrierung::kRegister.size();
+    for (std::size_t i = 0; i < kalibrierung::kRegister.size(); ++i) {
+        if (kRegisters[first + i].name != kalibrierung::kRegister[i]) return false;
+    }
+    return true;
+}
+static_assert(calibrationRowsAgree(), "calibration registers out of step with the record");
 
 }  // namespace
 

@@ -5,6 +5,10 @@
 
 namespace zelkwd2 {
 
+// Highest set values the device takes, for the registers and the direct write commands alike.
+inline constexpr double kVoltMax = 250.0;
+inline constexpr double kMilliampMax = 6000.0;
+
 enum class WriteCheck {
     ReadOnly,     // cannot be written
     Range,        // low <= value <= high
