@@ -11,6 +11,7 @@
 #include "driver/zelkwd2_registers.h"
 #include "platform/formatio.h"
 #include "platform/rs232.h"
+#include "platform/wiretime.h"
 
 namespace {
 
@@ -107,8 +108,7 @@ int flushQueues(int port, int failCode) {
 }
 
 std::chrono::microseconds wireTime(int bytes) {
-    // 10 bits per character at 9600 baud.
-    return std::chrono::microseconds(static_cast<long long>(bytes) * 10 * 1000000 / 9600);
+    return std::chrono::duration_cast<std::chrono::microseconds>(Rs232WireTime(bytes));
 }
 
 // The request may be on its way but its answer will not be read: the device gets one time-out to
@@ -290,7 +290,7 @@ int echoedWrite(int port, int address, const Request& request) {
 int ZELKWD2_Open(int port) {
     if (port < 1 || port > 8) return -100001;
     const std::string deviceName = "com" + std::to_string(port);
-    if (OpenComConfig(port, deviceName.c_str(), 9600, 1, 7, 1, 512, 512) != 0) return -100002;
+    if (OpenComConfig(port, deviceName.c_str(), kKwd2Baud, 1, 7, 1, 512, 512) != 0) return -100002;
     *lineOf(port) = Line{};  // a fresh line: nothing of the old one can still answer
     return 0;
 }
