@@ -33,6 +33,11 @@ constexpr double kSerialDefaultTimeout = 1.0;  // what the serial layer waits be
 
 using Clock = std::chrono::steady_clock;
 
+// Codes that more than one command returns.
+constexpr int kReadAddressCode = zelkwd2::errorCode(zelkwd2::kInvalidAddress, 70);  // register, range
+constexpr int kWriteAddressCode = zelkwd2::errorCode(zelkwd2::kInvalidAddress, 82);
+constexpr int kNotSendableCode = zelkwd2::errorCode(zelkwd2::kFormatFailed, 91);  // no request text
+
 // What the driver keeps per port between exchanges.
 struct Line {
     double timeoutSeconds = kSerialDefaultTimeout;
@@ -366,42 +371,42 @@ int ZELKWD2_IRead(int port, int address, double* milliamps) {
 }
 
 int ZELKWD2_ParameterLesen(int port, int address, const char* registerName, double* value) {
-    if (!validDeviceAddress(address)) return -400070;
+    if (!validDeviceAddress(address)) return kReadAddressCode;
     const RegisterInfo* row = registerName != nullptr ? findRegister(registerName) : nullptr;
     if (row == nullptr) return -401071;
     return echoedRead(port, address, row->code1, row->code2, "%s>%c%i[w1]%c%c%c%f%c", value);
 }
 
 int ZELKWD2_ParameterSchreiben(int port, int address, const char* registerName, double value) {
-    if (!validSetAddress(address)) return -400082;
+    if (!validSetAddress(address)) return kWriteAddressCode;
     const RegisterInfo* row = registerName != nullptr ? findRegister(registerName) : nullptr;
     if (row == nullptr || row->check == WriteCheck::ReadOnly) return -401090;
     if (zelkwd2::violatesWriteCheck(*row, value)) return row->limitCode;
     // A value without a decimal text (NaN, infinity) or too long for the request is never sent.
-    if (!std::isfinite(value)) return -202091;
+    if (!std::isfinite(value)) return kNotSendableCode;
     const char* format = row->decimals == 1   ? "%s<%c%i%c%c%c%f[p1]%c"
                          : row->decimals == 3 ? "%s<%c%i%c%c%c%f[p3]%c"
                                               : "%s<%c%i%c%c%c%f[p6]%c";
     Request request;
     if (!buildRequest(request, format, kStart, address, int{row->code1}, int{row->code2}, 'W', value, kCr)) {
-        return -202091;
+        return kNotSendableCode;
     }
     return echoedWrite(port, address, request);
 }
 
 int ZELKWD2_MessbereichLesen(int port, int address, int parameterSet, int* measuringRange) {
-    if (!validDeviceAddress(address)) return -400070;
+    if (!validDeviceAddress(address)) return kReadAddressCode;
     return echoedRead(port, address, 'M', parameterSetDigit(parameterSet), "%s>%c%i[w1]%c%c%c%d%c",
                       measuringRange);
 }
 
 int ZELKWD2_MessbereichSchreiben(int port, int address, int parameterSet, int measuringRange) {
-    if (!validSetAddress(address)) return -400082;
-    if (measuringRange < 0 || measuringRange > 4) return -500083;
+    if (!validSetAddress(address)) return kWriteAddressCode;
+    if (measuringRange < 0 || measuringRange > 4) return zelkwd2::kLimitCode;
     Request request;
     if (!buildRequest(request, "%s<%c%i%c%c%c%d%c", kStart, address, 'M', parameterSetDigit(parameterSet),
                       'W', measuringRange, kCr)) {
-        return -202091;
+        return kNotSendableCode;
     }
     return echoedWrite(port, address, request);
 }
