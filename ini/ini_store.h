@@ -53,7 +53,7 @@ int Ini_NumberOfItems(IniDocument* doc, const char* section);        // the coun
 int Ini_NthItemName(IniDocument* doc, const char* section, int n, const char** tag);        // 1 or 0
 int Ini_ItemExists(IniDocument* doc, const char* section, const char* tag);                 // 1 or 0
 int Ini_ItemOrMultiLineItemExists(IniDocument* doc, const char* section, const char* tag);  // 1 or 0
-int Ini_LineOfLastAccess(IniDocument* doc);  // line number of the last item read, 0 when none
+int Ini_LineOfLastAccess(IniDocument* doc);  // file line of the item last found, -1 before any
 int Ini_RemoveSection(IniDocument* doc, const char* section);                // 1 removed, 0 absent
 int Ini_RemoveItem(IniDocument* doc, const char* section, const char* tag);  // 1 removed, 0 absent
 // 0 (also when source and target are one document) or the first failing Put's code.
