@@ -413,46 +413,29 @@ const std::array<Einstellung, 7> kEinstellungen{{
 }};
 
 void EinstellungLaden(const Einstellung& e) {
-    switch (e.art) {
-        case Einstellung::Art::Ganzzahl: {
-            int wert = 0;
-            if (e.nehmen != nullptr && Ini_GetInt(iniHandle, kIniSektion, e.schluessel, &wert) > 0) {
-                e.nehmen(wert);
-            }
-            break;
-        }
-        case Einstellung::Art::Zahl: {
-            double wert = 0.0;
-            if (e.nehmen != nullptr && Ini_GetDouble(iniHandle, kIniSektion, e.schluessel, &wert) > 0) {
-                e.nehmen(wert);
-            }
-            break;
-        }
-        case Einstellung::Art::Text: {
-            std::array<char, kPfadPuffer> pfad{};
-            if (Ini_GetRawStringIntoBuffer(iniHandle, kIniSektion, e.schluessel, pfad.data(), kPfadPuffer) >
-                0) {
-                pfad.back() = '\0';
-                dateiPfad = pfad.data();
-            } else {
-                dateiPfad = e.standard;
-            }
-            break;
-        }
+    using Art = Einstellung::Art;
+    if (e.art == Art::Text) {
+        std::array<char, kPfadPuffer> pfad{};
+        const bool da =
+            Ini_GetRawStringIntoBuffer(iniHandle, kIniSektion, e.schluessel, pfad.data(), kPfadPuffer) > 0;
+        pfad.back() = '\0';
+        dateiPfad = da ? pfad.data() : e.standard;
+        return;
     }
+    int ganz = 0;
+    double wert = 0.0;
+    const bool da = e.art == Art::Ganzzahl ? Ini_GetInt(iniHandle, kIniSektion, e.schluessel, &ganz) > 0
+                                           : Ini_GetDouble(iniHandle, kIniSektion, e.schluessel, &wert) > 0;
+    if (da && e.nehmen != nullptr) e.nehmen(e.art == Art::Ganzzahl ? ganz : wert);
 }
 
 void EinstellungSchreiben(const Einstellung& e) {
-    switch (e.art) {
-        case Einstellung::Art::Ganzzahl:
-            Ini_PutInt(iniHandle, kIniSektion, e.schluessel, static_cast<int>(e.zahl()));
-            break;
-        case Einstellung::Art::Zahl:
-            Ini_PutDouble(iniHandle, kIniSektion, e.schluessel, e.zahl());
-            break;
-        case Einstellung::Art::Text:
-            Ini_PutRawString(iniHandle, kIniSektion, e.schluessel, dateiPfad.c_str());
-            break;
+    if (e.art == Einstellung::Art::Ganzzahl) {
+        Ini_PutInt(iniHandle, kIniSektion, e.schluessel, static_cast<int>(e.zahl()));
+    } else if (e.art == Einstellung::Art::Zahl) {
+        Ini_PutDouble(iniHandle, kIniSektion, e.schluessel, e.zahl());
+    } else {
+        Ini_PutRawString(iniHandle, kIniSektion, e.schluessel, dateiPfad.c_str());
     }
 }
 
