@@ -67,12 +67,17 @@ struct Steps {
     int replyByte;
 };
 
+constexpr Steps shortSteps(int writeFailed, int writeShort, int nak, int noAck, int replyLimit,
+                           int replyByte) {
+    return {writeFailed, writeShort, false, nak, noAck, noAck, noAck, replyLimit, replyByte};
+}
+
 constexpr Steps kIdSteps{-101008, -114009, true, -402010, -405011, -403012, -404013, 29, -404014};
-constexpr Steps kUWriteSteps{-101021, -114022, false, -402023, -116024, -116024, -116024, 0, 0};
-constexpr Steps kIWriteSteps{-101030, -114031, false, -402032, -116033, -116033, -116033, 0, 0};
+constexpr Steps kUWriteSteps = shortSteps(-101021, -114022, -402023, -116024, 0, 0);
+constexpr Steps kIWriteSteps = shortSteps(-101030, -114031, -402032, -116033, 0, 0);
 constexpr Steps kFunctionSteps{-101121, -101122, true, -402123, -405124, -403125, -404126, 0, 0};
-constexpr Steps kUReadSteps{-101055, -114056, false, -402057, -116058, -116058, -116058, 15, -116059};
-constexpr Steps kIReadSteps{-101064, -114065, false, -402066, -116067, -116067, -116067, 15, -116068};
+constexpr Steps kUReadSteps = shortSteps(-101055, -114056, -402057, -116058, 15, -116059);
+constexpr Steps kIReadSteps = shortSteps(-101064, -114065, -402066, -116067, 15, -116068);
 // Register and range commands share one block of codes.
 constexpr Steps kRegisterReadSteps{-101074, -114075, true, -402076, -405077, -403078, -404079, 19, -404080};
 constexpr Steps kRegisterWriteSteps{-101093, -101094, true, -402095, -405096, -403097, -404098, 0, 0};
