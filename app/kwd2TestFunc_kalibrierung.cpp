@@ -16,21 +16,8 @@
 
 namespace {
 
-struct KalibrierFaktor {
-    int control;
-    const char* registerName;
-};
-
-// Record order, device order and panel order are the same.
-constexpr std::array<KalibrierFaktor, 20> kFaktoren{{
-    {PANEL_USOLLV, "usoll_v"},       {PANEL_USOLLOFF, "usoll_off"},   {PANEL_UISTV, "uist_v"},
-    {PANEL_UISTOFF, "uist_off"},     {PANEL_ISOLL1V, "isoll1_v"},     {PANEL_ISOLL1OFF, "isoll1_off"},
-    {PANEL_IIST1V, "iist1_v"},       {PANEL_IIST1OFF, "iist1_off"},   {PANEL_ISOLL2V, "isoll2_v"},
-    {PANEL_ISOLL2OFF, "isoll2_off"}, {PANEL_IIST2V, "iist2_v"},       {PANEL_IIST2OFF, "iist2_off"},
-    {PANEL_ISOLL3V, "isoll3_v"},     {PANEL_ISOLL3OFF, "isoll3_off"}, {PANEL_IIST3V, "iist3_v"},
-    {PANEL_IIST3OFF, "iist3_off"},   {PANEL_ISOLL4V, "isoll4_v"},     {PANEL_ISOLL4OFF, "isoll4_off"},
-    {PANEL_IIST4V, "iist4_v"},       {PANEL_IIST4OFF, "iist4_off"},
-}};
+static_assert(std::tuple_size_v<decltype(kalibrierung::kRegister)> == kKalibrierFaktoren,
+              "one calibration register per factor of the panel");
 
 constexpr int kLesenOhnePort = -122217;
 constexpr int kSchreibenOhnePort = -122218;
@@ -86,14 +73,14 @@ int DateiErsetzen(const std::string& ziel, const Datei& inhalt) {
 }  // namespace
 
 void KalibrierfelderLesen(Kalibrierdatensatz* datensatz) {
-    for (std::size_t i = 0; i < kFaktoren.size(); ++i) {
-        GetCtrlVal(panelHandle, kFaktoren[i].control, &datensatz->faktoren[i]);
+    for (std::size_t i = 0; i < kKalibrierFaktoren; ++i) {
+        GetCtrlVal(panelHandle, KalibrierFaktorControl(i), &datensatz->faktoren[i]);
     }
 }
 
 void KalibrierfelderSetzen(const Kalibrierdatensatz* datensatz) {
-    for (std::size_t i = 0; i < kFaktoren.size(); ++i) {
-        SetCtrlVal(panelHandle, kFaktoren[i].control, datensatz->faktoren[i]);
+    for (std::size_t i = 0; i < kKalibrierFaktoren; ++i) {
+        SetCtrlVal(panelHandle, KalibrierFaktorControl(i), datensatz->faktoren[i]);
     }
 }
 
@@ -102,8 +89,8 @@ int Kwd2Lesen() {
     if (KwdTestFunc_ComPort() == 0) return kLesenOhnePort;
     // Collected first, shown only when all twenty arrived: the panel never holds a mixed set.
     Kalibrierdatensatz satz{};
-    for (std::size_t i = 0; i < kFaktoren.size(); ++i) {
-        const int fehler = ZELKWD2_ParameterLesen(KwdTestFunc_ComPort(), adresse, kFaktoren[i].registerName,
+    for (std::size_t i = 0; i < kKalibrierFaktoren; ++i) {
+        const int fehler = ZELKWD2_ParameterLesen(KwdTestFunc_ComPort(), adresse, kalibrierung::kRegister[i],
                                                   &satz.faktoren[i]);
         if (fehler != 0) return fehler;
     }
@@ -116,9 +103,9 @@ int Kwd2Schreiben() {
     if (KwdTestFunc_ComPort() == 0) return kSchreibenOhnePort;
     Kalibrierdatensatz satz{};
     KalibrierfelderLesen(&satz);
-    for (std::size_t i = 0; i < kFaktoren.size(); ++i) {
+    for (std::size_t i = 0; i < kKalibrierFaktoren; ++i) {
         const int fehler = ZELKWD2_ParameterSchreiben(KwdTestFunc_ComPort(), adresse,
-                                                      kFaktoren[i].registerName, satz.faktoren[i]);
+                                                      kalibrierung::kRegister[i], satz.faktoren[i]);
         if (fehler != 0) return fehler;
     }
     return 0;

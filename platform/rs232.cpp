@@ -24,6 +24,7 @@
 #include <string_view>
 
 #include "platform/rs232_seam.h"
+#include "platform/wiretime.h"
 
 #if defined(Q_OS_UNIX)
 #include <fcntl.h>
@@ -188,7 +189,8 @@ bool configure(Port& p, long baudRate, QSerialPort::Parity parity, int dataBits,
 }
 
 std::chrono::microseconds wireTime(const Port& p, qint64 bytes) {
-    return std::chrono::microseconds(bytes * p.bitsPerCharacter * 1000000 / std::max(1L, p.baudRate));
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+        Rs232WireTime(bytes, p.bitsPerCharacter, p.baudRate));
 }
 
 // Bytes the operating system still holds for sending; -1 when it cannot tell.

@@ -50,6 +50,7 @@ struct Panel {
     std::unique_ptr<QWidget> window;
 };
 
+// Null when the handle or identifier is unknown.
 Panel* FindPanel(int handle);
 Control* FindControl(int panel, int control);
 
@@ -70,12 +71,12 @@ void DispatchCommit(Control& control);
 // The commit of a field the operator is leaving: while its callback runs, a request to keep the
 // focus on that field does not pull the operator back from where he went.
 void DispatchLeavingCommit(Control& control);
-bool BeingLeft(const Control& control);
+bool BeingLeft(const Control& control);  // true while that commit's callback runs
 // Commits every numeric whose typed text the operator has left without Enter.
 void CommitTypedValues();
 void DispatchTick(Control& control);
 void DispatchClose(Panel& panel);
-bool CallbackRunning();
+bool CallbackRunning();  // true while any callback runs
 void StartTimer(Control& control);
 void RestartAllTimers();
 // Timers tick by themselves (the default), or only when a tick is fired from code.

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "driver/zelkwd2.h"
+#include "platform/wiretime.h"
 #include "tests/support/pty.h"
 
 namespace {
@@ -34,7 +35,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int kPort = 1;
 constexpr char kRequest[] = "#0V0R\r";
-constexpr double kByteSeconds = 10.0 / 9600.0;
+constexpr double kByteSeconds = std::chrono::duration<double>(Rs232WireTime(1)).count();
 
 // The simulator program; SIGTERM ends it.
 class SimProcess {

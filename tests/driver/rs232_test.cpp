@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/rs232.h"
+#include "platform/wiretime.h"
 #include "sim_line.h"
 #include "tests/support/temp_dir.h"
 
@@ -47,6 +48,23 @@ TEST(Rs232Ports, RefusesBadArgumentsAndClosedPorts) {
     EXPECT_EQ(GetOutQLen(3), RS232_PORT_NOT_OPEN);
     EXPECT_EQ(FlushInQ(3), RS232_PORT_NOT_OPEN);
     EXPECT_EQ(FlushOutQ(3), RS232_PORT_NOT_OPEN);
+}
+
+// Driver, serial layer, simulator and benchmark all pace by this one figure.
+TEST(Rs232Ports, WireTimeCountsEveryBitAtTheLineSpeed) {
+    struct Row {
+        long long bytes;
+        int bits;
+        long baud;
+        long long nanoseconds;
+    };
+    for (const Row& r :
+         {Row{1, 10, 9600, 1'041'666}, Row{32, 10, 9600, 33'333'333}, Row{24, 10, 9600, 25'000'000},
+          Row{512, 11, 115200, 48'888'888}, Row{3, 10, 0, 30'000'000'000}, Row{0, 10, 9600, 0}}) {
+        EXPECT_EQ(Rs232WireTime(r.bytes, r.bits, r.baud).count(), r.nanoseconds)
+            << r.bytes << " at " << r.baud;
+    }
+    EXPECT_EQ(Rs232WireTime(32), Rs232WireTime(32, 10, 9600));
 }
 
 TEST_F(Rs232, ReadsArrivedBytesInOrderThenTimesOut) {
