@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimeZone>
 #include <QWheelEvent>
 #include <algorithm>
 #include <array>
@@ -83,8 +84,15 @@ double TimeStep(double span, int width) {
     return kSteps.back() * std::ceil(wanted / kSteps.back());
 }
 
-QString TimeLabel(double time, double step) {
-    const QDateTime at = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::llround(time * 1000.0)));
+// Local time in `zone`, the system's zone looked up once by the caller (the plain local-time
+// conversion would check the system's zone file again for every label).
+QDateTime LocalAt(qint64 msecs, const QTimeZone& zone) {
+    return zone.isValid() ? QDateTime::fromMSecsSinceEpoch(msecs, zone)
+                          : QDateTime::fromMSecsSinceEpoch(msecs);
+}
+
+QString TimeLabel(double time, double step, const QTimeZone& zone) {
+    const QDateTime at = LocalAt(static_cast<qint64>(std::llround(time * 1000.0)), zone);
     if (step < 60.0) return at.toString(QStringLiteral("HH:mm:ss"));
     if (step < 86400.0) return at.toString(QStringLiteral("HH:mm"));
     return at.toString(QStringLiteral("dd.MM. HH:mm"));
@@ -254,14 +262,15 @@ void PlotWidget::drawTimeAxis(QPainter& painter, const QRect& area, TimeWindow w
     const double span = window.t1 - window.t0;
     const double step = TimeStep(span, area.width());
     // Steps align with the local clock (full minutes, hours, days).
-    const QDateTime start = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(window.t0 * 1000.0));
+    const QTimeZone zone = QTimeZone::systemTimeZone();
+    const QDateTime start = LocalAt(static_cast<qint64>(window.t0 * 1000.0), zone);
     const double offset = start.offsetFromUtc();
     const QFontMetrics metrics(font());
     for (double t = std::ceil((window.t0 + offset) / step) * step - offset; t <= window.t1; t += step) {
         const int x = area.left() + static_cast<int>(std::lround((t - window.t0) / span * area.width()));
         painter.setPen(kGrid);
         painter.drawLine(x, area.top(), x, area.bottom());
-        const QString label = TimeLabel(t, step);
+        const QString label = TimeLabel(t, step, zone);
         const int w = metrics.horizontalAdvance(label);
         painter.setPen(Qt::black);
         // Labels at the ends stay inside the widget.
