@@ -36,6 +36,9 @@ struct Control {
     double interval = 0.0;
     bool enabled = true;
 
+    // The label colour the widget and caption palettes were last given (-1: none yet).
+    int paletteLabelColor = -1;
+
     QWidget* widget = nullptr;  // owned by the panel window
     QLabel* caption = nullptr;  // owned by the panel window
     QTimer* timer = nullptr;    // owned by the panel window
