@@ -217,8 +217,8 @@ TEST_F(FailedWrite, SuccessReplacesAndKeepsTheMode) {
 // A settings file reached through a link is replaced where it lives: the link stays a link, the
 // file keeps its mode, and the temporary file goes beside the real file.
 TEST_F(FailedWrite, LinkIsWrittenThrough) {
-    const fs::path real = dir.path / "sub" / "real.ini";
-    fs::create_directory(dir.path / "sub");
+    const fs::path real = dir.path() / "sub" / "real.ini";
+    fs::create_directory(dir.path() / "sub");
     Spit(real, old);
     fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write);
     fs::remove(target);
@@ -229,6 +229,6 @@ TEST_F(FailedWrite, LinkIsWrittenThrough) {
     EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(dir.CountOthers({"settings.ini", "sub"}), 0);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path / "sub"), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "sub"), fs::directory_iterator()), 1);
 }
 }  // namespace
