@@ -85,14 +85,17 @@ int KalibrierOperation(int event, int (*operation)()) {
     if (event != EVENT_COMMIT || kalibrierModus == 0) return 0;
     fehlerCode = operation();
     if (fehlerCode != 0) ZEL_Fehlerpopup(fehlerCode);
+    VerlorenenPortSchliessen();
     return 0;
 }
 
-// Operations whose result always goes to the error display, which a success clears.
+// Operations whose result always goes to the error display, which a success clears. A line found
+// gone is closed only after its error shows, so that the ring's "not open" has its reason on screen.
 int AnzeigeOperation(int event, int (*operation)()) {
     if (event != EVENT_COMMIT) return 0;
     fehlerCode = operation();
     FehlerSetzen(fehlerCode);
+    VerlorenenPortSchliessen();
     return 0;
 }
 
@@ -249,6 +252,7 @@ int Parameter_Callback(int panel, int control, int event, void*, int, int) {
         if (ziel.control == control) {
             fehlerCode = ziel.schreiben(ziel.parameterSatz);
             FehlerSetzen(fehlerCode);
+            VerlorenenPortSchliessen();
             break;
         }
     }
@@ -260,6 +264,7 @@ int ParameterLesen_Callback(int, int, int event, void*, int, int) {
     fehlerCode = ParameterLesen();
     PulscontrollsDimmen();
     if (fehlerCode != 0) ZEL_Fehlerpopup(fehlerCode);
+    VerlorenenPortSchliessen();
     return 0;
 }
 

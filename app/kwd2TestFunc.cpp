@@ -102,8 +102,9 @@ constexpr std::array<ParameterSatz, 3> kParameterSaetze{{
 }};
 
 // "Port not open" code of each write operation (the voltage Tau and the range share one).
-constexpr std::array<int, kAnzahlGroessen> kSchreibenOhnePort{-122213, -122214, -122216, -122215};
 constexpr int kMessbereichOhnePort = -122216;
+constexpr std::array<int, kAnzahlGroessen> kSchreibenOhnePort{-122213, -122214, kMessbereichOhnePort,
+                                                              -122215};
 
 // Sets 2 and 3 select their own row; anything else acts as set 1.
 int SatzNummer(int parameterSet) {
@@ -365,48 +366,93 @@ int Kwd2Stopp() {
 // ---------------------------------------------------------------------------------------------
 // Settings file
 
+namespace {
+
+// One stored setting. A number is taken only when `nehmen` accepts it (otherwise the panel keeps
+// its default, which is then written back); rows without `nehmen` are written only. The text row
+// falls back to `standard` when the file has no usable value.
+struct Einstellung {
+    enum class Art { Ganzzahl, Zahl, Text };
+    const char* schluessel;
+    Art art;
+    void (*nehmen)(double wert);
+    double (*zahl)();
+    const char* standard;
+};
+
+// A full scale of zero, below zero or not finite makes no scale.
+bool Endwert(double wert) {
+    return std::isfinite(wert) && wert > 0;
+}
+
+// In the order the file holds them.
+const std::array<Einstellung, 7> kEinstellungen{{
+    {"ComPort", Einstellung::Art::Ganzzahl,
+     [](double port) {
+         if (port >= 1 && port <= 8) GespeichertenPortOeffnen(static_cast<int>(port));
+     },
+     [] { return static_cast<double>(GanzzahlLesen(PANEL_PORT)); }, nullptr},
+    {"KwdId", Einstellung::Art::Ganzzahl,
+     [](double adresse) {
+         if (adresse >= 0 && adresse <= 9) SetCtrlVal(panelHandle, PANEL_KWDID, static_cast<int>(adresse));
+     },
+     [] { return static_cast<double>(Adresse()); }, nullptr},
+    {"Spannung", Einstellung::Art::Zahl, nullptr, [] { return letzteSpannung; }, nullptr},
+    {"Strom", Einstellung::Art::Zahl, nullptr, [] { return letzterStrom; }, nullptr},
+    {"umax", Einstellung::Art::Zahl,
+     [](double wert) {
+         if (Endwert(wert)) SkalenendwertAnwenden(PANEL_UENDWERT, PANEL_SPANNUNG, wert);
+     },
+     [] { return ZahlLesen(PANEL_UENDWERT); }, nullptr},
+    {"imax", Einstellung::Art::Zahl,
+     [](double wert) {
+         if (Endwert(wert)) SkalenendwertAnwenden(PANEL_IENDWERT, PANEL_STROM, wert);
+     },
+     [] { return ZahlLesen(PANEL_IENDWERT); }, nullptr},
+    {"path", Einstellung::Art::Text, nullptr, nullptr, "."},
+}};
+
+void EinstellungLaden(const Einstellung& e) {
+    using Art = Einstellung::Art;
+    if (e.art == Art::Text) {
+        std::array<char, kPfadPuffer> pfad{};
+        const bool da =
+            Ini_GetRawStringIntoBuffer(iniHandle, kIniSektion, e.schluessel, pfad.data(), kPfadPuffer) > 0;
+        pfad.back() = '\0';
+        dateiPfad = da ? pfad.data() : e.standard;
+        return;
+    }
+    int ganz = 0;
+    double wert = 0.0;
+    const bool da = e.art == Art::Ganzzahl ? Ini_GetInt(iniHandle, kIniSektion, e.schluessel, &ganz) > 0
+                                           : Ini_GetDouble(iniHandle, kIniSektion, e.schluessel, &wert) > 0;
+    if (da && e.nehmen != nullptr) e.nehmen(e.art == Art::Ganzzahl ? ganz : wert);
+}
+
+void EinstellungSchreiben(const Einstellung& e) {
+    if (e.art == Einstellung::Art::Ganzzahl) {
+        Ini_PutInt(iniHandle, kIniSektion, e.schluessel, static_cast<int>(e.zahl()));
+    } else if (e.art == Einstellung::Art::Zahl) {
+        Ini_PutDouble(iniHandle, kIniSektion, e.schluessel, e.zahl());
+    } else {
+        Ini_PutRawString(iniHandle, kIniSektion, e.schluessel, dateiPfad.c_str());
+    }
+}
+
+}  // namespace
+
 int LoadIni() {
     iniHandle = Ini_New(1);
     const int gelesen = Ini_ReadFromFile(iniHandle, kIniDatei);
     if (gelesen != 0) return gelesen == kIniStoreFormatCode ? kIniFormatfehler : kIniNichtLesbar;
-
-    int port = 0;
-    if (Ini_GetInt(iniHandle, kIniSektion, "ComPort", &port) > 0 && port >= 1 && port <= 8) {
-        GespeichertenPortOeffnen(port);
-    }
-    int adresse = 0;
-    if (Ini_GetInt(iniHandle, kIniSektion, "KwdId", &adresse) > 0 && adresse >= 0 && adresse <= 9) {
-        SetCtrlVal(panelHandle, PANEL_KWDID, adresse);
-    }
-    // A full scale of zero, below zero or not finite makes no scale: the default stays and is
-    // what gets written back.
-    const auto skalenendwert = [](const char* schluessel, double* wert) {
-        return Ini_GetDouble(iniHandle, kIniSektion, schluessel, wert) > 0 && std::isfinite(*wert) &&
-               *wert > 0;
-    };
-    double endwert = 0.0;
-    if (skalenendwert("umax", &endwert)) SkalenendwertAnwenden(PANEL_UENDWERT, PANEL_SPANNUNG, endwert);
-    if (skalenendwert("imax", &endwert)) SkalenendwertAnwenden(PANEL_IENDWERT, PANEL_STROM, endwert);
-    std::array<char, kPfadPuffer> pfad{};
-    if (Ini_GetRawStringIntoBuffer(iniHandle, kIniSektion, "path", pfad.data(), kPfadPuffer) > 0) {
-        pfad.back() = '\0';
-        dateiPfad = pfad.data();
-    } else {
-        dateiPfad = ".";
-    }
+    for (const Einstellung& e : kEinstellungen) EinstellungLaden(e);
     return 0;
 }
 
 int WriteIni() {
     // Normally LoadIni created the document; without it the settings are still saved.
     if (iniHandle == nullptr) iniHandle = Ini_New(1);
-    Ini_PutInt(iniHandle, kIniSektion, "ComPort", GanzzahlLesen(PANEL_PORT));
-    Ini_PutInt(iniHandle, kIniSektion, "KwdId", Adresse());
-    Ini_PutDouble(iniHandle, kIniSektion, "Spannung", letzteSpannung);
-    Ini_PutDouble(iniHandle, kIniSektion, "Strom", letzterStrom);
-    Ini_PutDouble(iniHandle, kIniSektion, "umax", ZahlLesen(PANEL_UENDWERT));
-    Ini_PutDouble(iniHandle, kIniSektion, "imax", ZahlLesen(PANEL_IENDWERT));
-    Ini_PutRawString(iniHandle, kIniSektion, "path", dateiPfad.c_str());
+    for (const Einstellung& e : kEinstellungen) EinstellungSchreiben(e);
     if (Ini_WriteToFile(iniHandle, kIniDatei) < 0) return kIniNichtGeschrieben;
     Ini_Dispose(iniHandle);
     iniHandle = nullptr;

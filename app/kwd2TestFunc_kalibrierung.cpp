@@ -3,46 +3,21 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <memory>
 #include <string>
-#include <system_error>
 
 #include "app/kwd2Test.h"
 #include "app/kwd2TestFunc.h"
 #include "driver/zelkwd2.h"
 #include "platform/formatio.h"
+#include "platform/safefile.h"
 #include "platform/userint.h"
 #include "platform/utility.h"
 #include "ui/kwd2Steuerung.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
-#include <cerrno>
-#if defined(_WIN32)
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 namespace {
 
-struct KalibrierFaktor {
-    int control;
-    const char* registerName;
-};
-
-// Record order, device order and panel order are the same.
-constexpr std::array<KalibrierFaktor, 20> kFaktoren{{
-    {PANEL_USOLLV, "usoll_v"},       {PANEL_USOLLOFF, "usoll_off"},   {PANEL_UISTV, "uist_v"},
-    {PANEL_UISTOFF, "uist_off"},     {PANEL_ISOLL1V, "isoll1_v"},     {PANEL_ISOLL1OFF, "isoll1_off"},
-    {PANEL_IIST1V, "iist1_v"},       {PANEL_IIST1OFF, "iist1_off"},   {PANEL_ISOLL2V, "isoll2_v"},
-    {PANEL_ISOLL2OFF, "isoll2_off"}, {PANEL_IIST2V, "iist2_v"},       {PANEL_IIST2OFF, "iist2_off"},
-    {PANEL_ISOLL3V, "isoll3_v"},     {PANEL_ISOLL3OFF, "isoll3_off"}, {PANEL_IIST3V, "iist3_v"},
-    {PANEL_IIST3OFF, "iist3_off"},   {PANEL_ISOLL4V, "isoll4_v"},     {PANEL_ISOLL4OFF, "isoll4_off"},
-    {PANEL_IIST4V, "iist4_v"},       {PANEL_IIST4OFF, "iist4_off"},
-}};
+static_assert(std::tuple_size_v<decltype(kalibrierung::kRegister)> == kKalibrierFaktoren,
+              "one calibration register per factor of the panel");
 
 constexpr int kLesenOhnePort = -122217;
 constexpr int kSchreibenOhnePort = -122218;
@@ -84,147 +59,28 @@ Dateiwahl DateiWaehlen(const char* titel, int knopf) {
     return {pfad.data(), false};
 }
 
-struct DateiSchliesser {
-    void operator()(std::FILE* datei) const {
-        if (datei != nullptr) std::fclose(datei);
-    }
-};
-
-bool AufDatentraeger(std::FILE* datei) {
-#if defined(_WIN32)
-    return _commit(_fileno(datei)) == 0;
-#else
-    return fsync(fileno(datei)) == 0;
-#endif
-}
-
-void VerzeichnisSichern([[maybe_unused]] const std::filesystem::path& verzeichnis) {
-#if !defined(_WIN32)
-    // Makes the rename itself durable; a failure here leaves a complete file either way.
-    const int fd = open(verzeichnis.empty() ? "." : verzeichnis.string().c_str(), O_RDONLY);
-    if (fd >= 0) {
-        fsync(fd);
-        close(fd);
-    }
-#endif
-}
-
-// What could not be opened for writing in place must not be replaced by a rename either: a
-// write-protected file or a directory. The probe neither creates nor truncates anything.
-bool InPlatzNichtBeschreibbar(const std::filesystem::path& ziel) {
-#if defined(_WIN32)
-    const int fd = _open(ziel.string().c_str(), _O_WRONLY | _O_BINARY);
-    if (fd >= 0) _close(fd);
-#else
-    // Non-blocking, so a named pipe without a reader cannot hang the panel.
-    const int fd = open(ziel.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0) close(fd);
-#endif
-    return fd < 0 && errno != ENOENT;
-}
-
-std::filesystem::path TempName(const std::filesystem::path& ziel, int versuch) {
-    std::filesystem::path temp = ziel;
-    temp += versuch == 0 ? std::string(".tmp") : ".tmp" + std::to_string(versuch);
-    return temp;
-}
-
-// The file beside the target ("name.tmp", "name.tmp1", ...), taken by exclusive creation or link,
-// so that a file of the operator's that happens to carry such a name is never overwritten.
-// Where the system allows, it has no name while it is written, so a save killed half-way leaves
-// nothing behind; `temp` stays empty until TempDateiBenennen names it.
-std::FILE* TempDateiAnlegen(const std::filesystem::path& ziel, std::filesystem::path& temp) {
-    temp.clear();
-#if defined(O_TMPFILE)
-    if (access("/proc/self/fd", X_OK) == 0) {
-        const std::filesystem::path verzeichnis = ziel.parent_path().empty() ? "." : ziel.parent_path();
-        const int fd = open(verzeichnis.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            if (std::FILE* datei = fdopen(fd, "wb")) return datei;
-            close(fd);
-            return nullptr;
-        }
-        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return nullptr;
-    }
-#endif
-    for (int versuch = 0; versuch < 100; ++versuch) {
-        temp = TempName(ziel, versuch);
-        if (std::FILE* datei = std::fopen(temp.string().c_str(), "wbx")) return datei;
-        if (errno != EEXIST) return nullptr;
-    }
-    return nullptr;
-}
-
-bool TempDateiBenennen([[maybe_unused]] std::FILE* datei, [[maybe_unused]] const std::filesystem::path& ziel,
-                       std::filesystem::path& temp) {
-    if (!temp.empty()) return true;
-#if !defined(_WIN32)
-    const std::string selbst = "/proc/self/fd/" + std::to_string(fileno(datei));
-    for (int versuch = 0; versuch < 100; ++versuch) {
-        const std::filesystem::path name = TempName(ziel, versuch);
-        if (linkat(AT_FDCWD, selbst.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-            temp = name;
-            return true;
-        }
-        if (errno != EEXIST) return false;
-    }
-#endif
-    return false;
-}
-
-// Writes the file beside the target and renames it over the target only when it is complete
-// on disk, so a failed save never leaves a half-written file in place of a good one.
+// Replaces the file only when the new one is complete on disk, so a failed save never leaves a
+// half-written file in place of a good one; a link is written through.
 int DateiErsetzen(const std::string& ziel, const Datei& inhalt) {
-    std::error_code ignoriert;
-    std::filesystem::path zielPfad(ziel);
-    // A link is written through, as an in-place write would, instead of being replaced.
-    if (std::filesystem::is_symlink(zielPfad, ignoriert)) {
-        std::error_code fehler;
-        const std::filesystem::path aufgeloest = std::filesystem::weakly_canonical(zielPfad, fehler);
-        if (!fehler) zielPfad = aufgeloest;
-    }
-    if (InPlatzNichtBeschreibbar(zielPfad)) return kDateiNichtZuOeffnenSchreiben;
-    std::filesystem::path temp;
-    std::unique_ptr<std::FILE, DateiSchliesser> datei(TempDateiAnlegen(zielPfad, temp));
-    if (!datei) return kDateiNichtZuOeffnenSchreiben;
-    // A replaced file keeps its access rights.
-    const auto zielStatus = std::filesystem::status(zielPfad, ignoriert);
-    if (std::filesystem::exists(zielStatus)) {
-#if defined(_WIN32)
-        std::filesystem::permissions(temp, zielStatus.permissions(), ignoriert);
-#else
-        (void)fchmod(fileno(datei.get()), static_cast<mode_t>(zielStatus.permissions()));
-#endif
-    }
-    const bool geschrieben = std::fwrite(inhalt.data(), 1, inhalt.size(), datei.get()) == inhalt.size() &&
-                             std::fflush(datei.get()) == 0 && AufDatentraeger(datei.get()) &&
-                             TempDateiBenennen(datei.get(), zielPfad, temp);
-    const bool geschlossen = std::fclose(datei.release()) == 0;
-    if (!geschrieben || !geschlossen) {
-        if (!temp.empty()) std::filesystem::remove(temp, ignoriert);
-        return kDateiNichtGeschrieben;
-    }
-    std::error_code fehler;
-    std::filesystem::rename(temp, zielPfad, fehler);
-    if (fehler) {
-        std::filesystem::remove(temp, ignoriert);
-        return kDateiNichtGeschrieben;
-    }
-    VerzeichnisSichern(zielPfad.parent_path());
-    return 0;
+    using Schritt = platform::SafeFileStep;
+    const platform::SafeFileResult r = platform::SafeFile_Replace(ziel, {}, inhalt.data(), inhalt.size());
+    if (r.ok) return 0;
+    const bool nichtZuOeffnen =
+        r.step == Schritt::kInspect || r.step == Schritt::kCheckTarget || r.step == Schritt::kCreateTemp;
+    return nichtZuOeffnen ? kDateiNichtZuOeffnenSchreiben : kDateiNichtGeschrieben;
 }
 
 }  // namespace
 
 void KalibrierfelderLesen(Kalibrierdatensatz* datensatz) {
-    for (std::size_t i = 0; i < kFaktoren.size(); ++i) {
-        GetCtrlVal(panelHandle, kFaktoren[i].control, &datensatz->faktoren[i]);
+    for (std::size_t i = 0; i < kKalibrierFaktoren; ++i) {
+        GetCtrlVal(panelHandle, KalibrierFaktorControl(i), &datensatz->faktoren[i]);
     }
 }
 
 void KalibrierfelderSetzen(const Kalibrierdatensatz* datensatz) {
-    for (std::size_t i = 0; i < kFaktoren.size(); ++i) {
-        SetCtrlVal(panelHandle, kFaktoren[i].control, datensatz->faktoren[i]);
+    for (std::size_t i = 0; i < kKalibrierFaktoren; ++i) {
+        SetCtrlVal(panelHandle, KalibrierFaktorControl(i), datensatz->faktoren[i]);
     }
 }
 
@@ -233,8 +89,8 @@ int Kwd2Lesen() {
     if (KwdTestFunc_ComPort() == 0) return kLesenOhnePort;
     // Collected first, shown only when all twenty arrived: the panel never holds a mixed set.
     Kalibrierdatensatz satz{};
-    for (std::size_t i = 0; i < kFaktoren.size(); ++i) {
-        const int fehler = ZELKWD2_ParameterLesen(KwdTestFunc_ComPort(), adresse, kFaktoren[i].registerName,
+    for (std::size_t i = 0; i < kKalibrierFaktoren; ++i) {
+        const int fehler = ZELKWD2_ParameterLesen(KwdTestFunc_ComPort(), adresse, kalibrierung::kRegister[i],
                                                   &satz.faktoren[i]);
         if (fehler != 0) return fehler;
     }
@@ -247,9 +103,9 @@ int Kwd2Schreiben() {
     if (KwdTestFunc_ComPort() == 0) return kSchreibenOhnePort;
     Kalibrierdatensatz satz{};
     KalibrierfelderLesen(&satz);
-    for (std::size_t i = 0; i < kFaktoren.size(); ++i) {
+    for (std::size_t i = 0; i < kKalibrierFaktoren; ++i) {
         const int fehler = ZELKWD2_ParameterSchreiben(KwdTestFunc_ComPort(), adresse,
-                                                      kFaktoren[i].registerName, satz.faktoren[i]);
+                                                      kalibrierung::kRegister[i], satz.faktoren[i]);
         if (fehler != 0) return fehler;
     }
     return 0;

@@ -24,14 +24,9 @@ constexpr std::array<int, 4> bereichsLeds{PANEL_LEDBEREICH1, PANEL_LEDBEREICH2, 
 constexpr std::array<int, 5> pulsControls{PANEL_SPANNUNGPULS, PANEL_STROMPULS, PANEL_UTAUPULS, PANEL_ITAUPULS,
                                           PANEL_MESSBEREICHPULS};
 
-// The twenty calibration factors in record order, then the five calibration buttons.
-constexpr std::array<int, 25> kalibrierControls{
-    PANEL_USOLLV,    PANEL_USOLLOFF,  PANEL_UISTV,     PANEL_UISTOFF,      PANEL_ISOLL1V,
-    PANEL_ISOLL1OFF, PANEL_IIST1V,    PANEL_IIST1OFF,  PANEL_ISOLL2V,      PANEL_ISOLL2OFF,
-    PANEL_IIST2V,    PANEL_IIST2OFF,  PANEL_ISOLL3V,   PANEL_ISOLL3OFF,    PANEL_IIST3V,
-    PANEL_IIST3OFF,  PANEL_ISOLL4V,   PANEL_ISOLL4OFF, PANEL_IIST4V,       PANEL_IIST4OFF,
-    PANEL_LADEN,     PANEL_SPEICHERN, PANEL_KWDLESEN,  PANEL_KWDSCHREIBEN, PANEL_RECHNER,
-};
+// The calibration buttons, hidden with the twenty factors.
+constexpr std::array<int, 5> kalibrierButtons{PANEL_LADEN, PANEL_SPEICHERN, PANEL_KWDLESEN,
+                                              PANEL_KWDSCHREIBEN, PANEL_RECHNER};
 
 bool MessenEin() {
     int messen = 0;
@@ -89,5 +84,8 @@ int PulscontrollsDimmen() {
 }
 
 void KalibrierparameterAusblenden() {
-    for (const int control : kalibrierControls) SetCtrlAttribute(panelHandle, control, ATTR_VISIBLE, 0);
+    for (std::size_t i = 0; i < kKalibrierFaktoren; ++i) {
+        SetCtrlAttribute(panelHandle, KalibrierFaktorControl(i), ATTR_VISIBLE, 0);
+    }
+    for (const int control : kalibrierButtons) SetCtrlAttribute(panelHandle, control, ATTR_VISIBLE, 0);
 }

@@ -1,7 +1,5 @@
 #include "calc/Kalibrierrechner.h"
 
-#include <array>
-
 #include "platform/userint.h"
 #include "ui/kwd2Steuerung.h"
 
@@ -10,44 +8,21 @@ namespace {
 int hauptPanel = 0;
 int rechnerPanel = 0;
 
-// One row per channel: its "holen aus" button and the gain and offset controls of the main
-// panel. The "übernehmen als" button of a channel is always its "holen aus" button + 16.
-struct Kanal {
-    int holenButton;
-    int verstaerkung;
-    int offset;
-};
-
-constexpr int uebernehmenAbstand = RECHNERPNL_USOLL - RECHNERPNL_USOLLBISHER;
-
-constexpr std::array<Kanal, 10> kanaele{{
-    {RECHNERPNL_USOLLBISHER, PANEL_USOLLV, PANEL_USOLLOFF},
-    {RECHNERPNL_UISTBISHER, PANEL_UISTV, PANEL_UISTOFF},
-    {RECHNERPNL_ISOLL1BISHER, PANEL_ISOLL1V, PANEL_ISOLL1OFF},
-    {RECHNERPNL_IIST1BISHER, PANEL_IIST1V, PANEL_IIST1OFF},  // offset is 79, not 51
-    {RECHNERPNL_ISOLL2BISHER, PANEL_ISOLL2V, PANEL_ISOLL2OFF},
-    {RECHNERPNL_IIST2BISHER, PANEL_IIST2V, PANEL_IIST2OFF},
-    {RECHNERPNL_ISOLL3BISHER, PANEL_ISOLL3V, PANEL_ISOLL3OFF},
-    {RECHNERPNL_IIST3BISHER, PANEL_IIST3V, PANEL_IIST3OFF},
-    {RECHNERPNL_ISOLL4BISHER, PANEL_ISOLL4V, PANEL_ISOLL4OFF},
-    {RECHNERPNL_IIST4BISHER, PANEL_IIST4V, PANEL_IIST4OFF},
-}};
-
-static_assert(RECHNERPNL_IIST4 - RECHNERPNL_IIST4BISHER == uebernehmenAbstand,
-              "each take-over button sits 16 identifiers after its fetch button");
-
 constexpr int schwarz = 0x000000;
 constexpr int gruen = 0x00FF00;
 
-const Kanal* KanalZumHolenButton(int control) {
-    for (const Kanal& kanal : kanaele) {
+const KalibrierKanal* KanalZumHolenButton(int control) {
+    for (const KalibrierKanal& kanal : kKalibrierKanaele) {
         if (kanal.holenButton == control) return &kanal;
     }
     return nullptr;
 }
 
-const Kanal* KanalZumUebernehmenButton(int control) {
-    return KanalZumHolenButton(control - uebernehmenAbstand);
+const KalibrierKanal* KanalZumUebernehmenButton(int control) {
+    for (const KalibrierKanal& kanal : kKalibrierKanaele) {
+        if (kanal.uebernehmenButton == control) return &kanal;
+    }
+    return nullptr;
 }
 
 double RechnerWert(int control) {
@@ -89,7 +64,7 @@ void KalibrierdatenBerechnen() {
 }
 
 void KalibrierdatenHolen(int control) {
-    const Kanal* kanal = KanalZumHolenButton(control);
+    const KalibrierKanal* kanal = KanalZumHolenButton(control);
     if (kanal == nullptr) return;
     double verstaerkung = 0.0;
     double offset = 0.0;
@@ -101,20 +76,21 @@ void KalibrierdatenHolen(int control) {
 }
 
 void KalibrierdatenUebernehmen(int control) {
-    const Kanal* kanal = KanalZumUebernehmenButton(control);
+    const KalibrierKanal* kanal = KanalZumUebernehmenButton(control);
     if (kanal == nullptr) return;
     SetCtrlVal(hauptPanel, kanal->verstaerkung, RechnerWert(RECHNERPNL_V));
     SetCtrlVal(hauptPanel, kanal->offset, RechnerWert(RECHNERPNL_OFF));
 }
 
 void RechnerbuttonsHervorheben(int control) {
-    for (const Kanal& kanal : kanaele) {
+    for (const KalibrierKanal& kanal : kKalibrierKanaele) {
         SetCtrlAttribute(rechnerPanel, kanal.holenButton, ATTR_LABEL_COLOR, schwarz);
-        SetCtrlAttribute(rechnerPanel, kanal.holenButton + uebernehmenAbstand, ATTR_LABEL_COLOR, schwarz);
+        SetCtrlAttribute(rechnerPanel, kanal.uebernehmenButton, ATTR_LABEL_COLOR, schwarz);
     }
-    if (KanalZumHolenButton(control) == nullptr) return;
-    SetCtrlAttribute(rechnerPanel, control, ATTR_LABEL_COLOR, gruen);
-    SetCtrlAttribute(rechnerPanel, control + uebernehmenAbstand, ATTR_LABEL_COLOR, gruen);
+    const KalibrierKanal* kanal = KanalZumHolenButton(control);
+    if (kanal == nullptr) return;
+    SetCtrlAttribute(rechnerPanel, kanal->holenButton, ATTR_LABEL_COLOR, gruen);
+    SetCtrlAttribute(rechnerPanel, kanal->uebernehmenButton, ATTR_LABEL_COLOR, gruen);
 }
 
 int Rechnerpanel_Callback(int panel, int event, void*, int, int) {

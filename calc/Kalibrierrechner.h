@@ -20,7 +20,7 @@ void KalibrierdatenUebernehmen(int control);
 // All twenty channel buttons black, then button k and k + 16 green when k is 4..13.
 void RechnerbuttonsHervorheben(int control);
 
-// Callbacks of the calculator panel
+// Callbacks of the calculator panel; each returns 0.
 int Rechnerpanel_Callback(int panel, int event, void* callbackData, int eventData1, int eventData2);
 int RechnerZurueck_Callback(int panel, int control, int event, void* callbackData, int eventData1,
                             int eventData2);

@@ -2,17 +2,16 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string_view>
-#include <system_error>
 
 #include "cli/context.h"
 #include "cli/kwd2ctl.h"
 #include "driver/kalibrierdatensatz.h"
 #include "driver/zelkwd2.h"
 #include "driver/zelkwd2_registers.h"
+#include "platform/safefile.h"
 #include "record/rowwriter.h"
 
 namespace kwd2ctl {
@@ -93,29 +92,15 @@ int deviceFunction(Context& ctx, const char* function) {
 }
 
 void writeCalibrationFile(const std::string& path, const kalibrierung::Datei& bytes) {
-    // Written beside the target and renamed over it only when complete: a failed write never
-    // leaves half a file in place of a good one.
-    namespace fs = std::filesystem;
-    const fs::path target(path);
-    fs::path temp = target;
-    temp += ".kwd2ctl-tmp";
-    {
-        std::ofstream file(temp, std::ios::binary | std::ios::trunc);
-        if (!file) throw Failure{kCalFileNotWritable, path};
-        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        file.close();
-        if (!file) {
-            std::error_code ignored;
-            fs::remove(temp, ignored);
-            throw Failure{kCalFileWriteFailed, path};
-        }
-    }
-    std::error_code error;
-    fs::rename(temp, target, error);
-    if (error) {
-        fs::remove(temp, error);
-        throw Failure{kCalFileWriteFailed, path};
-    }
+    // Renamed over the target only when complete on disk: a failed write never leaves half a file
+    // in place of a good one.
+    using Step = platform::SafeFileStep;
+    const platform::SafeFileResult r =
+        platform::SafeFile_Replace(path, {"", ".kwd2ctl-tmp", 100}, bytes.data(), bytes.size());
+    if (r.ok) return;
+    const bool notWritable =
+        r.step == Step::kInspect || r.step == Step::kCheckTarget || r.step == Step::kCreateTemp;
+    throw Failure{notWritable ? kCalFileNotWritable : kCalFileWriteFailed, path};
 }
 
 Kalibrierdatensatz readCalibrationFile(const std::string& path) {

@@ -60,8 +60,8 @@ std::vector<ParsedUnit> parseMessage(std::string_view message);
 class Pattern {
   public:
     Pattern(std::string_view text, int suffixMax);
-    // On a match, `suffix` holds the numeric suffix given (0 when none). Otherwise the result
-    // says why: kUndefinedHeader, or kHeaderSuffixOutOfRange when only a suffix was wrong.
+    // kNoError on a match, `suffix` then holding the numeric suffix given (0 when none). Otherwise
+    // the result says why: kUndefinedHeader, or kHeaderSuffixOutOfRange when only a suffix was wrong.
     int match(const Unit& unit, int& suffix) const;
 
   private:
@@ -80,7 +80,8 @@ class Pattern {
 
 // Units a number may carry, and the factor to the base unit.
 enum class Quantity { None, Volt, Ampere, Second };
-// The value in the base unit (V, A, s). kInvalidSuffix when the unit does not fit `quantity`.
+// The value in the base unit (V, A, s): kNoError, or kInvalidSuffix when the unit does not fit
+// `quantity`.
 int toBaseUnit(const Parameter& parameter, Quantity quantity, double& value);
 
 // Path rule of ';' chains: a unit that does not start with ':' continues below the path of the

@@ -24,12 +24,6 @@ std::uint64_t LittleEndianLesen(const unsigned char* quelle, int bytes) {
 
 }  // namespace
 
-const std::array<const char*, 20> kRegister{
-    "usoll_v",   "usoll_off", "uist_v",     "uist_off",   "isoll1_v",  "isoll1_off", "iist1_v",
-    "iist1_off", "isoll2_v",  "isoll2_off", "iist2_v",    "iist2_off", "isoll3_v",   "isoll3_off",
-    "iist3_v",   "iist3_off", "isoll4_v",   "isoll4_off", "iist4_v",   "iist4_off",
-};
-
 Kalibrierdatensatz NeuerDatensatz() {
     Kalibrierdatensatz satz{};
     std::memcpy(satz.kennung, kKennung, std::strlen(kKennung) + 1);

@@ -24,7 +24,11 @@ inline constexpr const char* kZugangsCode = "-p=Lomb7Quanxr";
 using Datei = std::array<unsigned char, kDateiGroesse>;
 
 // The twenty calibration registers in record order (the device's and the panel's order too).
-extern const std::array<const char*, 20> kRegister;
+inline constexpr std::array<const char*, 20> kRegister{
+    "usoll_v",   "usoll_off", "uist_v",     "uist_off",   "isoll1_v",  "isoll1_off", "iist1_v",
+    "iist1_off", "isoll2_v",  "isoll2_off", "iist2_v",    "iist2_off", "isoll3_v",   "isoll3_off",
+    "iist3_v",   "iist3_off", "isoll4_v",   "isoll4_off", "iist4_v",   "iist4_off",
+};
 
 // A record with the identification text and version set and every factor 0.
 Kalibrierdatensatz NeuerDatensatz();

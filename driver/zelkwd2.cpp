@@ -11,6 +11,7 @@
 #include "driver/zelkwd2_registers.h"
 #include "platform/formatio.h"
 #include "platform/rs232.h"
+#include "platform/wiretime.h"
 
 namespace {
 
@@ -31,6 +32,11 @@ constexpr int kLongestReply = 32;
 constexpr double kSerialDefaultTimeout = 1.0;  // what the serial layer waits before any ZELKWD2_Timeout
 
 using Clock = std::chrono::steady_clock;
+
+// Codes that more than one command returns.
+constexpr int kReadAddressCode = zelkwd2::errorCode(zelkwd2::kInvalidAddress, 70);  // register, range
+constexpr int kWriteAddressCode = zelkwd2::errorCode(zelkwd2::kInvalidAddress, 82);
+constexpr int kNotSendableCode = zelkwd2::errorCode(zelkwd2::kFormatFailed, 91);  // no request text
 
 // What the driver keeps per port between exchanges.
 struct Line {
@@ -61,12 +67,17 @@ struct Steps {
     int replyByte;
 };
 
+constexpr Steps shortSteps(int writeFailed, int writeShort, int nak, int noAck, int replyLimit,
+                           int replyByte) {
+    return {writeFailed, writeShort, false, nak, noAck, noAck, noAck, replyLimit, replyByte};
+}
+
 constexpr Steps kIdSteps{-101008, -114009, true, -402010, -405011, -403012, -404013, 29, -404014};
-constexpr Steps kUWriteSteps{-101021, -114022, false, -402023, -116024, -116024, -116024, 0, 0};
-constexpr Steps kIWriteSteps{-101030, -114031, false, -402032, -116033, -116033, -116033, 0, 0};
+constexpr Steps kUWriteSteps = shortSteps(-101021, -114022, -402023, -116024, 0, 0);
+constexpr Steps kIWriteSteps = shortSteps(-101030, -114031, -402032, -116033, 0, 0);
 constexpr Steps kFunctionSteps{-101121, -101122, true, -402123, -405124, -403125, -404126, 0, 0};
-constexpr Steps kUReadSteps{-101055, -114056, false, -402057, -116058, -116058, -116058, 15, -116059};
-constexpr Steps kIReadSteps{-101064, -114065, false, -402066, -116067, -116067, -116067, 15, -116068};
+constexpr Steps kUReadSteps = shortSteps(-101055, -114056, -402057, -116058, 15, -116059);
+constexpr Steps kIReadSteps = shortSteps(-101064, -114065, -402066, -116067, 15, -116068);
 // Register and range commands share one block of codes.
 constexpr Steps kRegisterReadSteps{-101074, -114075, true, -402076, -405077, -403078, -404079, 19, -404080};
 constexpr Steps kRegisterWriteSteps{-101093, -101094, true, -402095, -405096, -403097, -404098, 0, 0};
@@ -107,8 +118,7 @@ int flushQueues(int port, int failCode) {
 }
 
 std::chrono::microseconds wireTime(int bytes) {
-    // 10 bits per character at 9600 baud.
-    return std::chrono::microseconds(static_cast<long long>(bytes) * 10 * 1000000 / 9600);
+    return std::chrono::duration_cast<std::chrono::microseconds>(Rs232WireTime(bytes));
 }
 
 // The request may be on its way but its answer will not be read: the device gets one time-out to
@@ -290,7 +300,7 @@ int echoedWrite(int port, int address, const Request& request) {
 int ZELKWD2_Open(int port) {
     if (port < 1 || port > 8) return -100001;
     const std::string deviceName = "com" + std::to_string(port);
-    if (OpenComConfig(port, deviceName.c_str(), 9600, 1, 7, 1, 512, 512) != 0) return -100002;
+    if (OpenComConfig(port, deviceName.c_str(), kKwd2Baud, 1, 7, 1, 512, 512) != 0) return -100002;
     *lineOf(port) = Line{};  // a fresh line: nothing of the old one can still answer
     return 0;
 }
@@ -331,12 +341,12 @@ int ZELKWD2_IDLesen(int port, int address, char* idText) {
 }
 
 int ZELKWD2_UWrite(int port, int address, int selector, double value) {
-    return directWrite(port, address, selector, value, 250.0, 'V', 'W',
+    return directWrite(port, address, selector, value, zelkwd2::kVoltMax, 'V', 'W',
                        {-401016, -400017, -401018, -202019, -112020}, kUWriteSteps);
 }
 
 int ZELKWD2_IWrite(int port, int address, int selector, double value) {
-    return directWrite(port, address, selector, value, 6000.0, 'A', 'B',
+    return directWrite(port, address, selector, value, zelkwd2::kMilliampMax, 'A', 'B',
                        {-401025, -400026, -401027, -202028, -112029}, kIWriteSteps);
 }
 
@@ -366,42 +376,42 @@ int ZELKWD2_IRead(int port, int address, double* milliamps) {
 }
 
 int ZELKWD2_ParameterLesen(int port, int address, const char* registerName, double* value) {
-    if (!validDeviceAddress(address)) return -400070;
+    if (!validDeviceAddress(address)) return kReadAddressCode;
     const RegisterInfo* row = registerName != nullptr ? findRegister(registerName) : nullptr;
     if (row == nullptr) return -401071;
     return echoedRead(port, address, row->code1, row->code2, "%s>%c%i[w1]%c%c%c%f%c", value);
 }
 
 int ZELKWD2_ParameterSchreiben(int port, int address, const char* registerName, double value) {
-    if (!validSetAddress(address)) return -400082;
+    if (!validSetAddress(address)) return kWriteAddressCode;
     const RegisterInfo* row = registerName != nullptr ? findRegister(registerName) : nullptr;
     if (row == nullptr || row->check == WriteCheck::ReadOnly) return -401090;
     if (zelkwd2::violatesWriteCheck(*row, value)) return row->limitCode;
     // A value without a decimal text (NaN, infinity) or too long for the request is never sent.
-    if (!std::isfinite(value)) return -202091;
+    if (!std::isfinite(value)) return kNotSendableCode;
     const char* format = row->decimals == 1   ? "%s<%c%i%c%c%c%f[p1]%c"
                          : row->decimals == 3 ? "%s<%c%i%c%c%c%f[p3]%c"
                                               : "%s<%c%i%c%c%c%f[p6]%c";
     Request request;
     if (!buildRequest(request, format, kStart, address, int{row->code1}, int{row->code2}, 'W', value, kCr)) {
-        return -202091;
+        return kNotSendableCode;
     }
     return echoedWrite(port, address, request);
 }
 
 int ZELKWD2_MessbereichLesen(int port, int address, int parameterSet, int* measuringRange) {
-    if (!validDeviceAddress(address)) return -400070;
+    if (!validDeviceAddress(address)) return kReadAddressCode;
     return echoedRead(port, address, 'M', parameterSetDigit(parameterSet), "%s>%c%i[w1]%c%c%c%d%c",
                       measuringRange);
 }
 
 int ZELKWD2_MessbereichSchreiben(int port, int address, int parameterSet, int measuringRange) {
-    if (!validSetAddress(address)) return -400082;
-    if (measuringRange < 0 || measuringRange > 4) return -500083;
+    if (!validSetAddress(address)) return kWriteAddressCode;
+    if (measuringRange < 0 || measuringRange > 4) return zelkwd2::kLimitCode;
     Request request;
     if (!buildRequest(request, "%s<%c%i%c%c%c%d%c", kStart, address, 'M', parameterSetDigit(parameterSet),
                       'W', measuringRange, kCr)) {
-        return -202091;
+        return kNotSendableCode;
     }
     return echoedWrite(port, address, request);
 }

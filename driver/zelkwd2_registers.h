@@ -5,6 +5,20 @@
 
 namespace zelkwd2 {
 
+// A code is -(error number * 1000 + site): what went wrong, and where it was found.
+constexpr int errorCode(int number, int site) {
+    return -(number * 1000 + site);
+}
+inline constexpr int kInvalidAddress = 400;  // error numbers of the catalogue
+inline constexpr int kFormatFailed = 202;
+inline constexpr int kOutOfLimits = 500;
+// The limit code most writes share, the range write included.
+inline constexpr int kLimitCode = errorCode(kOutOfLimits, 83);
+
+// Highest set values the device takes, for the registers and the direct write commands alike.
+inline constexpr double kVoltMax = 250.0;
+inline constexpr double kMilliampMax = 6000.0;
+
 enum class WriteCheck {
     ReadOnly,     // cannot be written
     Range,        // low <= value <= high

@@ -1,17 +1,13 @@
-// Reading documents from text and writing them back; file replacement through a temporary file.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+// Reading documents from text and writing them back; a file is replaced through a temporary file.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <new>
 #include <string>
 
 #include "ini/ini_internal.h"
 #include "ini/linefile.h"
+#include "platform/safefile.h"
 
 using ini_detail::Item;
 using ini_detail::kMaxLineChars;
@@ -162,6 +158,25 @@ int MapRenameErrno(int e) {
     }
 }
 
+// The settings store's code for a failed step of the file replacement.
+int ReplaceCode(const platform::SafeFileResult& r) {
+    using Step = platform::SafeFileStep;
+    if (r.ok) return 0;  // a failed directory sync leaves the complete new file in place
+    switch (r.step) {
+        case Step::kInspect:
+            return kIniErrFileInfo;
+        case Step::kCheckTarget:
+            return kIniErrAccessDenied;
+        case Step::kCreateTemp:
+        case Step::kNameTemp:
+            return r.error == EEXIST ? kIniErrNoTempName : kIniErrCreateTemp;
+        case Step::kRename:
+            return MapRenameErrno(r.error);
+        default:
+            return MapErrno(r.error);
+    }
+}
+
 int PutLineToStream(void* data, const char* line) {
     auto* fp = static_cast<std::FILE*>(data);
     const size_t n = std::strlen(line);
@@ -170,97 +185,11 @@ int PutLineToStream(void* data, const char* line) {
     return 0;
 }
 
-std::string DirectoryOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// An existing target must open for update; a missing one must be creatable.
-int CheckWritable(const char* path, struct stat& st, bool& exists) {
-    exists = false;
-    if (::stat(path, &st) != 0) {
-        if (errno != ENOENT) return kIniErrFileInfo;
-        const int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0) return errno == EEXIST ? kIniErrIo : kIniErrAccessDenied;
-        ::close(fd);
-        ::unlink(path);
-        return 0;
-    }
-    exists = true;
-    if (S_ISDIR(st.st_mode)) return kIniErrAccessDenied;
-    std::FILE* probe = std::fopen(path, "r+b");
-    if (!probe) return kIniErrAccessDenied;
-    std::fclose(probe);
-    return 0;
-}
-
-std::string TempName(const std::string& dir, int n) {
-    return dir + "/ini$$" + std::to_string(n) + ".TMP";
-}
-
-// Opens the temporary file beside the target. Where the system allows, it has no name while it
-// is written, so a writer killed half-way leaves nothing behind; it gets its name ("ini$$N.TMP",
-// first free N from 0 to 999) only when complete, just before the rename. Elsewhere it is
-// created under that name at once.
-int CreateTempFile(const std::string& dir, std::string& tempPath, int& fd) {
-    tempPath.clear();
-#ifdef O_TMPFILE
-    if (::access("/proc/self/fd", X_OK) == 0) {
-        fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-        if (fd >= 0) return 0;
-        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return kIniErrCreateTemp;
-    }
-#endif
-    for (int n = 0; n < 1000; ++n) {
-        tempPath = TempName(dir, n);
-        fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) return 0;
-        if (errno != EEXIST) return kIniErrCreateTemp;
-    }
-    return kIniErrNoTempName;
-}
-
-// Gives a complete unnamed temporary file its name; a named one keeps the name it has.
-int NameTempFile(const std::string& dir, int fd, std::string& tempPath) {
-    if (!tempPath.empty()) return 0;
-    const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    for (int n = 0; n < 1000; ++n) {
-        const std::string name = TempName(dir, n);
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-            tempPath = name;
-            return 0;
-        }
-        if (errno != EEXIST) return kIniErrCreateTemp;
-    }
-    return kIniErrNoTempName;
-}
-
-// Writes the document into the open temporary file, makes it durable and names it; closes the
-// stream.
-int WriteTemp(IniDocument* doc, std::FILE* fp, const std::string& dir, std::string& tempPath) {
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[16384]);
-    if (!buffer) {
-        std::fclose(fp);
-        return kIniErrOutOfMemory;
-    }
-    std::setvbuf(fp, buffer.get(), _IOFBF, 16384);
-    int rc = Ini_WriteGeneric(doc, PutLineToStream, fp);
-    if (rc >= 0) {
-        errno = 0;
-        if (std::fflush(fp) != 0 || ::fsync(fileno(fp)) != 0) rc = MapErrno(errno);
-    }
-    if (rc >= 0) rc = NameTempFile(dir, fileno(fp), tempPath);
-    errno = 0;
-    if (std::fclose(fp) != 0 && rc >= 0) rc = MapErrno(errno);
-    return rc < 0 ? rc : 0;
-}
-
-void SyncDirectory(const std::string& dir) {
-    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);  // best effort: the rename itself has already happened
-    ::close(fd);
+int PutLineToSafeFile(void* data, const char* line) {
+    auto* file = static_cast<platform::SafeFile*>(data);
+    platform::SafeFileResult r = file->Write(line, std::strlen(line));
+    if (r.ok) r = file->Write("\r\n", 2);
+    return ReplaceCode(r);
 }
 
 }  // namespace
@@ -385,30 +314,10 @@ int Ini_WriteToFile(IniDocument* doc, const char* path) {
     }
     // Refuse an unwritable document before anything on disk is touched.
     if (const int rc = CheckLineLengths(doc); rc < 0) return rc;
-    struct stat st {};
-    bool exists = false;
-    if (const int rc = CheckWritable(path, st, exists); rc < 0) return rc;
-
-    std::string tempPath;
-    const std::string dir = DirectoryOf(path);
-    int fd = -1;
-    if (const int rc = CreateTempFile(dir, tempPath, fd); rc < 0) return rc;
-    if (exists) (void)::fchmod(fd, st.st_mode & 07777);  // the new file keeps the old one's mode
-    std::FILE* fp = ::fdopen(fd, "wb");
-    if (!fp) {
-        ::close(fd);
-        if (!tempPath.empty()) ::unlink(tempPath.c_str());
-        return kIniErrCreateTemp;
-    }
-    int rc = WriteTemp(doc, fp, dir, tempPath);
-    // rename() replaces the target atomically: the old or the new file is always there.
-    if (rc == 0 && ::rename(tempPath.c_str(), path) != 0) rc = MapRenameErrno(errno);
-    if (rc < 0) {
-        if (!tempPath.empty()) ::unlink(tempPath.c_str());
-        return rc;
-    }
-    SyncDirectory(dir);
-    return 0;
+    platform::SafeFile file;
+    if (const int rc = ReplaceCode(file.Open(path, {"ini$$", ".TMP", 1000})); rc < 0) return rc;
+    if (const int rc = Ini_WriteGeneric(doc, PutLineToSafeFile, &file); rc < 0) return rc;
+    return ReplaceCode(file.Commit());
 }
 
 int Ini_SetTokens(IniDocument* doc, char sectionStart, char sectionEnd, const char* valueSeparator,

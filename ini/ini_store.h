@@ -38,26 +38,29 @@ using IniPutLineCallback = int (*)(void* data, const char* line);
 using IniSectionFilter = int (*)(IniDocument* doc, void* data, const char* sectionName);
 
 // --- Documents -------------------------------------------------------------------------------
-IniDocument* Ini_New(int automaticSorting);
+// Unless stated otherwise: 1 found / done, 0 absent (nothing to do), negative code on failure.
+IniDocument* Ini_New(int automaticSorting);  // null when out of memory
 void Ini_Dispose(IniDocument* doc);
 int Ini_SetDuplicateChecking(IniDocument* doc, int on);  // returns the previous setting
 void Ini_Sort(IniDocument* doc);
 void Ini_DisableSorting(IniDocument* doc);
 int Ini_SortInternally(IniDocument* doc);  // 0 or -12
 void Ini_DisableInternalSorting(IniDocument* doc);
-int Ini_SectionExists(IniDocument* doc, const char* section);
-int Ini_NumberOfSections(IniDocument* doc);
-int Ini_NthSectionName(IniDocument* doc, int n, const char** name);
-int Ini_NumberOfItems(IniDocument* doc, const char* section);
-int Ini_NthItemName(IniDocument* doc, const char* section, int n, const char** tag);
-int Ini_ItemExists(IniDocument* doc, const char* section, const char* tag);
-int Ini_ItemOrMultiLineItemExists(IniDocument* doc, const char* section, const char* tag);
-int Ini_LineOfLastAccess(IniDocument* doc);
-int Ini_RemoveSection(IniDocument* doc, const char* section);
-int Ini_RemoveItem(IniDocument* doc, const char* section, const char* tag);
+int Ini_SectionExists(IniDocument* doc, const char* section);        // 1 or 0
+int Ini_NumberOfSections(IniDocument* doc);                          // the count
+int Ini_NthSectionName(IniDocument* doc, int n, const char** name);  // 1, or 0 when n is not 1..count
+int Ini_NumberOfItems(IniDocument* doc, const char* section);        // the count, 0 without the section
+int Ini_NthItemName(IniDocument* doc, const char* section, int n, const char** tag);        // 1 or 0
+int Ini_ItemExists(IniDocument* doc, const char* section, const char* tag);                 // 1 or 0
+int Ini_ItemOrMultiLineItemExists(IniDocument* doc, const char* section, const char* tag);  // 1 or 0
+int Ini_LineOfLastAccess(IniDocument* doc);  // file line of the item last found, -1 before any
+int Ini_RemoveSection(IniDocument* doc, const char* section);                // 1 removed, 0 absent
+int Ini_RemoveItem(IniDocument* doc, const char* section, const char* tag);  // 1 removed, 0 absent
+// 0 (also when source and target are one document) or the first failing Put's code.
 int Ini_CopySection(IniDocument* source, const char* section, IniDocument* target, int overwrite);
 
 // --- Typed items -----------------------------------------------------------------------------
+// Puts: 0 stored, negative code (null name, name too long, out of memory).
 int Ini_PutInt(IniDocument* doc, const char* section, const char* tag, int value);
 int Ini_PutUInt(IniDocument* doc, const char* section, const char* tag, unsigned int value);
 int Ini_PutDouble(IniDocument* doc, const char* section, const char* tag, double value);
@@ -66,6 +69,8 @@ int Ini_PutRawString(IniDocument* doc, const char* section, const char* tag, con
 int Ini_PutString(IniDocument* doc, const char* section, const char* tag, const char* value);
 int Ini_PutData(IniDocument* doc, const char* section, const char* tag, const void* data, long size);
 
+// Gets: 1 found (value set), 0 absent or blank (value untouched), negative code when the text is
+// not of the type or memory runs out. The IntoBuffer forms cut the text to the buffer.
 int Ini_GetInt(IniDocument* doc, const char* section, const char* tag, int* value);
 int Ini_GetUInt(IniDocument* doc, const char* section, const char* tag, unsigned int* value);
 int Ini_GetDouble(IniDocument* doc, const char* section, const char* tag, double* value);
@@ -81,10 +86,13 @@ int Ini_GetStringIntoBuffer(IniDocument* doc, const char* section, const char* t
 int Ini_GetData(IniDocument* doc, const char* section, const char* tag, unsigned char** data, long* size);
 
 // --- Files -----------------------------------------------------------------------------------
+// Reads and writes: 0 done, negative code (the getter's or putter's own negative result included).
 int Ini_ReadFromFile(IniDocument* doc, const char* path);
 int Ini_ReadGeneric(IniDocument* doc, IniGetLineCallback getLine, void* data);
 int Ini_WriteToFile(IniDocument* doc, const char* path);  // null path: standard output
+// On success the last putter's result (0 or more).
 int Ini_WriteGeneric(IniDocument* doc, IniPutLineCallback putLine, void* data);
+// Both always 0.
 int Ini_SetTokens(IniDocument* doc, char sectionStart, char sectionEnd, const char* valueSeparator,
                   const char* commentMarker);
 int Ini_SetSectionFilter(IniDocument* doc, IniSectionFilter filter, void* data);

@@ -26,4 +26,5 @@ int OpenFile(const char* fileName, int readWriteMode, int action, int fileType);
 // Return the number of bytes read / written, -1 on error.
 int ReadFile(int fileHandle, char* buffer, int count);
 int WriteFile(int fileHandle, const char* buffer, int count);
+// 0, or -1 for an unknown handle or when the buffered data could not be written.
 int CloseFile(int fileHandle);

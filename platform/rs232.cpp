@@ -23,7 +23,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/rs232_testing.h"
+#include "platform/rs232_seam.h"
+#include "platform/wiretime.h"
 
 #if defined(Q_OS_UNIX)
 #include <fcntl.h>
@@ -45,7 +46,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int kMaxPort = 32;
-constexpr int kFaultKinds = 6;
 
 // The exclusive lock on a line's device, held for as long as the port is open. flock() and not the
 // terminal's exclusive mode, because the latter does not stop a privileged process.
@@ -114,17 +114,7 @@ struct Port {
 };
 
 std::array<std::unique_ptr<Port>, kMaxPort + 1> gPorts;
-std::array<std::array<int, kFaultKinds>, kMaxPort + 1> gFaults{};
-std::array<Rs232ReadCounts, kMaxPort + 1> gReadCounts{};
 std::array<int, kMaxPort + 1> gLastOpen{};
-
-#if defined(Q_OS_UNIX)
-int systemIoctl(int fd, unsigned long request, void* argument) {
-    return ::ioctl(fd, request, argument);
-}
-Rs232SerialIoctl gSerialIoctl = systemIoctl;
-#endif
-QString gSysfsRoot = QStringLiteral("/sys");
 
 bool validPortNumber(int port) {
     return port >= 1 && port <= kMaxPort;
@@ -132,15 +122,6 @@ bool validPortNumber(int port) {
 
 Port* openPort(int port) {
     return validPortNumber(port) ? gPorts[static_cast<std::size_t>(port)].get() : nullptr;
-}
-
-// Consumes one injected fault of this kind, if any.
-bool takeFault(int port, Rs232Fault fault) {
-    if (!validPortNumber(port)) return false;
-    int& left = gFaults[static_cast<std::size_t>(port)][static_cast<std::size_t>(fault)];
-    if (left <= 0) return false;
-    --left;
-    return true;
 }
 
 // "comN" names the N-th port: KWD2_COMN when set, else the system's device.
@@ -208,7 +189,8 @@ bool configure(Port& p, long baudRate, QSerialPort::Parity parity, int dataBits,
 }
 
 std::chrono::microseconds wireTime(const Port& p, qint64 bytes) {
-    return std::chrono::microseconds(bytes * p.bitsPerCharacter * 1000000 / std::max(1L, p.baudRate));
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+        Rs232WireTime(bytes, p.bitsPerCharacter, p.baudRate));
 }
 
 // Bytes the operating system still holds for sending; -1 when it cannot tell.
@@ -243,15 +225,23 @@ void requestLowLatency(Port& p, const QString& path) {
 #if defined(Q_OS_LINUX)
     p.latency.requested = true;
     const int fd = static_cast<int>(p.serial.handle());
+    const Rs232Hooks* hooks = gRs232Hooks;
+    const auto serialIoctl = [hooks](int handle, unsigned long request, serial_struct* line) {
+        if (hooks != nullptr && hooks->serialIoctl != nullptr)
+            return hooks->serialIoctl(handle, request, line);
+        return ::ioctl(handle, request, line);
+    };
     serial_struct line{};
-    if (gSerialIoctl(fd, TIOCGSERIAL, &line) == 0) {
+    if (serialIoctl(fd, TIOCGSERIAL, &line) == 0) {
         line.flags |= ASYNC_LOW_LATENCY;
-        p.latency.granted = gSerialIoctl(fd, TIOCSSERIAL, &line) == 0;
+        p.latency.granted = serialIoctl(fd, TIOCSSERIAL, &line) == 0;
     }
     // What the adapter's latency timer stands at now, for a user wondering why exchanges are slow.
     const QString tty = QFileInfo(QFileInfo(path).canonicalFilePath()).fileName();
-    QFile timer(gSysfsRoot + QStringLiteral("/bus/usb-serial/devices/") + tty +
-                QStringLiteral("/latency_timer"));
+    const QString sysfs = hooks != nullptr && hooks->sysfsRoot != nullptr
+                              ? QFile::decodeName(hooks->sysfsRoot)
+                              : QStringLiteral("/sys");
+    QFile timer(sysfs + QStringLiteral("/bus/usb-serial/devices/") + tty + QStringLiteral("/latency_timer"));
     if (!tty.isEmpty() && timer.open(QIODevice::ReadOnly)) {
         bool number = false;
         const int ms = timer.readAll().trimmed().toInt(&number);
@@ -347,7 +337,7 @@ int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, i
     p->serial.clear(QSerialPort::AllDirections);
     guardNotifiers(*p);
     gPorts[static_cast<std::size_t>(port)] = std::move(p);
-    gReadCounts[static_cast<std::size_t>(port)] = {};
+    if (gRs232Hooks != nullptr) gRs232Hooks->opened(port);
     return 0;
 }
 
@@ -372,8 +362,11 @@ int ComWrt(int port, const char* buffer, int count) {
     Port* p = openPort(port);
     if (p == nullptr) return RS232_PORT_NOT_OPEN;
     if (buffer == nullptr || count < 0) return RS232_WRITE_ERR;
-    if (takeFault(port, Rs232Fault::ComWrtFails) || p->lineLost) return RS232_WRITE_ERR;
-    if (count > 0 && takeFault(port, Rs232Fault::ComWrtShort)) --count;
+    if (gRs232Hooks != nullptr) {
+        if (gRs232Hooks->fault(port, Rs232Fault::ComWrtFails)) return RS232_WRITE_ERR;
+        if (!p->lineLost && count > 0 && gRs232Hooks->fault(port, Rs232Fault::ComWrtShort)) --count;
+    }
+    if (p->lineLost) return RS232_WRITE_ERR;
     p->serial.clearError();
     const qint64 written = p->serial.write(buffer, count);
     if (written < 0) return RS232_WRITE_ERR;
@@ -385,17 +378,14 @@ int ComWrt(int port, const char* buffer, int count) {
     return static_cast<int>(written);
 }
 
-int ComRdByte(int port) {
-    Port* p = openPort(port);
-    if (p == nullptr) return RS232_PORT_NOT_OPEN;
-    Rs232ReadCounts& counts = gReadCounts[static_cast<std::size_t>(port)];
-    ++counts.reads;
+namespace {
+
+int readByte(Port* p) {
     if (p->lineLost) return RS232_READ_ERR;
     char byte = 0;
     if (p->serial.bytesAvailable() > 0 && p->serial.getChar(&byte)) return static_cast<unsigned char>(byte);
     switch (waitReadable(*p, p->timeoutMs)) {
         case Wait::TimedOut:
-            ++counts.timedOut;
             return RS232_TIMEOUT_ERR;
         case Wait::Failed:
             markLost(*p);
@@ -413,11 +403,24 @@ int ComRdByte(int port) {
     return static_cast<unsigned char>(byte);
 }
 
+}  // namespace
+
+int ComRdByte(int port) {
+    Port* p = openPort(port);
+    if (p == nullptr) return RS232_PORT_NOT_OPEN;
+    const int result = readByte(p);
+    if (gRs232Hooks != nullptr) gRs232Hooks->byteRead(port, result == RS232_TIMEOUT_ERR);
+    return result;
+}
+
 int GetOutQLen(int port) {
     Port* p = openPort(port);
     if (p == nullptr) return RS232_PORT_NOT_OPEN;
-    if (takeFault(port, Rs232Fault::GetOutQLenFails) || p->lineLost) return RS232_WRITE_ERR;
-    if (takeFault(port, Rs232Fault::GetOutQLenStuck)) return 1;
+    if (gRs232Hooks != nullptr) {
+        if (gRs232Hooks->fault(port, Rs232Fault::GetOutQLenFails)) return RS232_WRITE_ERR;
+        if (!p->lineLost && gRs232Hooks->fault(port, Rs232Fault::GetOutQLenStuck)) return 1;
+    }
+    if (p->lineLost) return RS232_WRITE_ERR;
     if (p->serial.bytesToWrite() > 0) p->serial.flush();
     const qint64 held = p->serial.bytesToWrite();
     int system = systemOutputQueue(*p);
@@ -428,14 +431,16 @@ int GetOutQLen(int port) {
 int FlushInQ(int port) {
     Port* p = openPort(port);
     if (p == nullptr) return RS232_PORT_NOT_OPEN;
-    if (takeFault(port, Rs232Fault::FlushInQFails) || p->lineLost) return RS232_READ_ERR;
+    if ((gRs232Hooks != nullptr && gRs232Hooks->fault(port, Rs232Fault::FlushInQFails)) || p->lineLost)
+        return RS232_READ_ERR;
     return p->serial.clear(QSerialPort::Input) ? 0 : RS232_READ_ERR;
 }
 
 int FlushOutQ(int port) {
     Port* p = openPort(port);
     if (p == nullptr) return RS232_PORT_NOT_OPEN;
-    if (takeFault(port, Rs232Fault::FlushOutQFails) || p->lineLost) return RS232_WRITE_ERR;
+    if ((gRs232Hooks != nullptr && gRs232Hooks->fault(port, Rs232Fault::FlushOutQFails)) || p->lineLost)
+        return RS232_WRITE_ERR;
     // What a pseudo-terminal has taken is already with the other side: flushing it there would
     // discard the peer's unread input, so only bytes Qt still holds are dropped.
     if (p->pseudoTerminal && p->serial.bytesToWrite() == 0) return 0;
@@ -469,41 +474,14 @@ int Rs232_DevicePath(const char* deviceName, char* path, int pathSize) {
     return static_cast<int>(name.size());
 }
 
-void Rs232_InjectFault(int port, Rs232Fault fault, int count) {
-    if (!validPortNumber(port)) return;
-    gFaults[static_cast<std::size_t>(port)][static_cast<std::size_t>(fault)] = std::max(0, count);
-}
+const Rs232Hooks* gRs232Hooks = nullptr;
 
-void Rs232_ClearFaults() {
-    gFaults = {};
-}
-
-Rs232ReadCounts Rs232_ReadCounts(int port) {
-    return validPortNumber(port) ? gReadCounts[static_cast<std::size_t>(port)] : Rs232ReadCounts{};
-}
-
-void Rs232_ResetReadCounts(int port) {
-    if (validPortNumber(port)) gReadCounts[static_cast<std::size_t>(port)] = {};
-}
-
-Rs232Latency Rs232_Latency(int port) {
+Rs232Latency Rs232_PortLatency(int port) {
     const Port* p = openPort(port);
     return p != nullptr ? p->latency : Rs232Latency{};
 }
 
-void Rs232_SetSerialIoctl(Rs232SerialIoctl serialIoctl) {
-#if defined(Q_OS_UNIX)
-    gSerialIoctl = serialIoctl != nullptr ? serialIoctl : systemIoctl;
-#else
-    Q_UNUSED(serialIoctl);
-#endif
-}
-
-void Rs232_SetSysfsRoot(const char* root) {
-    gSysfsRoot = root != nullptr ? QFile::decodeName(root) : QStringLiteral("/sys");
-}
-
-int Rs232_ArmedNotifiers(int port) {
+int Rs232_PortArmedNotifiers(int port) {
     Port* p = openPort(port);
     if (p == nullptr) return 0;
     const auto list = notifiers(*p);

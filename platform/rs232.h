@@ -5,6 +5,7 @@
 // Returns 0 on success, a negative error otherwise. parity: 0 none, 1 odd, 2 even.
 int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, int dataBits, int stopBits,
                   int inputQueueSize, int outputQueueSize);
+// CloseCom, SetComTime, FlushInQ and FlushOutQ return 0 or one of the negative codes below.
 int CloseCom(int port);
 // Every later ComRdByte waits at most this long for one byte.
 int SetComTime(int port, double timeoutSeconds);

@@ -1,7 +1,8 @@
-// Test seam of the serial ports: makes the next calls of one operation on one port fail, so that
-// every platform failure a caller must report can be provoked on a real (pseudo-)terminal; and
-// counts the byte reads, so that a test can tell that nothing was read or waited for; and shows and
-// steers the low-latency request an open makes.
+// Test seam of the serial ports (target kwd2_platform_testing, linked by tests only): makes the
+// next calls of one operation on one port fail, so that every platform failure a caller must
+// report can be provoked on a real (pseudo-)terminal; and counts the byte reads, so that a test
+// can tell that nothing was read or waited for; and shows and steers the low-latency request an
+// open makes.
 #pragma once
 
 enum class Rs232Fault {

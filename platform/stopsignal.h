@@ -11,6 +11,7 @@ void StopSignal_Install();
 void StopSignal_Raise();
 // Forgets an earlier request.
 void StopSignal_Reset();
+// True from a request until StopSignal_Reset.
 bool StopSignal_Requested();
 // A descriptor that becomes readable when a stop is requested, for callers that wait in poll()
 // over their own descriptors too. It stays readable until StopSignal_Reset.

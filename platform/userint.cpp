@@ -221,6 +221,11 @@ Panel* FindPanel(int handle) {
 Control* FindControl(int panel, int control) {
     Panel* p = FindPanel(panel);
     if (p == nullptr) return nullptr;
+    // Controls are numbered in the order they were built, so the number is usually the place.
+    if (control >= 1 && control <= static_cast<int>(p->controls.size())) {
+        Control* c = p->controls[static_cast<std::size_t>(control - 1)].get();
+        if (c->def.id == control) return c;
+    }
     for (auto& c : p->controls) {
         if (c->def.id == control) return c.get();
     }

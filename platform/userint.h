@@ -60,6 +60,7 @@ void RegisterPanelCallback(const char* name, PanelCallbackPtr function);
 
 // Panels: LoadPanel builds the panel with the given index of a registered panel resource
 // (see platform/paneldef.h). Returns a handle > 0, or a negative error.
+// The other panel and control functions return UIE_NO_ERROR (0) or a negative UIE_* code.
 int LoadPanel(int parentPanel, const char* resourceFile, int panelIndex);
 int DisplayPanel(int panel);
 int HidePanel(int panel);
@@ -83,13 +84,14 @@ int GetCtrlAttribute(int panel, int control, int attribute, int* value);
 int GetCtrlAttribute(int panel, int control, int attribute, double* value);
 int GetCtrlAttribute(int panel, int control, int attribute, char* value);
 int SetActiveCtrl(int panel, int control);
-int GetActiveCtrl(int panel);
+int GetActiveCtrl(int panel);  // the control with the focus, or a negative error
 
 // Event loop: runs until QuitUserInterface; returns the code passed to it.
 int RunUserInterface();
-int QuitUserInterface(int returnCode);
+int QuitUserInterface(int returnCode);  // 0
 
-// Modal popups. MessagePopup returns when the operator confirms.
+// Modal popups. MessagePopup returns 0 when the operator confirms (UIE_NOT_INITIALISED without a
+// running user interface).
 int MessagePopup(const char* title, const char* message);
 // Returns VAL_NO_FILE_SELECTED when cancelled, VAL_EXISTING_FILE_SELECTED or VAL_NEW_FILE_SELECTED,
 // and the full path (operating-system bytes, at most 259 characters) in pathName. With

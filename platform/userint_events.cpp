@@ -1,28 +1,21 @@
 // Events, callbacks, the event loop, timers and modal popups, plus the test seam that answers
-// popups and acts on controls through the real widgets.
-#include <QAbstractItemView>
-#include <QAbstractSpinBox>
+// popups (acting on controls as a person does lives in kwd2_platform_testing).
 #include <QApplication>
-#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QMessageBox>
-#include <QMouseEvent>
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstring>
-#include <deque>
 #include <map>
 
 #include "platform/userint.h"
 #include "platform/userint_qt.h"
-#include "platform/userint_testing.h"
 
 namespace uiqt {
 namespace {
@@ -74,9 +67,6 @@ void DeliverCtrlEvent(Control& control, int event) {
 bool CallbackRunning() {
     return g_callbackDepth > 0;
 }
-bool RealTimersEnabled() {
-    return g_realTimers;
-}
 
 void DispatchCommit(Control& control) {
     DeliverCtrlEvent(control, EVENT_COMMIT);
@@ -118,6 +108,13 @@ void StartTimer(Control& control) {
     }
 }
 
+void SetRealTimers(bool running) {
+    g_realTimers = running;
+    RestartAllTimers();
+}
+
+const PopupHooks* g_popupHooks = nullptr;
+
 }  // namespace uiqt
 
 void RegisterCtrlCallback(const char* name, CtrlCallbackPtr function) {
@@ -150,25 +147,6 @@ int QuitUserInterface(int returnCode) {
 
 namespace {
 
-struct FileAnswer {
-    int result = VAL_NO_FILE_SELECTED;
-    std::string path;
-};
-
-struct PopupSeam {
-    bool testMode = false;
-    int messageAnswers = 0;
-    std::deque<FileAnswer> fileAnswers;
-    std::deque<bool> questionAnswers;
-    std::vector<uitest::ShownPopup> shown;
-    void (*unanswered)(const std::string& title, const std::string& text) = nullptr;
-};
-
-PopupSeam& Seam() {
-    static PopupSeam seam;
-    return seam;
-}
-
 std::string Text(const char* text) {
     return text != nullptr ? text : "";
 }
@@ -180,28 +158,6 @@ void CopyPath(const std::string& path, char* pathName) {
     const std::size_t length = std::min(path.size(), kMaxPath);
     std::memcpy(pathName, path.data(), length);
     pathName[length] = '\0';
-}
-
-// While a test popup "is open", pending events (a tick that fell due) get their chance to run,
-// as they would in a real modal loop; the running callback keeps them from reaching callbacks.
-void PopupIsOpen() {
-    QCoreApplication::processEvents();
-}
-
-bool Answered(const std::string& kind) {
-    const PopupSeam& seam = Seam();
-    if (kind == "message") return seam.messageAnswers > 0;
-    if (kind == "question") return !seam.questionAnswers.empty();
-    return !seam.fileAnswers.empty();
-}
-
-bool AnswerFromSeam(const std::string& kind, const std::string& title, const std::string& text) {
-    PopupSeam& seam = Seam();
-    seam.shown.push_back({kind, title, text});
-    PopupIsOpen();
-    const bool answered = Answered(kind);
-    if (!answered && seam.unanswered != nullptr) seam.unanswered(title, text);
-    return answered;
 }
 
 std::string FirstPattern(const std::string& fileSpec) {
@@ -251,12 +207,7 @@ std::string ReplaceQuestion(const std::string& path) {
 // question would name what the operator typed, and "cal" would silently replace "cal.kwd".
 bool ReplaceConfirmed(const std::string& title, const std::string& path) {
     const std::string question = ReplaceQuestion(path);
-    if (Seam().testMode) {
-        if (!AnswerFromSeam("question", title, question)) return false;
-        const bool yes = Seam().questionAnswers.front();
-        Seam().questionAnswers.pop_front();
-        return yes;
-    }
+    if (uiqt::g_popupHooks != nullptr) return uiqt::g_popupHooks->question(title, question);
     return QMessageBox::question(nullptr, uiqt::FromLatin1(title), QFile::decodeName(question.c_str()),
                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
@@ -272,13 +223,8 @@ struct FileDialogSetup {
 };
 
 // One run of the dialog: the operator's choice, or cancel.
-FileAnswer AskForFile(const FileDialogSetup& setup) {
-    if (Seam().testMode) {
-        if (!AnswerFromSeam("file", setup.title, setup.defaultDirectory)) return {};
-        FileAnswer answer = Seam().fileAnswers.front();
-        Seam().fileAnswers.pop_front();
-        return answer;
-    }
+uiqt::FileAnswer AskForFile(const FileDialogSetup& setup) {
+    if (uiqt::g_popupHooks != nullptr) return uiqt::g_popupHooks->file(setup.title, setup.defaultDirectory);
     if (QApplication::instance() == nullptr) return {};
     QFileDialog dialog(nullptr, uiqt::FromLatin1(setup.title),
                        QFile::decodeName(setup.defaultDirectory.c_str()));
@@ -315,8 +261,8 @@ int MessagePopup(const char* title, const char* message) {
     // Modal: no callback runs while it is open, also when it is opened outside one; ticks that
     // fall due meanwhile are dropped.
     uiqt::CallbackScope modal;
-    if (Seam().testMode) {
-        if (AnswerFromSeam("message", Text(title), Text(message))) --Seam().messageAnswers;
+    if (uiqt::g_popupHooks != nullptr) {
+        uiqt::g_popupHooks->message(Text(title), Text(message));
         return 0;
     }
     if (QApplication::instance() == nullptr) return UIE_NOT_INITIALISED;
@@ -341,140 +287,16 @@ int FileSelectPopup(const char* defaultDirectory, const char* defaultFileSpec, c
     const std::string extension = Extension(FirstPattern(setup.defaultFileSpec));
     const bool save = buttonLabel == VAL_SAVE_BUTTON;
     while (true) {
-        const FileAnswer answer = AskForFile(setup);
+        const uiqt::FileAnswer answer = AskForFile(setup);
         if (answer.result == VAL_NO_FILE_SELECTED || answer.path.empty()) return VAL_NO_FILE_SELECTED;
         const std::string path = FinalPath(answer.path, extension, restrictExtension != 0, save);
         // Cut to the buffer it would name another file: refused as a whole instead.
         if (path.size() > kMaxPath) return UIE_PATH_TOO_LONG;
         if (save && IsFile(path) && !ReplaceConfirmed(setup.title, path)) continue;  // choose again
         int result = answer.result;
-        if (!Seam().testMode) result = IsFile(path) ? VAL_EXISTING_FILE_SELECTED : VAL_NEW_FILE_SELECTED;
+        if (uiqt::g_popupHooks == nullptr)
+            result = IsFile(path) ? VAL_EXISTING_FILE_SELECTED : VAL_NEW_FILE_SELECTED;
         CopyPath(path, pathName);
         return result;
     }
 }
-
-// ---------------------------------------------------------------------------------------------
-// Test seam
-
-namespace {
-
-// Input as the window system would deliver it, so the widgets' own handlers run.
-void Key(QWidget* target, int key, const QString& text = QString()) {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
-    QCoreApplication::sendEvent(target, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
-    QCoreApplication::sendEvent(target, &release);
-}
-
-void Type(QWidget* target, const QString& text) {
-    for (const QChar c : text)
-        Key(target, c.unicode() >= 'a' && c.unicode() <= 'z' ? c.toUpper().unicode() : c.unicode(), c);
-}
-
-void MouseClick(QWidget* target, QPoint at) {
-    const QPointF global = target->mapToGlobal(QPointF(at));
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), global, Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(at), global, Qt::LeftButton, Qt::NoButton,
-                        Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &release);
-}
-
-}  // namespace
-
-namespace uitest {
-
-void EnablePopupTestMode() {
-    Seam().testMode = true;
-    // Ticks come from FireTimer only, so a test sees no tick it did not ask for.
-    SetRealTimers(false);
-}
-
-void SetRealTimers(bool running) {
-    uiqt::g_realTimers = running;
-    uiqt::RestartAllTimers();
-}
-
-void QueueMessageAnswer() {
-    ++Seam().messageAnswers;
-}
-
-void QueueFileAnswer(int result, const std::string& path) {
-    Seam().fileAnswers.push_back({result, path});
-}
-
-void QueueQuestionAnswer(bool yes) {
-    Seam().questionAnswers.push_back(yes);
-}
-
-void SetUnansweredPopupHandler(void (*handler)(const std::string& title, const std::string& text)) {
-    Seam().unanswered = handler;
-}
-
-const std::vector<ShownPopup>& ShownPopups() {
-    return Seam().shown;
-}
-
-void ClearShownPopups() {
-    Seam().shown.clear();
-}
-
-void EnterNumeric(int panel, int control, double value) {
-    auto* box = qobject_cast<QAbstractSpinBox*>(uiqt::ControlWidget(panel, control));
-    if (box == nullptr || !box->isEnabled()) return;
-    box->selectAll();
-    Key(box, Qt::Key_Delete);
-    Type(box, QString::number(value, 'g', 17));
-    Key(box, Qt::Key_Return);
-}
-
-void TypeIntoNumeric(int panel, int control, const std::string& text) {
-    auto* box = qobject_cast<QAbstractSpinBox*>(uiqt::ControlWidget(panel, control));
-    if (box == nullptr || !box->isEnabled()) return;
-    box->setFocus(Qt::MouseFocusReason);
-    box->selectAll();
-    Key(box, Qt::Key_Delete);
-    Type(box, uiqt::FromLatin1(text));
-}
-
-void ChooseRingValue(int panel, int control, int value) {
-    auto* ring = qobject_cast<QComboBox*>(uiqt::ControlWidget(panel, control));
-    if (ring == nullptr || !ring->isEnabled()) return;
-    const int index = ring->findData(value);
-    if (index < 0) return;
-    // Open the list, move to the item and press Enter, as the operator would.
-    ring->showPopup();
-    QAbstractItemView* view = ring->view();
-    view->setCurrentIndex(ring->model()->index(index, ring->modelColumn()));
-    Key(view, Qt::Key_Return);
-    if (view->isVisible()) ring->hidePopup();
-}
-
-void Click(int panel, int control) {
-    QWidget* widget = uiqt::ControlWidget(panel, control);
-    if (widget == nullptr || !widget->isEnabled() || !widget->isVisibleTo(widget->window())) return;
-    MouseClick(widget, QPoint(std::min(8, widget->width() / 2), widget->height() / 2));
-}
-
-void ClosePanel(int panel) {
-    if (QWidget* window = uiqt::PanelWidget(panel)) window->close();
-}
-
-void FireTimer(int panel, int control) {
-    uiqt::Control* timer = uiqt::FindControl(panel, control);
-    if (timer != nullptr && timer->def.kind == CtrlKind::Timer) uiqt::DispatchTick(*timer);
-}
-
-void ProcessEvents() {
-    QCoreApplication::processEvents();
-}
-
-bool SaveScreenshot(int panel, const std::string& pngPath) {
-    QWidget* window = uiqt::PanelWidget(panel);
-    if (window == nullptr) return false;
-    return window->grab().save(QFile::decodeName(pngPath.c_str()), "PNG");
-}
-
-}  // namespace uitest

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/paneldef.h"
+#include "platform/userint.h"
 
 class QWidget;
 class QLabel;
@@ -35,6 +36,9 @@ struct Control {
     double interval = 0.0;
     bool enabled = true;
 
+    // The label colour the widget and caption palettes were last given (-1: none yet).
+    int paletteLabelColor = -1;
+
     QWidget* widget = nullptr;  // owned by the panel window
     QLabel* caption = nullptr;  // owned by the panel window
     QTimer* timer = nullptr;    // owned by the panel window
@@ -49,6 +53,7 @@ struct Panel {
     std::unique_ptr<QWidget> window;
 };
 
+// Null when the handle or identifier is unknown.
 Panel* FindPanel(int handle);
 Control* FindControl(int panel, int control);
 
@@ -69,15 +74,29 @@ void DispatchCommit(Control& control);
 // The commit of a field the operator is leaving: while its callback runs, a request to keep the
 // focus on that field does not pull the operator back from where he went.
 void DispatchLeavingCommit(Control& control);
-bool BeingLeft(const Control& control);
+bool BeingLeft(const Control& control);  // true while that commit's callback runs
 // Commits every numeric whose typed text the operator has left without Enter.
 void CommitTypedValues();
 void DispatchTick(Control& control);
 void DispatchClose(Panel& panel);
-bool CallbackRunning();
+bool CallbackRunning();  // true while any callback runs
 void StartTimer(Control& control);
-bool RealTimersEnabled();
 void RestartAllTimers();
+// Timers tick by themselves (the default), or only when a tick is fired from code.
+void SetRealTimers(bool running);
+
+// Answers to the modal popups in place of a person: null in production, so a popup pays one test
+// of it; set by the test seam (kwd2_platform_testing).
+struct FileAnswer {
+    int result = VAL_NO_FILE_SELECTED;
+    std::string path;
+};
+struct PopupHooks {
+    void (*message)(const std::string& title, const std::string& text);
+    bool (*question)(const std::string& title, const std::string& text);  // true: yes
+    FileAnswer (*file)(const std::string& title, const std::string& defaultDirectory);
+};
+extern const PopupHooks* g_popupHooks;
 
 // Creates the window of a panel (close box reports EVENT_CLOSE instead of closing).
 std::unique_ptr<QWidget> MakePanelWindow(Panel& panel);

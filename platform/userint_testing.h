@@ -1,6 +1,6 @@
 // Test seam of the user-interface services: answer modal popups without a person, record what
 // they showed, and act on controls the way a person does (so the real commit path runs).
-// Used by tests and the scripted demo only; the program itself never calls it.
+// Used by tests and the scripted demo only (target kwd2_platform_testing); the program never links it.
 #pragma once
 
 #include <string>

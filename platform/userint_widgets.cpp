@@ -314,19 +314,30 @@ constexpr int kMeterDigitalHeight = 20;
 class MeterDial : public QWidget, public PaintedDisplay {
   public:
     MeterDial(Control& control, int dialHeight, QWidget* parent)
-        : QWidget(parent), control_(control), dialHeight_(dialHeight) {}
+        : QWidget(parent), control_(control), dialHeight_(dialHeight) {
+        // The scale picture carries the panel's background where nothing lies beneath the meter:
+        // a paint then neither fills the panel behind it first nor blends the picture onto it.
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
 
     // The scale changes rarely, the needle and the number on every reading: only those two are
-    // compared, once the scale is drawn for the current range, size and font.
+    // compared, once the scale is drawn for the current range, size and font. (The background
+    // changes only with the panel, which then repaints every control anyway.)
     bool ShowsCurrent() const override {
-        return painted_ && scale_.key == ScaleKey() && shown_ == Readout(scale_);
+        return painted_ && scale_.key == ScaleKey(scale_.key.background) && shown_ == Readout(scale_);
     }
 
   protected:
     void paintEvent(QPaintEvent*) override {
-        if (scale_.key != ScaleKey()) DrawScale();
+        if (const Key key = ScaleKey(PlainBackground()); scale_.key != key) DrawScale(key);
         const Reading reading = Readout(scale_);
         QPainter painter(this);
+        if (!scale_.key.background.isValid() && testAttribute(Qt::WA_OpaquePaintEvent)) {
+            // Something lies beneath: the panel is filled in here once, and paints it from the next paint on.
+            painter.fillRect(rect(), parentWidget()->palette().brush(parentWidget()->backgroundRole()));
+            setAttribute(Qt::WA_OpaquePaintEvent, false);
+            update();
+        }
         painter.drawPixmap(0, 0, scale_.picture);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(QPen(isEnabled() ? QColor(200, 0, 0) : Qt::gray, 2));
@@ -344,6 +355,7 @@ class MeterDial : public QWidget, public PaintedDisplay {
         bool enabled = true;
         QFont font;
         qreal pixelRatio = 1.0;
+        QColor background;  // the panel's, when the meter covers nothing else; else invalid
         bool operator==(const Key&) const = default;
     };
     struct Scale {
@@ -358,7 +370,26 @@ class MeterDial : public QWidget, public PaintedDisplay {
         bool operator==(const Reading&) const = default;
     };
 
-    Key ScaleKey() const { return {size(), Maximum(), isEnabled(), font(), devicePixelRatioF()}; }
+    Key ScaleKey(const QColor& background) const {
+        return {size(), Maximum(), isEnabled(), font(), devicePixelRatioF(), background};
+    }
+
+    // The panel's background colour behind the meter, when it is a plain colour and no other
+    // control lies beneath the meter.
+    QColor PlainBackground() const {
+        const QWidget* panel = parentWidget();
+        if (panel == nullptr || !testAttribute(Qt::WA_OpaquePaintEvent)) return {};
+        const QBrush& brush = panel->palette().brush(panel->backgroundRole());
+        if (brush.style() != Qt::SolidPattern || !brush.isOpaque()) return {};
+        for (const QObject* child : panel->children()) {
+            if (child == this) return brush.color();
+            const auto* below = qobject_cast<const QWidget*>(child);
+            if (below != nullptr && !below->isWindow() && below->isVisible() &&
+                below->geometry().intersects(geometry()))
+                return {};
+        }
+        return {};
+    }
     double Maximum() const { return control_.maxValue > 0 ? control_.maxValue : 1.0; }
     QRect DigitalBox() const {
         return QRect(width() / 2 - 40, dialHeight_ + kMeterDigitalGap, 80, kMeterDigitalHeight);
@@ -373,11 +404,12 @@ class MeterDial : public QWidget, public PaintedDisplay {
                 FormatNumber(control_.dval, control_.def.digits)};
     }
 
-    void DrawScale() {
-        scale_.key = ScaleKey();
+    void DrawScale(const Key& key) {
+        scale_.key = key;
         scale_.picture = QPixmap(size() * scale_.key.pixelRatio);
         scale_.picture.setDevicePixelRatio(scale_.key.pixelRatio);
-        scale_.picture.fill(Qt::transparent);
+        scale_.picture.fill(scale_.key.background.isValid() ? scale_.key.background
+                                                            : QColor(Qt::transparent));
         QPainter painter(&scale_.picture);
         painter.setRenderHint(QPainter::Antialiasing);
         const QColor ink = isEnabled() ? Qt::black : Qt::gray;
@@ -427,6 +459,18 @@ class MeterDial : public QWidget, public PaintedDisplay {
     Reading shown_;
     bool painted_ = false;
 };
+
+// The display widget of a lamp or meter, which knows whether a paint would change anything.
+PaintedDisplay* Painted(const Control& control) {
+    switch (control.def.kind) {
+        case CtrlKind::Led:
+            return static_cast<LedLamp*>(control.widget);
+        case CtrlKind::Meter:
+            return static_cast<MeterDial*>(control.widget);
+        default:
+            return nullptr;
+    }
+}
 
 class PanelWindow : public QWidget {
   public:
@@ -747,29 +791,31 @@ void Refresh(Control& control) {
             static_cast<QLabel*>(widget)->setText(FromLatin1(control.text));
             widget->resize(WidgetSize(control, widget));
             break;
-        case CtrlKind::Command: {
-            QPalette palette = widget->palette();
-            SetTextColour(palette, QPalette::ButtonText, Rgb(control.labelColor));
-            if (palette != widget->palette()) widget->setPalette(palette);
-            break;
-        }
         default:
             break;
+    }
+    // Palettes are only touched when the label colour changed: copying and comparing one costs
+    // more than the rest of a write.
+    const bool recolour = control.paletteLabelColor != control.labelColor;
+    control.paletteLabelColor = control.labelColor;
+    if (recolour && control.def.kind == CtrlKind::Command) {
+        QPalette palette = widget->palette();
+        SetTextColour(palette, QPalette::ButtonText, Rgb(control.labelColor));
+        if (palette != widget->palette()) widget->setPalette(palette);
     }
     widget->setEnabled(!control.dimmed);
     widget->setVisible(control.visible);
     if (control.caption != nullptr) {
-        QPalette palette = control.caption->palette();
-        SetTextColour(palette, QPalette::WindowText, Rgb(control.labelColor));
-        // Setting a palette re-resolves it for the widget and its children even when unchanged.
-        if (palette != control.caption->palette()) control.caption->setPalette(palette);
+        if (recolour) {
+            QPalette palette = control.caption->palette();
+            SetTextColour(palette, QPalette::WindowText, Rgb(control.labelColor));
+            // Setting a palette re-resolves it for the widget and its children even when unchanged.
+            if (palette != control.caption->palette()) control.caption->setPalette(palette);
+        }
         control.caption->setEnabled(!control.dimmed);
         control.caption->setVisible(control.visible);
     }
-    if (const auto* display = dynamic_cast<const PaintedDisplay*>(widget);
-        display != nullptr && display->ShowsCurrent()) {
-        return;
-    }
+    if (PaintedDisplay* display = Painted(control); display != nullptr && display->ShowsCurrent()) return;
     widget->update();
     // A long operation inside a callback keeps the event loop from painting: paint now.
     if (CallbackRunning() && widget->isVisible()) widget->repaint();

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 
 #include "platform/appendfile.h"
@@ -42,10 +43,13 @@ std::string jsonString(const std::string& text) {
     return out + "\"";
 }
 
+// Milliseconds, the whole number however large (a double has up to 309 digits before the point).
 std::string elapsedText(double seconds) {
-    std::array<char, 32> text{};
-    std::snprintf(text.data(), text.size(), "%.3f", seconds);
-    return text.data();
+    if (!std::isfinite(seconds)) return {};
+    std::array<char, 400> text{};
+    const auto result =
+        std::to_chars(text.data(), text.data() + text.size(), seconds, std::chars_format::fixed, 3);
+    return std::string(text.data(), result.ptr);
 }
 
 }  // namespace
@@ -157,7 +161,10 @@ int RowWriter::writeHeader(const Session& s) {
 }
 
 int RowWriter::writeRow(const Row& row) {
-    const auto number = [](const std::optional<double>& v) { return v ? shortestNumber(*v) : std::string(); };
+    // A value that is no number counts as missing: JSON has no word for it, and both formats say the same.
+    const auto number = [](const std::optional<double>& v) {
+        return v && std::isfinite(*v) ? shortestNumber(*v) : std::string();
+    };
     const std::string status = row.status1 ? std::to_string(*row.status1) : std::string();
     std::string line;
     if (format_ == Format::Csv) {
@@ -167,7 +174,7 @@ int RowWriter::writeRow(const Row& row) {
     } else {
         const auto json = [](const std::string& v) { return v.empty() ? std::string("null") : v; };
         line = "{\"time\":" + jsonString(isoTime(row.time)) +
-               ",\"elapsed_s\":" + elapsedText(row.elapsedSeconds) +
+               ",\"elapsed_s\":" + json(elapsedText(row.elapsedSeconds)) +
                ",\"address\":" + std::to_string(row.address) + ",\"voltage_V\":" + json(number(row.volts)) +
                ",\"current_mA\":" + json(number(row.milliamps)) + ",\"status1\":" + json(status) +
                ",\"error\":" + std::to_string(row.error) + "}";

@@ -12,7 +12,8 @@
 //   2026-01-02T03:04:05.678Z,0.500,0,12.5,100,0,0
 // JSON Lines: every line one object. The header is one object with the keys "log", "program",
 // "port", "device_path", "started" and "devices"; each reading one object with the CSV's column
-// names as keys (missing values as null). Comments are {"comment": "..."} objects.
+// names as keys (missing values as null). Comments are {"comment": "..."} objects. A value that is
+// no number (not-a-number, infinite) is written as missing in both formats.
 //
 // Every line is handed to the system with one write call, so a crash loses at most the line being
 // written and never leaves a torn line before it. Appending to a file that already holds a log

@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev googletest
   python3-pyvisa python3-pyvisa-py
   xvfb xauth x11-apps imagemagick
+  locales
 )
 for option in "$@"; do
   case "$option" in

@@ -1,18 +1,18 @@
 #!/usr/bin/env bash
 # Builds one libFuzzer target with Debian's clang (ASan + UBSan) and runs it on a copy of its
 # seed corpus for the given time, then prints executions, executions per second and coverage.
-#   scripts/fuzz.sh TARGET SECONDS      TARGET: ini | driver | sim | kalibrier | scpi | steps
+#   scripts/fuzz.sh TARGET SECONDS      TARGET: ini | driver | sim | kalibrier | scpi | steps | record
 # Findings land in build/fuzz/findings/TARGET/; the grown corpus in build/fuzz/corpus/TARGET/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 declare -A corpora=([ini]=ini/fuzz/corpus [driver]=driver/fuzz/corpus [sim]=sim/fuzz/corpus
                     [kalibrier]=app/fuzz/corpus [scpi]=cli/fuzz/corpus
-                    [steps]=cli/fuzz/steps_corpus)
+                    [steps]=cli/fuzz/steps_corpus [record]=record/fuzz/corpus)
 target="${1:-}"
 seconds="${2:-}"
 if [[ -z "$target" || -z "${corpora[$target]+x}" || ! "$seconds" =~ ^[0-9]+$ ]]; then
-  echo "usage: $0 {ini|driver|sim|kalibrier|scpi|steps} SECONDS" >&2
+  echo "usage: $0 {ini|driver|sim|kalibrier|scpi|steps|record} SECONDS" >&2
   exit 2
 fi
 

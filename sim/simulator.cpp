@@ -18,6 +18,7 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/wiretime.h"
 #include "sim/device.h"
 
 namespace kwd2sim {
@@ -27,10 +28,10 @@ using detail::Device;
 
 namespace {
 
-constexpr double kByteSeconds = 10.0 / 9600.0;  // start bit, 7 data bits, parity, stop bit
-constexpr std::size_t kMaxFrame = 64;           // a request never comes near this
-constexpr std::size_t kTraceCap = 1u << 20;     // keeps a long run's memory bounded
-constexpr std::size_t kOverlongPadding = 24;    // pushes every reply past the host's limit
+constexpr double kByteSeconds = std::chrono::duration<double>(Rs232WireTime(1)).count();
+constexpr std::size_t kMaxFrame = 64;         // a request never comes near this
+constexpr std::size_t kTraceCap = 1u << 20;   // keeps a long run's memory bounded
+constexpr std::size_t kOverlongPadding = 24;  // pushes every reply past the host's limit
 
 [[noreturn]] void throwErrno(const char* what) {
     throw std::system_error(errno, std::generic_category(), what);

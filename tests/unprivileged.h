@@ -1,7 +1,7 @@
 // Runs part of a test as an ordinary user, so that file modes apply: root may write any file.
 // As root the part runs in a forked child that first hands the given paths to "nobody" and drops
 // to that user (as `setpriv --reuid=nobody` would); its failures are printed there and fail the
-// test here. As any other user the part simply runs.
+// test here; a skip there skips the test here. As any other user the part simply runs.
 #pragma once
 
 #include <grp.h>
@@ -26,6 +26,8 @@ inline int FailuresSoFar() {
     return failures;
 }
 
+inline constexpr int kSkippedAsNobody = 77;
+
 inline void RunAsNormalUser(const std::vector<std::filesystem::path>& handedOver,
                             const std::function<void()>& part) {
     if (::geteuid() != 0) {
@@ -49,10 +51,14 @@ inline void RunAsNormalUser(const std::vector<std::filesystem::path>& handedOver
         const int before = FailuresSoFar();
         part();
         std::fflush(nullptr);
-        ::_exit(FailuresSoFar() > before ? 1 : 0);
+        const bool skipped = ::testing::UnitTest::GetInstance()->current_test_info()->result()->Skipped();
+        ::_exit(FailuresSoFar() > before ? 1 : skipped ? kSkippedAsNobody : 0);
     }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == kSkippedAsNobody) {
+        GTEST_SKIP() << "the part run as nobody was skipped (its reason is above)";
+    }
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
         << "the part run as nobody failed (its messages are above), status " << status;
 }

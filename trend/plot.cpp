@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimeZone>
 #include <QWheelEvent>
 #include <algorithm>
 #include <array>
@@ -83,8 +84,15 @@ double TimeStep(double span, int width) {
     return kSteps.back() * std::ceil(wanted / kSteps.back());
 }
 
-QString TimeLabel(double time, double step) {
-    const QDateTime at = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::llround(time * 1000.0)));
+// Local time in `zone`, the system's zone looked up once by the caller (the plain local-time
+// conversion would check the system's zone file again for every label).
+QDateTime LocalAt(qint64 msecs, const QTimeZone& zone) {
+    return zone.isValid() ? QDateTime::fromMSecsSinceEpoch(msecs, zone)
+                          : QDateTime::fromMSecsSinceEpoch(msecs);
+}
+
+QString TimeLabel(double time, double step, const QTimeZone& zone) {
+    const QDateTime at = LocalAt(static_cast<qint64>(std::llround(time * 1000.0)), zone);
     if (step < 60.0) return at.toString(QStringLiteral("HH:mm:ss"));
     if (step < 86400.0) return at.toString(QStringLiteral("HH:mm"));
     return at.toString(QStringLiteral("dd.MM. HH:mm"));
@@ -208,28 +216,9 @@ void PlotWidget::mouseDoubleClickEvent(QMouseEvent*) {
 // ---- Painting ----
 
 int PlotWidget::drawLegend(QPainter& painter, const Decimated& data) const {
-    const QFontMetrics metrics(font());
-    const int lineHeight = metrics.height() + 4;
-    const int right = width() - kRightMargin;
-    int x = kLeftMargin;
-    int y = 6;
-    auto place = [&](int entryWidth) {
-        if (x > kLeftMargin && x + entryWidth > right) {
-            x = kLeftMargin;
-            y += lineHeight;
-        }
-        const int left = x;
-        x += entryWidth + 18;
-        return left;
-    };
-    auto entry = [&](const QString& text, const QPen& pen) {
-        const int left = place(28 + metrics.horizontalAdvance(text));
-        painter.setPen(pen);
-        painter.drawLine(left, y + lineHeight / 2, left + 22, y + lineHeight / 2);
-        painter.setPen(Qt::black);
-        painter.drawText(QRect(left + 28, y, right - left, lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                         text);
-    };
+    // What the legend says changes rarely (a new series, another width): it is drawn once into a
+    // picture and only copied on the repaint of every tick.
+    std::vector<LegendEntry> entries;
     // The series in view, in order; a long session of address changes cannot flood the legend.
     std::vector<std::uint32_t> series;
     for (const Run& run : data.runs) {
@@ -237,31 +226,76 @@ int PlotWidget::drawLegend(QPainter& painter, const Decimated& data) const {
     }
     for (std::size_t i = 0; i < std::min(series.size(), kMaxLegendSeries); ++i) {
         if (const SeriesInfo* info = history_.findSeries(series[i])) {
-            entry(SeriesLabel(*info), QPen(SeriesColour(info->id), 2));
+            entries.push_back({SeriesLabel(*info), QPen(SeriesColour(info->id), 2)});
         }
     }
     if (series.size() > kMaxLegendSeries) {
-        entry(QStringLiteral("%1 weitere Serien").arg(series.size() - kMaxLegendSeries),
-              QPen(Qt::lightGray, 2));
+        entries.push_back({QStringLiteral("%1 weitere Serien").arg(series.size() - kMaxLegendSeries),
+                           QPen(Qt::lightGray, 2)});
     }
-    entry(QStringLiteral("Sollwert"), QPen(Qt::darkGray, 1, Qt::DashLine));
-    entry(QStringLiteral("Statuswechsel (P Parametersatz, B Messbereich)"), QPen(kMark, 1, Qt::DotLine));
-    entry(QStringLiteral("Messung fehlgeschlagen"), QPen(kFailure, 3));
-    return y + lineHeight + 4;
+    entries.push_back({QStringLiteral("Sollwert"), QPen(Qt::darkGray, 1, Qt::DashLine)});
+    entries.push_back(
+        {QStringLiteral("Statuswechsel (P Parametersatz, B Messbereich)"), QPen(kMark, 1, Qt::DotLine)});
+    entries.push_back({QStringLiteral("Messung fehlgeschlagen"), QPen(kFailure, 3)});
+
+    Legend wanted{std::move(entries), width(), font(), devicePixelRatioF(), QPixmap(), 0};
+    if (!(legend_.entries == wanted.entries && legend_.width == wanted.width && legend_.font == wanted.font &&
+          legend_.ratio == wanted.ratio)) {
+        legend_ = std::move(wanted);
+        drawLegendPicture();
+    }
+    painter.drawPixmap(0, 0, legend_.picture);
+    return legend_.height;
+}
+
+void PlotWidget::drawLegendPicture() const {
+    const QFontMetrics metrics(font());
+    const int lineHeight = metrics.height() + 4;
+    const int right = width() - kRightMargin;
+    // Where each entry goes: as many to a line as fit.
+    std::vector<QPoint> at;
+    int x = kLeftMargin;
+    int y = 6;
+    for (const LegendEntry& e : legend_.entries) {
+        const int entryWidth = 28 + metrics.horizontalAdvance(e.text);
+        if (x > kLeftMargin && x + entryWidth > right) {
+            x = kLeftMargin;
+            y += lineHeight;
+        }
+        at.emplace_back(x, y);
+        x += entryWidth + 18;
+    }
+    legend_.height = y + lineHeight + 4;
+
+    legend_.picture = QPixmap(QSize(width(), legend_.height) * legend_.ratio);
+    legend_.picture.setDevicePixelRatio(legend_.ratio);
+    legend_.picture.fill(Qt::white);
+    QPainter painter(&legend_.picture);
+    painter.setFont(font());
+    for (std::size_t i = 0; i < at.size(); ++i) {
+        const int left = at[i].x();
+        const int top = at[i].y();
+        painter.setPen(legend_.entries[i].pen);
+        painter.drawLine(left, top + lineHeight / 2, left + 22, top + lineHeight / 2);
+        painter.setPen(Qt::black);
+        painter.drawText(QRect(left + 28, top, right - left, lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                         legend_.entries[i].text);
+    }
 }
 
 void PlotWidget::drawTimeAxis(QPainter& painter, const QRect& area, TimeWindow window) const {
     const double span = window.t1 - window.t0;
     const double step = TimeStep(span, area.width());
     // Steps align with the local clock (full minutes, hours, days).
-    const QDateTime start = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(window.t0 * 1000.0));
+    const QTimeZone zone = QTimeZone::systemTimeZone();
+    const QDateTime start = LocalAt(static_cast<qint64>(window.t0 * 1000.0), zone);
     const double offset = start.offsetFromUtc();
     const QFontMetrics metrics(font());
     for (double t = std::ceil((window.t0 + offset) / step) * step - offset; t <= window.t1; t += step) {
         const int x = area.left() + static_cast<int>(std::lround((t - window.t0) / span * area.width()));
         painter.setPen(kGrid);
         painter.drawLine(x, area.top(), x, area.bottom());
-        const QString label = TimeLabel(t, step);
+        const QString label = TimeLabel(t, step, zone);
         const int w = metrics.horizontalAdvance(label);
         painter.setPen(Qt::black);
         // Labels at the ends stay inside the widget.

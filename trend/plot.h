@@ -4,9 +4,13 @@
 // follows the width of the plot, not the number of samples behind it.
 #pragma once
 
+#include <QFont>
 #include <QImage>
+#include <QPen>
+#include <QPixmap>
 #include <QWidget>
 #include <functional>
+#include <vector>
 
 #include "trend/decimate.h"
 #include "trend/history.h"
@@ -60,7 +64,22 @@ class PlotWidget : public QWidget {
         ValueRange axis;
         double step;  // between grid lines
     };
+    struct LegendEntry {
+        QString text;
+        QPen pen;
+        bool operator==(const LegendEntry&) const = default;
+    };
+    // The legend as drawn last: its entries, for which width and font, and the picture of it.
+    struct Legend {
+        std::vector<LegendEntry> entries;
+        int width = -1;
+        QFont font;
+        qreal ratio = 1.0;
+        QPixmap picture;
+        int height = 0;
+    };
     int drawLegend(QPainter& painter, const Decimated& data) const;
+    void drawLegendPicture() const;
     void drawTimeAxis(QPainter& painter, const QRect& area, TimeWindow window) const;
     void drawPane(QPainter& painter, const Pane& pane, const Decimated& data, Quantity quantity,
                   const char* title) const;
@@ -82,6 +101,7 @@ class PlotWidget : public QWidget {
     bool dragging_ = false;
     double dragX_ = 0.0;
     TimeWindow dragWindow_{0.0, 1.0};
+    mutable Legend legend_;
 };
 
 }  // namespace trend

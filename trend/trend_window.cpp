@@ -1,5 +1,6 @@
 #include "trend/trend_window.h"
 
+#include <QBuffer>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QFile>
@@ -7,12 +8,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QVBoxLayout>
 #include <array>
 #include <string>
 #include <utility>
 
+#include "platform/safefile.h"
 #include "platform/userint.h"
 #include "trend/plot.h"
 #include "trend/recording.h"
@@ -29,14 +30,12 @@ constexpr int kDefaultSpan = 1;   // 10 minutes
 constexpr int kPathBuffer = 512;  // the dialog returns at most 259 characters
 
 bool WritePng(const QImage& image, const QString& path) {
-    // Written beside the target and renamed over it: a failed write leaves an older file whole.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    if (!image.save(&file, "PNG")) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    // Encoded first, then put in place whole: a failed write leaves an older file whole.
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) return false;
+    const std::string target = QFile::encodeName(path).toStdString();
+    return platform::SafeFile_Replace(target, {}, png.constData(), static_cast<std::size_t>(png.size())).ok;
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 // map identifiers to channels by ranges and offsets.
 #pragma once
 
+#include <array>
+#include <cstddef>
+
 // Panel indices within the resource.
 constexpr int PANEL = 1;
 constexpr int RECHNERPNL = 4;
@@ -127,6 +130,58 @@ constexpr int RECHNERPNL_TEXTMSG_4 = 32;
 constexpr int RECHNERPNL_TEXTMSG_3 = 33;
 constexpr int RECHNERPNL_TEXTMSG_6 = 34;
 constexpr int RECHNERPNL_TEXTMSG = 35;
+
+// A control's identifier and its constant's name, written once: KWD2_CTRL(PANEL_ENDE) gives
+// PANEL_ENDE, "PANEL_ENDE".
+#define KWD2_CTRL(id) id, #id
+
+// One calibration channel: its gain and offset factors on the main panel and its "holen aus" /
+// "uebernehmen als" buttons on the calculator panel. `name` is the caption of both buttons and
+// the stem of the factors' captions.
+struct KalibrierKanal {
+    const char* name;
+    int verstaerkung;
+    const char* verstaerkungName;
+    int offset;
+    const char* offsetName;
+    int holenButton;
+    const char* holenName;
+    int uebernehmenButton;
+    const char* uebernehmenName;
+};
+
+// The channels in record order, which is also the device's order of its calibration registers
+// and the order of the strip on the main panel.
+inline constexpr std::array<KalibrierKanal, 10> kKalibrierKanaele{{
+    {"Usoll", KWD2_CTRL(PANEL_USOLLV), KWD2_CTRL(PANEL_USOLLOFF), KWD2_CTRL(RECHNERPNL_USOLLBISHER),
+     KWD2_CTRL(RECHNERPNL_USOLL)},
+    {"Uist", KWD2_CTRL(PANEL_UISTV), KWD2_CTRL(PANEL_UISTOFF), KWD2_CTRL(RECHNERPNL_UISTBISHER),
+     KWD2_CTRL(RECHNERPNL_UIST)},
+    {"Isoll1", KWD2_CTRL(PANEL_ISOLL1V), KWD2_CTRL(PANEL_ISOLL1OFF), KWD2_CTRL(RECHNERPNL_ISOLL1BISHER),
+     KWD2_CTRL(RECHNERPNL_ISOLL1)},
+    {"Iist1", KWD2_CTRL(PANEL_IIST1V), KWD2_CTRL(PANEL_IIST1OFF), KWD2_CTRL(RECHNERPNL_IIST1BISHER),
+     KWD2_CTRL(RECHNERPNL_IIST1)},  // the offset is 79, not 51
+    {"Isoll2", KWD2_CTRL(PANEL_ISOLL2V), KWD2_CTRL(PANEL_ISOLL2OFF), KWD2_CTRL(RECHNERPNL_ISOLL2BISHER),
+     KWD2_CTRL(RECHNERPNL_ISOLL2)},
+    {"Iist2", KWD2_CTRL(PANEL_IIST2V), KWD2_CTRL(PANEL_IIST2OFF), KWD2_CTRL(RECHNERPNL_IIST2BISHER),
+     KWD2_CTRL(RECHNERPNL_IIST2)},
+    {"Isoll3", KWD2_CTRL(PANEL_ISOLL3V), KWD2_CTRL(PANEL_ISOLL3OFF), KWD2_CTRL(RECHNERPNL_ISOLL3BISHER),
+     KWD2_CTRL(RECHNERPNL_ISOLL3)},
+    {"Iist3", KWD2_CTRL(PANEL_IIST3V), KWD2_CTRL(PANEL_IIST3OFF), KWD2_CTRL(RECHNERPNL_IIST3BISHER),
+     KWD2_CTRL(RECHNERPNL_IIST3)},
+    {"Isoll4", KWD2_CTRL(PANEL_ISOLL4V), KWD2_CTRL(PANEL_ISOLL4OFF), KWD2_CTRL(RECHNERPNL_ISOLL4BISHER),
+     KWD2_CTRL(RECHNERPNL_ISOLL4)},
+    {"Iist4", KWD2_CTRL(PANEL_IIST4V), KWD2_CTRL(PANEL_IIST4OFF), KWD2_CTRL(RECHNERPNL_IIST4BISHER),
+     KWD2_CTRL(RECHNERPNL_IIST4)},
+}};
+
+// Factor i of the record (and calibration register i of the device): the gain of channel i / 2
+// when i is even, its offset when i is odd.
+inline constexpr std::size_t kKalibrierFaktoren = 2 * kKalibrierKanaele.size();
+constexpr int KalibrierFaktorControl(std::size_t faktor) {
+    const KalibrierKanal& kanal = kKalibrierKanaele[faktor / 2];
+    return faktor % 2 == 0 ? kanal.verstaerkung : kanal.offset;
+}
 
 // Registers the panel definitions under the resource name "kwd2Steuerung.ui" so that LoadPanel
 // can build them. Idempotent.

@@ -27,13 +27,15 @@
 #include <vector>
 
 #include "driver/zelkwd2.h"
+#include "platform/wiretime.h"
+#include "tests/support/pty.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int kPort = 1;
 constexpr char kRequest[] = "#0V0R\r";
-constexpr double kByteSeconds = 10.0 / 9600.0;
+constexpr double kByteSeconds = std::chrono::duration<double>(Rs232WireTime(1)).count();
 
 // The simulator program; SIGTERM ends it.
 class SimProcess {
@@ -125,15 +127,7 @@ class DriverPort {
 // The least a program can do for the same exchange: flush, write, read ACK and reply up to CR.
 class RawPort {
   public:
-    explicit RawPort(const std::string& path) : fd_(open(path.c_str(), O_RDWR | O_NOCTTY)) {
-        if (fd_ < 0) throw std::runtime_error("cannot open " + path);
-        termios tio{};
-        tcgetattr(fd_, &tio);
-        cfmakeraw(&tio);
-        tio.c_cc[VMIN] = 1;
-        tio.c_cc[VTIME] = 0;
-        tcsetattr(fd_, TCSANOW, &tio);
-    }
+    explicit RawPort(const std::string& path) : fd_(testsupport::OpenRaw(path)) {}
     ~RawPort() { close(fd_); }
     // Returns the number of bytes received.
     std::size_t exchange() {

@@ -3,7 +3,9 @@
 // alternating, median of 20 starts each.
 //
 //   cmake --preset bench && cmake --build --preset bench --target start_bench kwd2steuerung &&
-//   build/bench/bench/start/start_bench [starts]
+//   build/bench/bench/start/start_bench [starts] [program]
+//
+// `program` (default: the one built alongside) lets an older build be timed the same way.
 //
 // Watches the root window for MapNotify from a separate X connection, so neither program is
 // changed or slowed by the measurement.
@@ -118,6 +120,7 @@ double Median(std::vector<double> v) {
 
 int main(int argc, char** argv) {
     const int starts = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
+    const std::string program = argc > 2 ? argv[2] : KWD2_PROGRAM;
     const Xvfb xvfb;
     xcb_connection_t* x = xcb_connect(xvfb.display().c_str(), nullptr);
     if (xcb_connection_has_error(x) != 0) return 1;
@@ -128,19 +131,19 @@ int main(int argc, char** argv) {
     std::string scratch = (std::filesystem::temp_directory_path() / "kwd2start.XXXXXX").string();
     if (mkdtemp(scratch.data()) == nullptr) return 1;
     // The program's window size decides the yardstick's.
-    const Started first = TimeStart(x, {KWD2_PROGRAM}, xvfb.display(), scratch);
+    const Started first = TimeStart(x, {program}, xvfb.display(), scratch);
     const std::vector<std::string> minimal{MINIMAL_WINDOW, std::to_string(first.width),
                                            std::to_string(first.height)};
     TimeStart(x, minimal, xvfb.display(), scratch);  // both warmed up alike
-    std::vector<double> program;
+    std::vector<double> programMs;
     std::vector<double> yardstick;
     for (int i = 0; i < starts; ++i) {
-        program.push_back(TimeStart(x, {KWD2_PROGRAM}, xvfb.display(), scratch).ms);
+        programMs.push_back(TimeStart(x, {program}, xvfb.display(), scratch).ms);
         yardstick.push_back(TimeStart(x, minimal, xvfb.display(), scratch).ms);
     }
     xcb_disconnect(x);
     std::filesystem::remove_all(scratch);
-    const double p = Median(program);
+    const double p = Median(programMs);
     const double m = Median(yardstick);
     std::printf("Start to mapped window, %dx%d, median of %d alternating starts under one Xvfb:\n",
                 first.width, first.height, starts);

@@ -19,9 +19,9 @@
 
 #include "driver/zelkwd2.h"
 #include "platform/rs232_testing.h"
-#include "programm_fixture.h"
 #include "sim/kwd2sim.h"
 #include "tests/process_usage.h"
+#include "tests/support/programm_fixture.h"
 
 namespace {
 
@@ -29,7 +29,6 @@ using testutil::OpenDescriptors;
 using testutil::ResidentKiB;
 
 using kwd2sim::Fault;
-using testhilfe::Programm;
 
 // Shorter than the program's own second, so that silent devices keep the soak to minutes.
 constexpr double kTimeout = 0.2;
@@ -107,8 +106,6 @@ class ProgrammSoak : public Programm {
         ASSERT_EQ(KwdTestFunc_ComPort(), 1) << Fehler().nummer;
         ASSERT_EQ(ZELKWD2_Timeout(1, kTimeout), 0);
     }
-
-    std::unique_ptr<kwd2sim::Simulator> sim;
 };
 
 TEST_F(ProgrammSoak, EveryFailingTickIsShownAndNothingGrows) {

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -25,6 +26,8 @@
 
 #include "app/kwd2TestFunc.h"
 #include "ini/ini_store.h"
+#include "platform/safefile_testing.h"
+#include "tests/support/temp_dir.h"
 #include "tests/unprivileged.h"
 #include "trend/recording.h"
 
@@ -81,9 +84,8 @@ class CrashConsistency : public ::testing::TestWithParam<Writer> {};
 
 TEST_P(CrashConsistency, KilledWriterLeavesOldOrNewFile) {
     const Writer& w = GetParam();
-    char vorlage[] = "/tmp/kwd2_crash_XXXXXX";
-    ASSERT_NE(mkdtemp(vorlage), nullptr);
-    const fs::path dir = vorlage;
+    const testsupport::TempDir tmp("kwd2_crash");
+    const fs::path& dir = tmp.path();
     const fs::path target = dir / w.file;
     // What each version looks like on disk, written by the same code.
     std::string versions[2];
@@ -124,8 +126,6 @@ TEST_P(CrashConsistency, KilledWriterLeavesOldOrNewFile) {
     std::cout << kKills << " kills, " << temporaries << " temporary files left in all\n";
     EXPECT_EQ(w.write(target, 1), 0);
     EXPECT_EQ(Slurp(target), versions[1]);
-    std::error_code ignoriert;
-    fs::remove_all(dir, ignoriert);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, CrashConsistency, ::testing::Values(kSettings, kCalibration),
@@ -139,9 +139,8 @@ bool CompleteLine(const std::string& line) {
 }
 
 TEST(CrashConsistency, KilledRecordingLeavesOnlyCompleteRows) {
-    char vorlage[] = "/tmp/kwd2_crash_XXXXXX";
-    ASSERT_NE(mkdtemp(vorlage), nullptr);
-    const fs::path log = fs::path(vorlage) / "log.csv";
+    const testsupport::TempDir tmp("kwd2_crash");
+    const fs::path log = tmp / "log.csv";
     std::mt19937 random(std::random_device{}());
     std::uniform_int_distribution<int> moment(0, 4000);  // microseconds
     std::size_t checked = 0;                             // everything before is whole
@@ -175,8 +174,6 @@ TEST(CrashConsistency, KilledRecordingLeavesOnlyCompleteRows) {
     }
     EXPECT_EQ(broken, 0) << "lines neither whole nor the last one written";
     std::cout << kKills << " kills, " << torn << " ended in a torn last line\n";
-    std::error_code ignoriert;
-    fs::remove_all(vorlage, ignoriert);
 }
 
 enum class Lock { ProtectedFile, LockedDirectory, LockedDirectoryNoFile };
@@ -199,9 +196,8 @@ TEST(RefusedSave, KeepsTheOldFileAndLeavesNothingBehind) {
     };
     for (const Refusal& r : refusals) {
         SCOPED_TRACE(r.name);
-        char vorlage[] = "/tmp/kwd2_refusal_XXXXXX";
-        ASSERT_NE(mkdtemp(vorlage), nullptr);
-        const fs::path dir = vorlage;
+        const testsupport::TempDir tmp("kwd2_refusal");
+        const fs::path& dir = tmp.path();
         const fs::path target = dir / r.writer->file;
         std::string old;
         std::vector<fs::path> handedOver{dir};
@@ -225,9 +221,79 @@ TEST(RefusedSave, KeepsTheOldFileAndLeavesNothingBehind) {
                       r.lock == Lock::LockedDirectoryNoFile ? 0 : 1);
             fs::permissions(dir, fs::perms::owner_all);
         });
-        std::error_code ignoriert;
-        fs::remove_all(dir, ignoriert);
     }
+}
+
+}  // namespace
+
+namespace platform {
+// Steps show as their number in a failed comparison, as in the trace.
+void PrintTo(SafeFileStep step, std::ostream* os) {
+    *os << static_cast<int>(step);
+}
+}  // namespace platform
+
+namespace {
+
+// A failure injected at each step of the replacement: the caller's code for that kind of failure,
+// the old file intact, nothing left behind. A failed directory sync comes after the rename and
+// leaves the complete new file. The steps a good save tries, in order, catch one skipped or moved.
+TEST(InjectedFault, EachStepGivesItsCodeAndKeepsTheOldFile) {
+    using S = platform::SafeFileStep;
+    struct Row {
+        S step;
+        int error;
+        int settingsCode;
+        int calibrationCode;
+    };
+    const Row rows[] = {
+        {S::kInspect, ENOTDIR, -91, -308206},
+        {S::kCheckTarget, EACCES, -95, -308206},
+        {S::kCreateTemp, EACCES, -5004, -308206},
+        {S::kCreateTemp, EEXIST, -5003, -308206},
+        {S::kWrite, ENOSPC, -97, -301207},
+        {S::kFlush, EIO, -93, -301207},
+        {S::kSync, EIO, -93, -301207},
+        {S::kNameTemp, EEXIST, -5003, -301207},
+        {S::kClose, ENOSPC, -97, -301207},
+        {S::kRename, EXDEV, -100, -301207},
+        {S::kRename, ENOENT, -94, -301207},
+        {S::kSyncDirectory, EIO, 0, 0},
+    };
+    const std::vector<S> kOrder{S::kInspect, S::kCheckTarget, S::kCreateTemp, S::kWrite,  S::kFlush,
+                                S::kSync,    S::kNameTemp,    S::kClose,      S::kRename, S::kSyncDirectory};
+    const auto tried = [] {
+        std::vector<S> steps = platform::SafeFile_StepsTried();
+        steps.erase(std::unique(steps.begin(), steps.end()), steps.end());  // one entry per write
+        return steps;
+    };
+    const testsupport::TempDir tmp("kwd2_fault");
+    const fs::path& dir = tmp.path();
+    for (const Writer* writer : {&kSettings, &kCalibration}) {
+        const fs::path target = dir / writer->file;
+        ASSERT_EQ(writer->write(target, 0), 0);
+        const std::string old = Slurp(target);
+        ASSERT_EQ(writer->write(target, 1), 0);
+        const std::string neu = Slurp(target);
+        for (const Row& row : rows) {
+            SCOPED_TRACE(std::string(writer->name) + ", step " + std::to_string(static_cast<int>(row.step)));
+            platform::SafeFile_ClearFaults();
+            ASSERT_EQ(writer->write(target, 0), 0);
+            platform::SafeFile_InjectFault(row.step, row.error);
+            EXPECT_EQ(writer->write(target, 1),
+                      writer == &kSettings ? row.settingsCode : row.calibrationCode);
+            const auto stop = std::find(kOrder.begin(), kOrder.end(), row.step) + 1;
+            EXPECT_EQ(tried(), std::vector<S>(kOrder.begin(), stop));
+            EXPECT_EQ(Slurp(target), row.step == S::kSyncDirectory ? neu : old);
+            EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+        }
+        platform::SafeFile_ClearFaults();
+        ASSERT_EQ(writer->write(target, 0), 0);
+        EXPECT_EQ(tried(), kOrder);
+        EXPECT_EQ(Slurp(target), old);
+        fs::remove(target);
+    }
+    platform::SafeFile_ClearFaults();
 }
 
 }  // namespace

@@ -3,9 +3,8 @@
 #include <array>
 #include <string>
 
-#include "programm_fixture.h"
+#include "tests/support/programm_fixture.h"
 
-using testhilfe::Programm;
 using testhilfe::pulsControls;
 using testhilfe::statusLeds;
 

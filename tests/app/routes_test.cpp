@@ -4,9 +4,7 @@
 #include <array>
 #include <string>
 
-#include "programm_fixture.h"
-
-using testhilfe::Programm;
+#include "tests/support/programm_fixture.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include "app/kwd2Test.h"
 #include "platform/userint.h"
 #include "platform/userint_testing.h"
+#include "tests/support/temp_dir.h"
 #include "ui/kwd2Steuerung.h"
 
 int main(int argc, char* argv[]) {
@@ -22,9 +23,8 @@ int main(int argc, char* argv[]) {
     }
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     const std::filesystem::path ziel = std::filesystem::absolute(argv[1]);
-    char vorlage[] = "/tmp/kwd2_screenshots_XXXXXX";
-    if (mkdtemp(vorlage) == nullptr) return 1;
-    std::filesystem::current_path(vorlage);
+    const testsupport::TempDir arbeitsverzeichnis("kwd2_screenshots");
+    std::filesystem::current_path(arbeitsverzeichnis.path());
 
     char programm[] = "kwd2steuerung";
     char* argumente[] = {programm, argc == 3 ? argv[2] : nullptr, nullptr};
@@ -41,6 +41,5 @@ int main(int argc, char* argv[]) {
         ok = uitest::SaveScreenshot(rechnerPanelHandle, (ziel / "calculator-panel.png").string()) && ok;
     }
     std::filesystem::current_path("/");
-    std::filesystem::remove_all(vorlage);
     return ok ? 0 : 1;
 }

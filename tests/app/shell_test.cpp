@@ -3,14 +3,14 @@
 #include <QTimer>
 
 #include <array>
+#include <fstream>
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "programm_fixture.h"
+#include "tests/support/programm_fixture.h"
 
 using testhilfe::kalibrierControls;
-using testhilfe::Programm;
 using testhilfe::pulsControls;
 using testhilfe::statusLeds;
 

@@ -8,9 +8,7 @@
 #include <vector>
 
 #include "app/startoptionen.h"
-#include "programm_fixture.h"
-
-using testhilfe::Programm;
+#include "tests/support/programm_fixture.h"
 
 namespace {
 

@@ -1,20 +1,19 @@
-// The adapter pulled while measuring: once while the program waits for a reply (the device fell
+// The adapter pulled. While measuring: once while the program waits for a reply (the device fell
 // silent, the next request went out) and once between two ticks. The failing tick shows its
-// error and stops measuring; the dead line is closed, the port ring shows "not open", nothing
-// stays armed on it, other operations get their "port not open" code, and choosing COM1 again
-// opens the line once it is back.
+// error and stops measuring. With measuring off: the next operation shows its error. Either way
+// the dead line is then closed, the port ring shows "not open", nothing stays armed on it, other
+// operations get their "port not open" code, and choosing COM1 again opens the line once it is back.
 #include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/rs232_testing.h"
-#include "programm_fixture.h"
 #include "sim/kwd2sim.h"
+#include "tests/support/programm_fixture.h"
 
 namespace {
-
-using testhilfe::Programm;
 
 class Abziehen : public Programm {
   protected:
@@ -28,10 +27,6 @@ class Abziehen : public Programm {
         sim->addKwd2(KwdTestFunc_Adresse());
         sim->start();
     }
-    void TearDown() override {
-        Programm::TearDown();
-        sim.reset();
-    }
 
     void MessenMitCom1() {
         uitest::ChooseRingValue(panelHandle, PANEL_PORT, 1);
@@ -41,8 +36,6 @@ class Abziehen : public Programm {
         ASSERT_EQ(Fehler().nummer, 0);
         ASSERT_EQ(Int(PANEL_MESSEN), 1);
     }
-
-    std::unique_ptr<kwd2sim::Simulator> sim;
 };
 
 TEST_F(Abziehen, DeadLineIsClosedAndOpensAgainOnceBack) {
@@ -96,7 +89,59 @@ TEST_F(Abziehen, DeadLineIsClosedAndOpensAgainOnceBack) {
     }
 }
 
-// With measuring off nobody notices the pull; choosing the shown port again reopens the line.
+// With measuring off the pull shows at the next operation, with that operation's own code (from the
+// display or its popup); only then does the ring go to "not open".
+TEST_F(Abziehen, OperationOnTheDeadLineShowsItsErrorThenClosesIt) {
+    const struct {
+        const char* operation;
+        void (*ausfuehren)();
+        bool popup;
+        int code;      // the line gone: the queues cannot be emptied
+        int ohnePort;  // then: "port not open"
+    } operationen[] = {
+        {"identification", [] { uitest::Click(panelHandle, PANEL_IDLESEN); }, false, 112007, 122201},
+        {"start", [] { uitest::Click(panelHandle, PANEL_START); }, false, 112120, 122220},
+        {"voltage",
+         [] {  // a new value each time, so that every entry commits
+             static double volt = 1.0;
+             uitest::EnterNumeric(panelHandle, PANEL_SPANNUNGSOLL, volt += 1.0);
+         },
+         false, 112092, 122213},  // the set point is a register write
+        {"parameter readback", [] { uitest::Click(panelHandle, PANEL_PARAMETERLESEN); }, true, 112073,
+         122212},
+        {"search", [] { uitest::Click(panelHandle, PANEL_SCANN); }, false, 0, 122202},  // finds nothing
+    };
+    const auto gemeldet = [](bool popup) {
+        if (!popup) return Fehler().nummer;
+        const std::vector<std::string> titel = PopupTitel();
+        return titel.size() == 1 ? std::stoi(titel[0].substr(titel[0].find('#') + 1)) : -1;
+    };
+    for (const auto& o : operationen) {
+        uitest::ChooseRingValue(panelHandle, PANEL_PORT, 1);
+        ASSERT_EQ(Fehler().nummer, 0) << o.operation;
+        sim->unplug();
+        uitest::ProcessEvents();
+        EXPECT_EQ(Int(PANEL_PORT), 1) << o.operation << ": closed before anything failed";
+        EXPECT_EQ(Rs232_ArmedNotifiers(1), 0) << o.operation << ": the hung-up line still wakes the loop";
+        PopupsBeantworten(o.popup ? 2 : 0);
+        o.ausfuehren();
+        EXPECT_EQ(gemeldet(o.popup), o.code) << o.operation;
+        EXPECT_EQ(Int(PANEL_PORT), 0) << o.operation;
+        EXPECT_EQ(KwdTestFunc_ComPort(), 0) << o.operation;
+        EXPECT_EQ(Rs232_ArmedNotifiers(1), 0) << o.operation;
+        o.ausfuehren();
+        EXPECT_EQ(gemeldet(o.popup), o.ohnePort) << o.operation;
+
+        sim->replug();
+        uitest::ChooseRingValue(panelHandle, PANEL_PORT, 1);
+        EXPECT_EQ(Fehler().nummer, 0) << o.operation;
+        uitest::Click(panelHandle, PANEL_IDLESEN);
+        EXPECT_EQ(Fehler().nummer, 0) << o.operation;
+        uitest::ChooseRingValue(panelHandle, PANEL_PORT, 0);
+    }
+}
+
+// Choosing the shown port again reopens the line.
 TEST_F(Abziehen, ChoosingTheLostPortAgainReopensIt) {
     uitest::ChooseRingValue(panelHandle, PANEL_PORT, 1);
     sim->unplug();

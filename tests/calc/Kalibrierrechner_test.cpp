@@ -123,12 +123,12 @@ struct Beispiel {
 
 TEST_F(Rechner, ComputesNewFactorsFromTwoPointsOnEveryInputCommit) {
     const std::array<Beispiel, 5> beispiele{{
-        {10, 9, 110, 109, 1, 0, 1, 1},
-        {0, 0, 100, 50, 2, 0.5, 4, 0.5},
+        {.s1 = 10, .i1 = 9, .s2 = 110, .i2 = 109, .v0 = 1, .o0 = 0, .v = 1, .off = 1},
+        {.s1 = 0, .i1 = 0, .s2 = 100, .i2 = 50, .v0 = 2, .o0 = 0.5, .v = 4, .off = 0.5},
         // the correction offset is added to the old offset unscaled by the old gain
-        {10, 8, 30, 28, 3, 1, 3, 3},
-        {20, 9, 220, 109, 1.5, -0.25, 3, 0.75},
-        {-5, -4, 5, 1, 1, 0, 2, 1.5},
+        {.s1 = 10, .i1 = 8, .s2 = 30, .i2 = 28, .v0 = 3, .o0 = 1, .v = 3, .off = 3},
+        {.s1 = 20, .i1 = 9, .s2 = 220, .i2 = 109, .v0 = 1.5, .o0 = -0.25, .v = 3, .off = 0.75},
+        {.s1 = -5, .i1 = -4, .s2 = 5, .i2 = 1, .v0 = 1, .o0 = 0, .v = 2, .off = 1.5},
     }};
     for (const Beispiel& b : beispiele) {
         SCOPED_TRACE(testing::Message()

@@ -22,6 +22,7 @@
 #include "platform/rs232_testing.h"
 #include "platform/stopsignal.h"
 #include "sim/kwd2sim.h"
+#include "tests/support/temp_dir.h"
 
 namespace ctltest {
 
@@ -109,10 +110,6 @@ class Child {
 class Ctl : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("kwd2ctl_test_" + std::to_string(getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
         ::unsetenv("KWD2_PORT");
         ::unsetenv("KWD2_ADDR");
         StopSignal_Reset();
@@ -127,12 +124,11 @@ class Ctl : public ::testing::Test {
     void TearDown() override {
         Rs232_ClearFaults();
         sim_.reset();
-        fs::remove_all(dir_);
     }
 
     kwd2sim::Simulator& sim() { return *sim_; }
     fs::path file(const std::string& name) const { return dir_ / name; }
-    const fs::path& dir() const { return dir_; }
+    const fs::path& dir() const { return dir_.path(); }
     std::string line() const { return sim_->path(); }
 
     // What the host sent; waits (bounded) for a broadcast that nobody acknowledges to arrive.
@@ -154,11 +150,11 @@ class Ctl : public ::testing::Test {
     }
     std::unique_ptr<Child> child(std::vector<std::string> args) {
         args.insert(args.begin(), {"-p", line(), "--timeout", "0.2"});
-        return std::make_unique<Child>(args, dir_);
+        return std::make_unique<Child>(args, dir_.path());
     }
 
   private:
-    fs::path dir_;
+    testsupport::TempDir dir_{"kwd2ctl_test"};
     std::unique_ptr<kwd2sim::Simulator> sim_;
 };
 

@@ -15,9 +15,11 @@ namespace drivertest {
 // Calls a command at bus address 0 of port 1; reports whether it wrote its out-argument.
 using Call = std::function<int(bool& wroteOutput)>;
 
+// The code each cause gives; a cause left out is one the command comes through (0).
 struct Expected {
-    int flushIn, flushOut, writeFailed, writeShort, drainFailed, drainStuck;
-    int nak, can, silent, garbage, missingCr, wrongAddress, wrongEcho, overlong, hangUp;
+    int flushIn = 0, flushOut = 0, writeFailed = 0, writeShort = 0, drainFailed = 0, drainStuck = 0;
+    int nak = 0, can = 0, silent = 0, garbage = 0, missingCr = 0, wrongAddress = 0, wrongEcho = 0,
+        overlong = 0, hangUp = 0;
 };
 
 struct CommandCase {
@@ -89,42 +91,57 @@ inline const std::vector<CommandCase>& commandCases() {
     // clang-format off
     static const std::vector<CommandCase> cases{
         {"IDLesen", "#0IDR\r", readId(),
-         {-112007, -112007, -101008, -114009, -101008, -101008,
-          -402010, -405011, -403012, -404013, -404014, -404015, 0, -404015, -404014}},
+         {.flushIn = -112007, .flushOut = -112007, .writeFailed = -101008, .writeShort = -114009,
+          .drainFailed = -101008, .drainStuck = -101008, .nak = -402010, .can = -405011, .silent = -403012,
+          .garbage = -404013, .missingCr = -404014, .wrongAddress = -404015, .overlong = -404015,
+          .hangUp = -404014}},
         {"UWrite", "#0VS12.5\r", setCommand([] { return ZELKWD2_UWrite(1, 0, 1, 12.5); }),
-         {-112020, -112020, -101021, -114022, 0, 0,
-          -402023, -116024, -116024, -116024, 0, 0, 0, 0, -116024}},
+         {.flushIn = -112020, .flushOut = -112020, .writeFailed = -101021, .writeShort = -114022,
+          .nak = -402023, .can = -116024, .silent = -116024, .garbage = -116024, .hangUp = -116024}},
         {"IWrite", "#0BS1500.3\r", setCommand([] { return ZELKWD2_IWrite(1, 0, 2, 1500.26); }),
-         {-112029, -112029, -101030, -114031, 0, 0,
-          -402032, -116033, -116033, -116033, 0, 0, 0, 0, -116033}},
+         {.flushIn = -112029, .flushOut = -112029, .writeFailed = -101030, .writeShort = -114031,
+          .nak = -402032, .can = -116033, .silent = -116033, .garbage = -116033, .hangUp = -116033}},
         {"DeviceFunction", "#0DF1\r", setCommand([] { return ZELKWD2_DeviceFunction(1, 0, "start"); }),
-         {-112120, -112120, -101121, -101122, -101121, -101121,
-          -402123, -405124, -403125, -404126, 0, 0, 0, 0, -403125}},
+         {.flushIn = -112120, .flushOut = -112120, .writeFailed = -101121, .writeShort = -101122,
+          .drainFailed = -101121, .drainStuck = -101121, .nak = -402123, .can = -405124, .silent = -403125,
+          .garbage = -404126, .hangUp = -403125}},
         {"URead", "#0VL\r", readDouble(ZELKWD2_URead),
-         {-112053, -112053, -101055, -114056, 0, 0,
-          -402057, -116058, -116058, -116058, -116059, -116060, -116060, -116060, -116059}},
+         {.flushIn = -112053, .flushOut = -112053, .writeFailed = -101055, .writeShort = -114056,
+          .nak = -402057, .can = -116058, .silent = -116058, .garbage = -116058, .missingCr = -116059,
+          .wrongAddress = -116060, .wrongEcho = -116060, .overlong = -116060, .hangUp = -116059}},
         {"IRead", "#0AL\r", readDouble(ZELKWD2_IRead),
-         {-112062, -112062, -101064, -114065, 0, 0,
-          -402066, -116067, -116067, -116067, -116068, -116069, -116069, -116069, -116068}},
+         {.flushIn = -112062, .flushOut = -112062, .writeFailed = -101064, .writeShort = -114065,
+          .nak = -402066, .can = -116067, .silent = -116067, .garbage = -116067, .missingCr = -116068,
+          .wrongAddress = -116069, .wrongEcho = -116069, .overlong = -116069, .hangUp = -116068}},
         {"ParameterLesen", "#0V1R\r", readRegister("usoll1"),
-         {-112073, -112073, -101074, -114075, -101074, -101074,
-          -402076, -405077, -403078, -404079, -404080, -404081, -404081, -404081, -404080}},
+         {.flushIn = -112073, .flushOut = -112073, .writeFailed = -101074, .writeShort = -114075,
+          .drainFailed = -101074, .drainStuck = -101074, .nak = -402076, .can = -405077, .silent = -403078,
+          .garbage = -404079, .missingCr = -404080, .wrongAddress = -404081, .wrongEcho = -404081,
+          .overlong = -404081, .hangUp = -404080}},
         {"MessbereichLesen", "#0M2R\r", readRange(2),
-         {-112073, -112073, -101074, -114075, -101074, -101074,
-          -402076, -405077, -403078, -404079, -404080, -404081, -404081, -404081, -404080}},
+         {.flushIn = -112073, .flushOut = -112073, .writeFailed = -101074, .writeShort = -114075,
+          .drainFailed = -101074, .drainStuck = -101074, .nak = -402076, .can = -405077, .silent = -403078,
+          .garbage = -404079, .missingCr = -404080, .wrongAddress = -404081, .wrongEcho = -404081,
+          .overlong = -404081, .hangUp = -404080}},
         {"ParameterSchreiben", "#0V2W12.5\r",
          setCommand([] { return ZELKWD2_ParameterSchreiben(1, 0, "usoll2", 12.5); }),
-         {-112092, -112092, -101093, -101094, -101093, -101093,
-          -402095, -405096, -403097, -404098, 0, 0, 0, 0, -403097}},
+         {.flushIn = -112092, .flushOut = -112092, .writeFailed = -101093, .writeShort = -101094,
+          .drainFailed = -101093, .drainStuck = -101093, .nak = -402095, .can = -405096, .silent = -403097,
+          .garbage = -404098, .hangUp = -403097}},
         {"MessbereichSchreiben", "#0M1W3\r", setCommand([] { return ZELKWD2_MessbereichSchreiben(1, 0, 1, 3); }),
-         {-112092, -112092, -101093, -101094, -101093, -101093,
-          -402095, -405096, -403097, -404098, 0, 0, 0, 0, -403097}},
+         {.flushIn = -112092, .flushOut = -112092, .writeFailed = -101093, .writeShort = -101094,
+          .drainFailed = -101093, .drainStuck = -101093, .nak = -402095, .can = -405096, .silent = -403097,
+          .garbage = -404098, .hangUp = -403097}},
         {"StatusLesen1", "#0S1R\r", readStatus(1),
-         {-124112, -123113, -101102, -114103, -101102, -101102,
-          -402104, -405105, -403106, -404107, -404108, -404109, -404110, -404109, -404108}},
+         {.flushIn = -124112, .flushOut = -123113, .writeFailed = -101102, .writeShort = -114103,
+          .drainFailed = -101102, .drainStuck = -101102, .nak = -402104, .can = -405105, .silent = -403106,
+          .garbage = -404107, .missingCr = -404108, .wrongAddress = -404109, .wrongEcho = -404110,
+          .overlong = -404109, .hangUp = -404108}},
         {"StatusLesen2", "#0S2R\r", readStatus(2),
-         {-124112, -123113, -101102, -114103, -101102, -101102,
-          -402104, -405105, -403106, -404107, -404108, -404109, -404111, -404109, -404108}},
+         {.flushIn = -124112, .flushOut = -123113, .writeFailed = -101102, .writeShort = -114103,
+          .drainFailed = -101102, .drainStuck = -101102, .nak = -402104, .can = -405105, .silent = -403106,
+          .garbage = -404107, .missingCr = -404108, .wrongAddress = -404109, .wrongEcho = -404111,
+          .overlong = -404109, .hangUp = -404108}},
     };
     // clang-format on
     return cases;

@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "platform/rs232.h"
+#include "platform/wiretime.h"
 #include "sim_line.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -46,6 +48,23 @@ TEST(Rs232Ports, RefusesBadArgumentsAndClosedPorts) {
     EXPECT_EQ(GetOutQLen(3), RS232_PORT_NOT_OPEN);
     EXPECT_EQ(FlushInQ(3), RS232_PORT_NOT_OPEN);
     EXPECT_EQ(FlushOutQ(3), RS232_PORT_NOT_OPEN);
+}
+
+// Driver, serial layer, simulator and benchmark all pace by this one figure.
+TEST(Rs232Ports, WireTimeCountsEveryBitAtTheLineSpeed) {
+    struct Row {
+        long long bytes;
+        int bits;
+        long baud;
+        long long nanoseconds;
+    };
+    for (const Row& r :
+         {Row{1, 10, 9600, 1'041'666}, Row{32, 10, 9600, 33'333'333}, Row{24, 10, 9600, 25'000'000},
+          Row{512, 11, 115200, 48'888'888}, Row{3, 10, 0, 30'000'000'000}, Row{0, 10, 9600, 0}}) {
+        EXPECT_EQ(Rs232WireTime(r.bytes, r.bits, r.baud).count(), r.nanoseconds)
+            << r.bytes << " at " << r.baud;
+    }
+    EXPECT_EQ(Rs232WireTime(32), Rs232WireTime(32, 10, 9600));
 }
 
 TEST_F(Rs232, ReadsArrivedBytesInOrderThenTimesOut) {
@@ -136,13 +155,12 @@ TEST_F(Rs232, OpenAsksForLowLatencyAndARefusalIsNoError) {
     EXPECT_EQ(Rs232_Latency(kPort).latencyTimerMs, -1);
 
     // An adapter whose latency timer sysfs shows under the terminal's name.
-    std::string root = (std::filesystem::temp_directory_path() / "kwd2sysfs.XXXXXX").string();
-    ASSERT_NE(mkdtemp(root.data()), nullptr);
+    const testsupport::TempDir root("kwd2sysfs");
     const std::filesystem::path tty = std::filesystem::canonical(sim().path()).filename();
-    const std::filesystem::path adapter = std::filesystem::path(root) / "bus/usb-serial/devices" / tty;
+    const std::filesystem::path adapter = root / "bus/usb-serial/devices" / tty;
     std::filesystem::create_directories(adapter);
     std::ofstream(adapter / "latency_timer") << "16\n";
-    Rs232_SetSysfsRoot(root.c_str());
+    Rs232_SetSysfsRoot(root.path().c_str());
     Rs232_SetSerialIoctl(AdapterIoctl);
     for (const bool takes : {true, false}) {
         gAdapterTakes = takes;
@@ -161,7 +179,6 @@ TEST_F(Rs232, OpenAsksForLowLatencyAndARefusalIsNoError) {
     }
     Rs232_SetSerialIoctl(nullptr);
     Rs232_SetSysfsRoot(nullptr);
-    std::filesystem::remove_all(root);
 }
 
 // The adapter pulled while the line is idle and while a read waits for an answer: the line counts
@@ -172,10 +189,9 @@ TEST_F(Rs232, PulledLineLeavesNothingArmedAndFailsAtOnce) {
         bool duringRead;
     } moments[] = {{"between exchanges", false}, {"while a read waits", true}};
     // A line that comes back on the same path, as an adapter does.
-    char dir[] = "/tmp/kwd2_rs232_test_XXXXXX";
-    ASSERT_NE(::mkdtemp(dir), nullptr);
+    const testsupport::TempDir dir("kwd2_rs232_test");
     kwd2sim::Options options;
-    options.linkPath = std::string(dir) + "/line";
+    options.linkPath = (dir / "line").string();
     kwd2sim::Simulator sim(options);
     sim.addKwd2(0);
     sim.start();
@@ -213,7 +229,6 @@ TEST_F(Rs232, PulledLineLeavesNothingArmedAndFailsAtOnce) {
         sim.setFault(0, kwd2sim::Fault::None);
     }
     CloseCom(kPort);
-    ::rmdir(dir);
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 
 #include "platform/userint.h"
 #include "platform/userint_testing.h"
-#include "tests/e2e/e2e_fixture.h"
+#include "tests/support/programm_fixture.h"
 #include "trend/history.h"
 #include "trend/recording.h"
 #include "trend/trend_testing.h"
@@ -42,7 +42,7 @@ std::pair<Fields, std::vector<Fields>> ReadCsv(const std::string& text) {
     return log;
 }
 
-class Aufzeichnung : public E2e {
+class Aufzeichnung : public Programm {
   protected:
     static void TrendKnopf(const char* text) {
         for (QPushButton* b : trendtest::Window().findChildren<QPushButton*>()) {
@@ -60,7 +60,7 @@ class Aufzeichnung : public E2e {
     // Device 2 measuring, and the recording started through the file dialog.
     void MessenUndAufzeichnen(const fs::path& datei) {
         sim->addKwd2(2, "ZEL-KWD2-Nr2");
-        Starten();
+        AmSimulatorStarten();
         Waehlen(PANEL_PORT, 1);
         Waehlen(PANEL_KWDID, 2);
         Klick(PANEL_IDLESEN);
@@ -71,15 +71,15 @@ class Aufzeichnung : public E2e {
 };
 
 TEST_F(Aufzeichnung, EveryTickIsOneRowBehindTheHeader) {
-    const fs::path datei = verzeichnis / "log.csv";
+    const fs::path datei = arbeitsverzeichnis / "log.csv";
     MessenUndAufzeichnen(datei);
     Tick();
     Tick();
-    const double letzteSpannung = Zahl(PANEL_SPANNUNG);
-    const double letzterStrom = Zahl(PANEL_STROM);
+    const double letzteSpannung = Double(PANEL_SPANNUNG);
+    const double letzterStrom = Double(PANEL_STROM);
     sim->setFault(2, kwd2sim::Fault::Nak);
     Tick();  // fails: a row with the code, and measuring goes off
-    const int fehlerNummer = Ganz(PANEL_FEHLERNUMMER);
+    const int fehlerNummer = Int(PANEL_FEHLERNUMMER);
     ASSERT_NE(fehlerNummer, 0);
     Tick();  // measuring off: no reading, no row
     EXPECT_EQ(Statuszeile(), "Aufzeichnung: log.csv \u2013 3 Zeilen");
@@ -122,9 +122,9 @@ TEST_F(Aufzeichnung, AFailingFileStopsTheRecordingButNotTheMeasuring) {
          {Fall{"missing directory", false, 308230}, Fall{"file size limit", true, 301231}}) {
         SCOPED_TRACE(fall.name);
         if (!fall.dateiVoll) {
-            MessenUndAufzeichnen(verzeichnis / "fehlt" / "log.csv");
+            MessenUndAufzeichnen(arbeitsverzeichnis / "fehlt" / "log.csv");
         } else {
-            const fs::path datei = verzeichnis / "voll.csv";
+            const fs::path datei = arbeitsverzeichnis / "voll.csv";
             Waehlen(PANEL_KWDID, 2);  // the program runs from the first case on
             Klick(PANEL_MESSEN);
             uitest::QueueFileAnswer(VAL_NEW_FILE_SELECTED, datei.string());
@@ -154,7 +154,7 @@ TEST_F(Aufzeichnung, AFailingFileStopsTheRecordingButNotTheMeasuring) {
         // Measuring goes on, and so does the history.
         const auto proben = trendtest::History().endIndex();
         Tick();
-        EXPECT_EQ(Ganz(PANEL_MESSEN), 1);
+        EXPECT_EQ(Int(PANEL_MESSEN), 1);
         EXPECT_EQ(trendtest::History().endIndex(), proben + 1);
         Klick(PANEL_MESSEN);  // off for the next case
     }

@@ -7,16 +7,16 @@
 #include "app/kwd2TestFunc.h"
 #include "platform/userint.h"
 #include "platform/userint_testing.h"
-#include "tests/e2e/e2e_fixture.h"
+#include "tests/support/programm_fixture.h"
 #include "ui/kwd2Steuerung.h"
 
 namespace {
 
-class Eingabe : public E2e {
+class Eingabe : public Programm {
   protected:
     void MitGeraetStarten(bool kalibrierModus = false) {
         sim->addKwd2(2);
-        Starten(kalibrierModus);
+        AmSimulatorStarten(kalibrierModus);
         Waehlen(PANEL_PORT, 1);
         Waehlen(PANEL_KWDID, 2);
         sim->clearTrace();
@@ -36,7 +36,7 @@ TEST_F(Eingabe, TypedValueGoesOutBeforeTheClickedCommand) {
     uitest::TypeIntoNumeric(panelHandle, PANEL_SPANNUNGSOLL2, "8");
     Waehlen(PANEL_KWDID, 5);
     EXPECT_EQ(sim->hostBytes(), "#2V2W8.0\r");
-    EXPECT_EQ(Ganz(PANEL_KWDID), 5);
+    EXPECT_EQ(Int(PANEL_KWDID), 5);
 }
 
 TEST_F(Eingabe, TypedFactorAndTypedCalculatorResultAreWhatIsUsed) {
@@ -52,27 +52,27 @@ TEST_F(Eingabe, TypedFactorAndTypedCalculatorResultAreWhatIsUsed) {
     uitest::TypeIntoNumeric(rechnerPanelHandle, RECHNERPNL_V, "1.25");
     uitest::TypeIntoNumeric(rechnerPanelHandle, RECHNERPNL_OFF, "-0,5");
     uitest::Click(rechnerPanelHandle, RECHNERPNL_UIST);
-    EXPECT_EQ(Zahl(PANEL_UISTV), 1.25);
-    EXPECT_EQ(Zahl(PANEL_UISTOFF), -0.5);
+    EXPECT_EQ(Double(PANEL_UISTV), 1.25);
+    EXPECT_EQ(Double(PANEL_UISTOFF), -0.5);
 }
 
 // Calibration files: the name chosen is the name used, whole or not at all.
-TEST_F(E2e, CalibrationFileNamesAreUsedAsChosenAndNeverCut) {
-    Starten(true);
+TEST_F(Programm, CalibrationFileNamesAreUsedAsChosenAndNeverCut) {
+    AmSimulatorStarten(true);
     const auto wahl = [](int knopf, const std::filesystem::path& pfad) {
         uitest::QueueFileAnswer(VAL_NEW_FILE_SELECTED, pfad.string());
         Klick(knopf);
     };
     SetCtrlVal(panelHandle, PANEL_USOLLV, 3.5);
-    wahl(PANEL_SPEICHERN, verzeichnis / "KAL01.KWD");
-    ASSERT_EQ(DateiInhalt(verzeichnis / "KAL01.KWD").size(), 200u);
+    wahl(PANEL_SPEICHERN, arbeitsverzeichnis / "KAL01.KWD");
+    ASSERT_EQ(DateiInhalt(arbeitsverzeichnis / "KAL01.KWD").size(), 200u);
     SetCtrlVal(panelHandle, PANEL_USOLLV, 1.0);
-    wahl(PANEL_LADEN, verzeichnis / "KAL01.KWD");
+    wahl(PANEL_LADEN, arbeitsverzeichnis / "KAL01.KWD");
     EXPECT_TRUE(PopupTitel().empty());
-    EXPECT_EQ(Zahl(PANEL_USOLLV), 3.5);
+    EXPECT_EQ(Double(PANEL_USOLLV), 3.5);
 
     // Deep enough that the path cut to 259 characters would name a file in an existing directory.
-    std::filesystem::path tief = verzeichnis;
+    std::filesystem::path tief = arbeitsverzeichnis;
     while (tief.string().size() < 220) tief /= std::string(30, 'd');
     std::filesystem::create_directories(tief);
     const auto lang = tief / (std::string(60, 'k') + ".kwd");
@@ -82,20 +82,20 @@ TEST_F(E2e, CalibrationFileNamesAreUsedAsChosenAndNeverCut) {
     wahl(PANEL_LADEN, lang);
     EXPECT_EQ(PopupTitel(), (std::vector<std::string>{"Fehler #308206", "Fehler #308208"}));
     EXPECT_TRUE(std::filesystem::is_empty(tief)) << "written under a cut name";
-    EXPECT_EQ(Zahl(PANEL_USOLLV), 3.5);
+    EXPECT_EQ(Double(PANEL_USOLLV), 3.5);
     EXPECT_EQ(KwdTestFunc_DateiPfad(), pfadVorher);
 }
 
-TEST_F(E2e, FullScaleThatIsNoScaleKeepsTheDefaultAndWritesItBack) {
-    DateiSchreiben(verzeichnis / "kwd2steuerung.ini", "[KWD2Steuerung]\r\numax = nan\r\nimax = 0\r\n");
-    Starten();
-    EXPECT_EQ(Zahl(PANEL_UENDWERT), 250.0);
-    EXPECT_EQ(Zahl(PANEL_IENDWERT), 6000.0);
+TEST_F(Programm, FullScaleThatIsNoScaleKeepsTheDefaultAndWritesItBack) {
+    DateiSchreiben(arbeitsverzeichnis / "kwd2steuerung.ini", "[KWD2Steuerung]\r\numax = nan\r\nimax = 0\r\n");
+    AmSimulatorStarten();
+    EXPECT_EQ(Double(PANEL_UENDWERT), 250.0);
+    EXPECT_EQ(Double(PANEL_IENDWERT), 6000.0);
     double skala = 0.0;
     GetCtrlAttribute(panelHandle, PANEL_SPANNUNG, ATTR_MAX_VALUE, &skala);
     EXPECT_EQ(skala, 250.0);
     Klick(PANEL_ENDE);
-    const std::string inhalt = DateiInhalt(verzeichnis / "kwd2steuerung.ini");
+    const std::string inhalt = DateiInhalt(arbeitsverzeichnis / "kwd2steuerung.ini");
     EXPECT_NE(inhalt.find("\r\numax = 250\r\n"), std::string::npos) << inhalt;
     EXPECT_NE(inhalt.find("\r\nimax = 6000\r\n"), std::string::npos) << inhalt;
 }

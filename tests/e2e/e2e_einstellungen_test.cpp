@@ -5,7 +5,7 @@
 #include "app/kwd2Test.h"
 #include "app/kwd2TestFunc.h"
 #include "platform/userint.h"
-#include "tests/e2e/e2e_fixture.h"
+#include "tests/support/programm_fixture.h"
 #include "ui/kwd2Steuerung.h"
 
 namespace {
@@ -18,39 +18,39 @@ double Skala(int meter) {
     return maximum;
 }
 
-TEST_F(E2e, FirstStartWithoutFileWritesTheSevenKeysAtExit) {
+TEST_F(Programm, FirstStartWithoutFileWritesTheSevenKeysAtExit) {
     sim->addKwd2(0);
-    Starten();
+    AmSimulatorStarten();
     setenv("KWD2_COM3", sim->path().c_str(), 1);
     EXPECT_EQ(KwdTestFunc_ComPort(), 0);
-    EXPECT_EQ(Ganz(PANEL_PORT), 0);
+    EXPECT_EQ(Int(PANEL_PORT), 0);
     EXPECT_STREQ(KwdTestFunc_DateiPfad(), ".");
-    EXPECT_EQ(Zahl(PANEL_UENDWERT), 250.0);
-    EXPECT_EQ(Zahl(PANEL_IENDWERT), 6000.0);
+    EXPECT_EQ(Double(PANEL_UENDWERT), 250.0);
+    EXPECT_EQ(Double(PANEL_IENDWERT), 6000.0);
     ErwarteFehleranzeige(0);
 
     Waehlen(PANEL_PORT, 3);
     ASSERT_EQ(KwdTestFunc_ComPort(), 3);
     Klick(PANEL_ENDE);
 
-    EXPECT_EQ(DateiInhalt(verzeichnis / kIni),
+    EXPECT_EQ(DateiInhalt(arbeitsverzeichnis / kIni),
               "[KWD2Steuerung]\r\nComPort = 3\r\nimax = 6000\r\nKwdId = 0\r\npath = \".\"\r\n"
               "Spannung = 0\r\nStrom = 0\r\numax = 250\r\n\r\n");
 }
 
-TEST_F(E2e, StoredSettingsAreAppliedAndThePortOpened) {
+TEST_F(Programm, StoredSettingsAreAppliedAndThePortOpened) {
     sim->addKwd2(5, "ZEL-KWD2-gespeichert");
-    DateiSchreiben(verzeichnis / kIni,
+    DateiSchreiben(arbeitsverzeichnis / kIni,
                    "[KWD2Steuerung]\r\nComPort = 1\r\nKwdId = 5\r\numax = 100\r\nimax = 9000\r\n"
                    "path = \"/daten/kal/\"\r\n");
-    Starten();
+    AmSimulatorStarten();
     EXPECT_EQ(KwdTestFunc_ComPort(), 1);
-    EXPECT_EQ(Ganz(PANEL_PORT), 1);
-    EXPECT_EQ(Ganz(PANEL_KWDID), 5);
-    EXPECT_EQ(Zahl(PANEL_UENDWERT), 100.0);
+    EXPECT_EQ(Int(PANEL_PORT), 1);
+    EXPECT_EQ(Int(PANEL_KWDID), 5);
+    EXPECT_EQ(Double(PANEL_UENDWERT), 100.0);
     EXPECT_EQ(Skala(PANEL_SPANNUNG), 100.0);
     // 9000 is beyond the control's range: the scale takes what the control holds.
-    EXPECT_EQ(Zahl(PANEL_IENDWERT), 6000.0);
+    EXPECT_EQ(Double(PANEL_IENDWERT), 6000.0);
     EXPECT_EQ(Skala(PANEL_STROM), 6000.0);
     EXPECT_STREQ(KwdTestFunc_DateiPfad(), "/daten/kal/");
     ErwarteFehleranzeige(0);
@@ -62,36 +62,36 @@ TEST_F(E2e, StoredSettingsAreAppliedAndThePortOpened) {
     Eingeben(PANEL_SPANNUNGSOLL, 17.5);
     Eingeben(PANEL_STROMSOLL, 300.0);
     Klick(PANEL_ENDE);
-    EXPECT_EQ(DateiInhalt(verzeichnis / kIni),
+    EXPECT_EQ(DateiInhalt(arbeitsverzeichnis / kIni),
               "[KWD2Steuerung]\r\nComPort = 1\r\nimax = 6000\r\nKwdId = 5\r\npath = \"/daten/kal/\"\r\n"
               "Spannung = 17.5\r\nStrom = 300\r\numax = 100\r\n\r\n");
 }
 
-TEST_F(E2e, StoredPortThatCannotOpenIsShownAndStoredAsNotOpen) {
-    setenv("KWD2_COM2", (verzeichnis / "kein-geraet").c_str(), 1);
-    DateiSchreiben(verzeichnis / kIni, "[KWD2Steuerung]\r\nComPort = 2\r\nKwdId = 9\r\n");
-    Starten();
+TEST_F(Programm, StoredPortThatCannotOpenIsShownAndStoredAsNotOpen) {
+    setenv("KWD2_COM2", (arbeitsverzeichnis / "kein-geraet").c_str(), 1);
+    DateiSchreiben(arbeitsverzeichnis / kIni, "[KWD2Steuerung]\r\nComPort = 2\r\nKwdId = 9\r\n");
+    AmSimulatorStarten();
     ErwarteFehleranzeige(100002);
-    EXPECT_EQ(Ganz(PANEL_PORT), 0);
+    EXPECT_EQ(Int(PANEL_PORT), 0);
     EXPECT_EQ(KwdTestFunc_ComPort(), 0);
-    EXPECT_EQ(Ganz(PANEL_KWDID), 9);
+    EXPECT_EQ(Int(PANEL_KWDID), 9);
     Klick(PANEL_ENDE);
-    const std::string inhalt = DateiInhalt(verzeichnis / kIni);
+    const std::string inhalt = DateiInhalt(arbeitsverzeichnis / kIni);
     EXPECT_NE(inhalt.find("\r\nComPort = 0\r\n"), std::string::npos) << inhalt;
     EXPECT_NE(inhalt.find("\r\nKwdId = 9\r\n"), std::string::npos) << inhalt;
 }
 
-TEST_F(E2e, UnknownSectionsAndKeysSurviveSortedAndOutOfRangeValuesAreSkipped) {
-    DateiSchreiben(verzeichnis / kIni,
+TEST_F(Programm, UnknownSectionsAndKeysSurviveSortedAndOutOfRangeValuesAreSkipped) {
+    DateiSchreiben(arbeitsverzeichnis / kIni,
                    "; Kommentar\r\n[Zusatz]\r\nfoo = bar\r\n[KWD2Steuerung]\r\nextra = 7\r\nComPort = 9\r\n"
                    "KwdId = 12\r\n");
-    Starten();
+    AmSimulatorStarten();
     EXPECT_EQ(KwdTestFunc_ComPort(), 0);
-    EXPECT_EQ(Ganz(PANEL_PORT), 0);
-    EXPECT_EQ(Ganz(PANEL_KWDID), 0);
+    EXPECT_EQ(Int(PANEL_PORT), 0);
+    EXPECT_EQ(Int(PANEL_KWDID), 0);
     ErwarteFehleranzeige(0);
     Klick(PANEL_ENDE);
-    EXPECT_EQ(DateiInhalt(verzeichnis / kIni),
+    EXPECT_EQ(DateiInhalt(arbeitsverzeichnis / kIni),
               "[KWD2Steuerung]\r\nComPort = 0\r\nextra = 7\r\nimax = 6000\r\nKwdId = 0\r\npath = \".\"\r\n"
               "Spannung = 0\r\nStrom = 0\r\numax = 250\r\n\r\n[Zusatz]\r\nfoo = bar\r\n\r\n");
 }

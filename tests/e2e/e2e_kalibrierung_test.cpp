@@ -15,7 +15,7 @@
 #include "app/kwd2TestFunc.h"
 #include "platform/userint.h"
 #include "platform/userint_testing.h"
-#include "tests/e2e/e2e_fixture.h"
+#include "tests/support/programm_fixture.h"
 #include "tests/unprivileged.h"
 #include "ui/kwd2Steuerung.h"
 
@@ -45,11 +45,11 @@ std::uint64_t Bits(double wert) {
     return std::bit_cast<std::uint64_t>(wert);
 }
 
-class Kalibrierung : public E2e {
+class Kalibrierung : public Programm {
   protected:
     void MitGeraetStarten() {
         sim->addKwd2(2);
-        Starten(true);
+        AmSimulatorStarten(true);
         Waehlen(PANEL_PORT, 1);
         Waehlen(PANEL_KWDID, 2);
     }
@@ -60,7 +60,7 @@ class Kalibrierung : public E2e {
 
     static void ErwartePanel(const std::array<double, 20>& werte) {
         for (std::size_t i = 0; i < kFaktoren.size(); ++i) {
-            EXPECT_EQ(Bits(Zahl(kFaktoren[i].control)), Bits(werte[i])) << kFaktoren[i].registerName;
+            EXPECT_EQ(Bits(Double(kFaktoren[i].control)), Bits(werte[i])) << kFaktoren[i].registerName;
         }
     }
 
@@ -91,9 +91,9 @@ TEST_F(Kalibrierung, DevicePanelFilePanelDeviceRoundTripIsBitForBit) {
     Klick(PANEL_KWDLESEN);
     ErwartePanel(kWerte);
 
-    const auto datei = verzeichnis / "geraet.kwd";
+    const auto datei = arbeitsverzeichnis / "geraet.kwd";
     Speichern(datei);
-    EXPECT_STREQ(KwdTestFunc_DateiPfad(), (verzeichnis.string() + "/").c_str());
+    EXPECT_STREQ(KwdTestFunc_DateiPfad(), (arbeitsverzeichnis.string() + "/").c_str());
     const std::string inhalt = DateiInhalt(datei);
     ASSERT_EQ(inhalt.size(), 200u);
     EXPECT_EQ(inhalt.substr(0, 17), std::string("zel kwd2test kal\0", 17));
@@ -122,7 +122,7 @@ TEST_F(Kalibrierung, DevicePanelFilePanelDeviceRoundTripIsBitForBit) {
 }
 
 TEST_F(Kalibrierung, WithoutPortBothDeviceOperationsPopUpTheirCodes) {
-    Starten(true);
+    AmSimulatorStarten(true);
     PopupsBeantworten(2);
     Klick(PANEL_KWDLESEN);
     Klick(PANEL_KWDSCHREIBEN);
@@ -145,7 +145,7 @@ TEST_F(Kalibrierung, DeviceReadFailingAtTheLastRegisterChangesNoControl) {
 TEST_F(Kalibrierung, BadFilesAreRefusedAndLeaveThePanelAlone) {
     MitGeraetStarten();
     PanelSetzen(2.0);
-    const auto gut = verzeichnis / "gut.kwd";
+    const auto gut = arbeitsverzeichnis / "gut.kwd";
     Speichern(gut);
     const std::string vorlage = DateiInhalt(gut);
     ASSERT_EQ(vorlage.size(), 200u);
@@ -167,19 +167,19 @@ TEST_F(Kalibrierung, BadFilesAreRefusedAndLeaveThePanelAlone) {
     };
     PanelSetzen(7.0);
     for (const Fall& fall : faelle) {
-        DateiSchreiben(verzeichnis / fall.name, fall.inhalt);
+        DateiSchreiben(arbeitsverzeichnis / fall.name, fall.inhalt);
         PopupsBeantworten();
-        Laden(verzeichnis / fall.name);
+        Laden(arbeitsverzeichnis / fall.name);
         EXPECT_EQ(PopupTitel(), std::vector<std::string>{fall.titel}) << fall.name;
         ErwartePanelUeberall(7.0);
     }
     PopupsBeantworten();
-    Laden(verzeichnis / "fehlt.kwd");
+    Laden(arbeitsverzeichnis / "fehlt.kwd");
     EXPECT_EQ(PopupTitel(), std::vector<std::string>{"Fehler #308208"});
 
     // A longer file with a good start loads; only its first 200 bytes count.
-    DateiSchreiben(verzeichnis / "lang.kwd", vorlage + "ueberhang");
-    Laden(verzeichnis / "lang.kwd");
+    DateiSchreiben(arbeitsverzeichnis / "lang.kwd", vorlage + "ueberhang");
+    Laden(arbeitsverzeichnis / "lang.kwd");
     EXPECT_TRUE(PopupTitel().empty());
     ErwartePanelUeberall(2.0);
 
@@ -194,7 +194,7 @@ TEST_F(Kalibrierung, BadFilesAreRefusedAndLeaveThePanelAlone) {
 TEST_F(Kalibrierung, FailedSaveNeverReplacesAGoodFile) {
     MitGeraetStarten();
     PanelSetzen(3.0);
-    const auto datei = verzeichnis / "kal.kwd";
+    const auto datei = arbeitsverzeichnis / "kal.kwd";
     Speichern(datei);
     const std::string gut = DateiInhalt(datei);
     ASSERT_EQ(gut.size(), 200u);
@@ -215,14 +215,15 @@ TEST_F(Kalibrierung, FailedSaveNeverReplacesAGoodFile) {
     EXPECT_EQ(PopupTitel(), std::vector<std::string>{"Fehler #301207"});
     EXPECT_EQ(DateiInhalt(datei), gut);
     std::size_t dateien = 0;
-    for ([[maybe_unused]] const auto& eintrag : std::filesystem::directory_iterator(verzeichnis)) ++dateien;
+    for ([[maybe_unused]] const auto& eintrag : std::filesystem::directory_iterator(arbeitsverzeichnis))
+        ++dateien;
     EXPECT_EQ(dateien, 1u) << "a temporary file was left behind";
 
     // A directory that does not exist: the file cannot be opened; the directory is still taken.
     PopupsBeantworten();
-    Speichern(verzeichnis / "fehlt" / "kal.kwd");
+    Speichern(arbeitsverzeichnis / "fehlt" / "kal.kwd");
     EXPECT_EQ(PopupTitel(), std::vector<std::string>{"Fehler #308206"});
-    EXPECT_STREQ(KwdTestFunc_DateiPfad(), (verzeichnis / "fehlt").string().append("/").c_str());
+    EXPECT_STREQ(KwdTestFunc_DateiPfad(), (arbeitsverzeichnis / "fehlt").string().append("/").c_str());
 
     Speichern(datei);  // and a save that works replaces the file
     EXPECT_TRUE(PopupTitel().empty());
@@ -235,8 +236,8 @@ TEST_F(Kalibrierung, FailedSaveNeverReplacesAGoodFile) {
 TEST_F(Kalibrierung, SaveLeavesAnUnrelatedFileWithTheTemporaryNameAlone) {
     MitGeraetStarten();
     PanelSetzen(5.0);
-    const auto datei = verzeichnis / "kal.kwd";
-    const auto fremd = verzeichnis / "kal.kwd.tmp";
+    const auto datei = arbeitsverzeichnis / "kal.kwd";
+    const auto fremd = arbeitsverzeichnis / "kal.kwd.tmp";
     std::ofstream(fremd, std::ios::binary) << "not ours";
 
     Speichern(datei);
@@ -245,35 +246,36 @@ TEST_F(Kalibrierung, SaveLeavesAnUnrelatedFileWithTheTemporaryNameAlone) {
     EXPECT_EQ(DateiInhalt(datei).size(), 200u);
     EXPECT_EQ(DateiInhalt(fremd), "not ours");
     std::size_t dateien = 0;
-    for ([[maybe_unused]] const auto& eintrag : std::filesystem::directory_iterator(verzeichnis)) ++dateien;
+    for ([[maybe_unused]] const auto& eintrag : std::filesystem::directory_iterator(arbeitsverzeichnis))
+        ++dateien;
     EXPECT_EQ(dateien, 2u) << "a temporary file was left behind";
 }
 
 TEST_F(Kalibrierung, SaveRefusesWhatCannotBeWrittenInPlaceAndWritesThroughLinks) {
-    Starten(true);
+    AmSimulatorStarten(true);
     PanelSetzen(6.0);
 
-    const auto ordner = verzeichnis / "ordner.kwd";
+    const auto ordner = arbeitsverzeichnis / "ordner.kwd";
     std::filesystem::create_directory(ordner);
     PopupsBeantworten();
     Speichern(ordner);
     EXPECT_EQ(PopupTitel(), std::vector<std::string>{"Fehler #308206"});
     EXPECT_TRUE(std::filesystem::is_directory(ordner));
-    EXPECT_FALSE(std::filesystem::exists(verzeichnis / "ordner.kwd.tmp"));
+    EXPECT_FALSE(std::filesystem::exists(arbeitsverzeichnis / "ordner.kwd.tmp"));
 
-    const auto geschuetzt = verzeichnis / "geschuetzt.kwd";
+    const auto geschuetzt = arbeitsverzeichnis / "geschuetzt.kwd";
     DateiSchreiben(geschuetzt, "alt");
     std::filesystem::permissions(geschuetzt,
                                  std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
     // The superuser may write anything, in place as well.
-    testutil::RunAsNormalUser({verzeichnis, geschuetzt}, [&] {
+    testutil::RunAsNormalUser({arbeitsverzeichnis, geschuetzt}, [&] {
         PopupsBeantworten();
         Speichern(geschuetzt);
         EXPECT_EQ(PopupTitel(), std::vector<std::string>{"Fehler #308206"});
         EXPECT_EQ(DateiInhalt(geschuetzt), "alt");
     });
 
-    const auto rechte = verzeichnis / "rechte.kwd";
+    const auto rechte = arbeitsverzeichnis / "rechte.kwd";
     DateiSchreiben(rechte, "alt");
     const auto rw = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
                     std::filesystem::perms::group_read;
@@ -283,10 +285,10 @@ TEST_F(Kalibrierung, SaveRefusesWhatCannotBeWrittenInPlaceAndWritesThroughLinks)
     EXPECT_EQ(DateiInhalt(rechte).size(), 200u);
     EXPECT_EQ(std::filesystem::status(rechte).permissions(), rw);
 
-    std::filesystem::create_directory(verzeichnis / "archiv");
-    const auto echt = verzeichnis / "archiv" / "echt.kwd";
+    std::filesystem::create_directory(arbeitsverzeichnis / "archiv");
+    const auto echt = arbeitsverzeichnis / "archiv" / "echt.kwd";
     DateiSchreiben(echt, "alt");
-    const auto link = verzeichnis / "aktuell.kwd";
+    const auto link = arbeitsverzeichnis / "aktuell.kwd";
     std::filesystem::create_symlink(echt, link);
     Speichern(link);
     EXPECT_TRUE(PopupTitel().empty());
@@ -310,8 +312,8 @@ TEST_F(Kalibrierung, CalculatorResultReachesTheDevice) {
     uitest::EnterNumeric(rechnerPanelHandle, RECHNERPNL_SOLL2, 100.0);
     uitest::EnterNumeric(rechnerPanelHandle, RECHNERPNL_IST2, 50.0);
     uitest::Click(rechnerPanelHandle, RECHNERPNL_IIST1);
-    EXPECT_EQ(Zahl(PANEL_IIST1V), 3.0);
-    EXPECT_EQ(Zahl(PANEL_IIST1OFF), 0.25);
+    EXPECT_EQ(Double(PANEL_IIST1V), 3.0);
+    EXPECT_EQ(Double(PANEL_IIST1OFF), 0.25);
 
     Klick(PANEL_KWDSCHREIBEN);
     EXPECT_TRUE(PopupTitel().empty());
@@ -330,7 +332,7 @@ TEST_F(Kalibrierung, NonFiniteFactorIsNeverSent) {
     uitest::EnterNumeric(rechnerPanelHandle, RECHNERPNL_SOLL2, 20.0);
     uitest::EnterNumeric(rechnerPanelHandle, RECHNERPNL_IST2, 5.0);
     uitest::Click(rechnerPanelHandle, RECHNERPNL_UIST);
-    ASSERT_FALSE(std::isfinite(Zahl(PANEL_UISTV)));
+    ASSERT_FALSE(std::isfinite(Double(PANEL_UISTV)));
 
     sim->clearTrace();
     PopupsBeantworten();
@@ -343,9 +345,9 @@ TEST_F(Kalibrierung, NonFiniteFactorIsNeverSent) {
     EXPECT_EQ(sim->registerValue(2, "uist_v"), 1.25);
 }
 
-TEST_F(E2e, NormalModeHidesCalibrationAndIgnoresItsButtons) {
+TEST_F(Programm, NormalModeHidesCalibrationAndIgnoresItsButtons) {
     sim->addKwd2(2);
-    Starten(false);
+    AmSimulatorStarten(false);
     Waehlen(PANEL_PORT, 1);
     Waehlen(PANEL_KWDID, 2);
     for (const Faktor& f : kFaktoren) EXPECT_EQ(Attribut(f.control, ATTR_VISIBLE), 0) << f.registerName;
@@ -362,7 +364,7 @@ TEST_F(E2e, NormalModeHidesCalibrationAndIgnoresItsButtons) {
     Kalibrierrechner_Callback(panelHandle, PANEL_RECHNER, EVENT_COMMIT, nullptr, 0, 0);
     EXPECT_EQ(sim->hostBytes(), "");
     EXPECT_TRUE(uitest::ShownPopups().empty());
-    EXPECT_EQ(Zahl(PANEL_USOLLV), 1.0);
+    EXPECT_EQ(Double(PANEL_USOLLV), 1.0);
     EXPECT_EQ(sim->registerValue(2, "usoll_v"), 2.5);
 }
 

@@ -5,7 +5,7 @@
 #include "app/kwd2TestFunc.h"
 #include "driver/zelkwd2.h"
 #include "platform/userint.h"
-#include "tests/e2e/e2e_fixture.h"
+#include "tests/support/programm_fixture.h"
 #include "ui/kwd2Steuerung.h"
 
 namespace {
@@ -14,7 +14,7 @@ constexpr std::array<int, 6> kStatusLampen{PANEL_LEDPARAMETERSATZ1, PANEL_LEDPAR
                                            PANEL_LEDBEREICH1,       PANEL_LEDBEREICH2,
                                            PANEL_LEDBEREICH3,       PANEL_LEDBEREICH4};
 
-class Messen : public E2e {
+class Messen : public Programm {
   protected:
     // A device at address 2 whose stopped output reads as 12.5 V and 42.25 mA.
     void MitGeraetStarten() {
@@ -23,14 +23,14 @@ class Messen : public E2e {
         for (const char* offset : {"iist1_off", "iist2_off", "iist3_off", "iist4_off"}) {
             sim->setRegisterValue(2, offset, 42.25);
         }
-        Starten();
+        AmSimulatorStarten();
         Waehlen(PANEL_PORT, 1);
         Waehlen(PANEL_KWDID, 2);
     }
 
     static std::array<int, 6> Lampen() {
         std::array<int, 6> an{};
-        for (std::size_t i = 0; i < an.size(); ++i) an[i] = Ganz(kStatusLampen[i]);
+        for (std::size_t i = 0; i < an.size(); ++i) an[i] = Int(kStatusLampen[i]);
         return an;
     }
 
@@ -40,13 +40,13 @@ class Messen : public E2e {
 };
 
 TEST_F(Messen, WithoutPortTheFirstTickFailsAndSwitchesMeasuringOff) {
-    Starten();
+    AmSimulatorStarten();
     Klick(PANEL_MESSEN);
-    ASSERT_EQ(Ganz(PANEL_MESSEN), 1);
+    ASSERT_EQ(Int(PANEL_MESSEN), 1);
     ErwarteGedimmt(0);
     Tick();
     ErwarteFehleranzeige(122212);
-    EXPECT_EQ(Ganz(PANEL_MESSEN), 0);
+    EXPECT_EQ(Int(PANEL_MESSEN), 0);
     ErwarteGedimmt(1);
 }
 
@@ -56,7 +56,7 @@ TEST_F(Messen, WithAllDevicesTheTickStopsMeasuringSilently) {
     Klick(PANEL_MESSEN);
     sim->clearTrace();
     Tick();
-    EXPECT_EQ(Ganz(PANEL_MESSEN), 0);
+    EXPECT_EQ(Int(PANEL_MESSEN), 0);
     ErwarteFehleranzeige(0);
     ErwarteGedimmt(0);  // switching on undimmed them; the tick leaves that alone
     EXPECT_EQ(sim->hostBytes(), "");
@@ -83,16 +83,16 @@ TEST_F(Messen, TickShowsValuesAndTheStatusByteOnTheLamps) {
         Tick();
         EXPECT_EQ(sim->hostBytes(), "#2V0R\r#2C0R\r#2S1R\r");
         EXPECT_EQ(Lampen(), fall.lampen) << "status " << fall.status;
-        EXPECT_EQ(Ganz(PANEL_MESSEN), 1);
+        EXPECT_EQ(Int(PANEL_MESSEN), 1);
     }
-    EXPECT_DOUBLE_EQ(Zahl(PANEL_SPANNUNG), 12.5);
-    EXPECT_DOUBLE_EQ(Zahl(PANEL_STROM), 42.25);
+    EXPECT_DOUBLE_EQ(Double(PANEL_SPANNUNG), 12.5);
+    EXPECT_DOUBLE_EQ(Double(PANEL_STROM), 42.25);
     ErwarteFehleranzeige(0);
 
     // Switching off zeroes both readouts and dims the lamps, which keep their states.
     Klick(PANEL_MESSEN);
-    EXPECT_EQ(Zahl(PANEL_SPANNUNG), 0.0);
-    EXPECT_EQ(Zahl(PANEL_STROM), 0.0);
+    EXPECT_EQ(Double(PANEL_SPANNUNG), 0.0);
+    EXPECT_EQ(Double(PANEL_STROM), 0.0);
     ErwarteGedimmt(1);
     EXPECT_EQ(Lampen(), (std::array<int, 6>{1, 0, 0, 1, 0, 0}));
 }
@@ -104,15 +104,15 @@ TEST_F(Messen, LeavingWhileMeasuringWithTheOutputOnSendsNothingAndClosesTheLine)
     ASSERT_TRUE(sim->running(2));
     Klick(PANEL_MESSEN);
     Tick();
-    ASSERT_EQ(Ganz(PANEL_MESSEN), 1);
+    ASSERT_EQ(Int(PANEL_MESSEN), 1);
 
     sim->clearTrace();
     Klick(PANEL_ENDE);
     EXPECT_EQ(sim->hostBytes(), "");  // no stop command: the output keeps running
     EXPECT_TRUE(sim->running(2));
-    EXPECT_EQ(Ganz(PANEL_MESSEN), 0);
+    EXPECT_EQ(Int(PANEL_MESSEN), 0);
     EXPECT_EQ(ZELKWD2_Close(1), -103003);  // already closed by the exit sequence
-    EXPECT_TRUE(std::filesystem::exists(verzeichnis / "kwd2steuerung.ini"));
+    EXPECT_TRUE(std::filesystem::exists(arbeitsverzeichnis / "kwd2steuerung.ini"));
 }
 
 TEST_F(Messen, CurrentReadFailingAfterTheVoltageKeepsTheVoltageShown) {
@@ -135,10 +135,10 @@ TEST_F(Messen, CurrentReadFailingAfterTheVoltageKeepsTheVoltageShown) {
     stumm.join();
 
     ErwarteFehleranzeige(403078);
-    EXPECT_DOUBLE_EQ(Zahl(PANEL_SPANNUNG), 99.75);
-    EXPECT_DOUBLE_EQ(Zahl(PANEL_STROM), 42.25);
+    EXPECT_DOUBLE_EQ(Double(PANEL_SPANNUNG), 99.75);
+    EXPECT_DOUBLE_EQ(Double(PANEL_STROM), 42.25);
     EXPECT_EQ(Lampen(), (std::array<int, 6>{1, 0, 1, 0, 0, 0}));
-    EXPECT_EQ(Ganz(PANEL_MESSEN), 0);
+    EXPECT_EQ(Int(PANEL_MESSEN), 0);
     ErwarteGedimmt(1);
     EXPECT_EQ(sim->hostBytes(), "#2V0R\r#2C0R\r");
 }

@@ -4,7 +4,7 @@
 #include "app/kwd2Test.h"
 #include "app/kwd2TestFunc.h"
 #include "platform/userint.h"
-#include "tests/e2e/e2e_fixture.h"
+#include "tests/support/programm_fixture.h"
 #include "ui/kwd2Steuerung.h"
 
 namespace {
@@ -40,12 +40,12 @@ const Schreibfall kSchreibfaelle[] = {
     {PANEL_MESSBEREICHPULS, true, nullptr, 3, 2, "M3W2\r", 3, "M3W3\r"},
 };
 
-class Parameter : public E2e {
+class Parameter : public Programm {
   protected:
     void MitGeraetenStarten() {
         sim->addKwd2(2);
         sim->addKwd2(5);
-        Starten();
+        AmSimulatorStarten();
         Waehlen(PANEL_PORT, 1);
         Waehlen(PANEL_KWDID, 2);
     }
@@ -101,7 +101,7 @@ TEST_F(Parameter, FailedWriteKeepsTheLastValuesAndASuccessClearsTheError) {
     ErwarteFehleranzeige(402095);
     EXPECT_EQ(KwdTestFunc_LetzteSpannung(), 10.0);
     EXPECT_EQ(KwdTestFunc_LetzterStrom(), 20.0);
-    EXPECT_EQ(Zahl(PANEL_SPANNUNGSOLL), 11.0);  // the panel keeps what the operator typed
+    EXPECT_EQ(Double(PANEL_SPANNUNGSOLL), 11.0);  // the panel keeps what the operator typed
     sim->setFault(2, kwd2sim::Fault::None);
     Eingeben(PANEL_SPANNUNGSOLL, 12.0);
     ErwarteFehleranzeige(0);
@@ -109,7 +109,7 @@ TEST_F(Parameter, FailedWriteKeepsTheLastValuesAndASuccessClearsTheError) {
 }
 
 TEST_F(Parameter, EveryWriteWithoutPortShowsItsOwnCode) {
-    Starten();
+    AmSimulatorStarten();
     Eingeben(PANEL_ZEITPULS, 1.0);
     ErwarteFehleranzeige(122219);
     const struct {
@@ -171,10 +171,10 @@ TEST_F(Parameter, ReadbackFillsAllSixteenControls) {
     EXPECT_EQ(sim->hostBytes(),
               "#2V1R\r#2C1R\r#2F1R\r#2F3R\r#2V2R\r#2C2R\r#2F2R\r#2F4R\r#2M1R\r#2M2R\r"
               "#2V3R\r#2C3R\r#2F5R\r#2F6R\r#2T3R\r#2M3R\r");
-    for (const auto& r : register_) EXPECT_EQ(Zahl(r.control), r.wert) << r.name;
-    EXPECT_EQ(Ganz(PANEL_MESSBEREICH), 4);
-    EXPECT_EQ(Ganz(PANEL_MESSBEREICH2), 3);
-    EXPECT_EQ(Ganz(PANEL_MESSBEREICHPULS), 1);
+    for (const auto& r : register_) EXPECT_EQ(Double(r.control), r.wert) << r.name;
+    EXPECT_EQ(Int(PANEL_MESSBEREICH), 4);
+    EXPECT_EQ(Int(PANEL_MESSBEREICH2), 3);
+    EXPECT_EQ(Int(PANEL_MESSBEREICHPULS), 1);
     // The pulse time read back is 0: the pulse controls are dimmed again.
     EXPECT_EQ(Attribut(PANEL_SPANNUNGPULS, ATTR_DIMMED), 1);
     EXPECT_EQ(KwdTestFunc_LetzteSpannung(), 0.0);  // reading never counts as writing
@@ -206,10 +206,10 @@ TEST_F(Parameter, ReadbackFailingAtTheNinthStepKeepsTheRest) {
     EXPECT_EQ(PopupTitel(), std::vector<std::string>{"Fehler #403078"});
     for (const int control : {PANEL_SPANNUNGSOLL, PANEL_STROMSOLL, PANEL_UTAU, PANEL_ITAU,
                               PANEL_SPANNUNGSOLL2, PANEL_STROMSOLL2, PANEL_UTAU2, PANEL_ITAU2}) {
-        EXPECT_EQ(Zahl(control), 33.0) << control;
+        EXPECT_EQ(Double(control), 33.0) << control;
     }
-    EXPECT_EQ(Ganz(PANEL_MESSBEREICH), 0);
-    EXPECT_EQ(Zahl(PANEL_SPANNUNGPULS), 0.0);
+    EXPECT_EQ(Int(PANEL_MESSBEREICH), 0);
+    EXPECT_EQ(Double(PANEL_SPANNUNGPULS), 0.0);
     EXPECT_EQ(sim->hostBytes().substr(sim->hostBytes().size() - 6), "#2M1R\r");
 }
 
@@ -239,7 +239,7 @@ TEST_F(Parameter, StartAndStopReachTheDeviceAndAll) {
 }
 
 TEST_F(Parameter, PulseControlsAreDimmedWhilePulseTimeIsZero) {
-    Starten();  // no port: the dimming follows the panel even though the write fails
+    AmSimulatorStarten();  // no port: the dimming follows the panel even though the write fails
     const int pulse[] = {PANEL_SPANNUNGPULS, PANEL_STROMPULS, PANEL_UTAUPULS, PANEL_ITAUPULS,
                          PANEL_MESSBEREICHPULS};
     for (const int control : pulse) EXPECT_EQ(Attribut(control, ATTR_DIMMED), 1) << control;

@@ -4,7 +4,7 @@
 #include "app/kwd2Test.h"
 #include "app/kwd2TestFunc.h"
 #include "platform/userint.h"
-#include "tests/e2e/e2e_fixture.h"
+#include "tests/support/programm_fixture.h"
 #include "ui/kwd2Steuerung.h"
 
 namespace {
@@ -12,10 +12,10 @@ namespace {
 constexpr int kGruen = 0x00CC00;
 constexpr int kRot = 0xFF0000;
 
-TEST_F(E2e, PortSelectionOpensSwitchesAndClosesTheLine) {
-    setenv("KWD2_COM2", (verzeichnis / "kein-geraet").c_str(), 1);
+TEST_F(Programm, PortSelectionOpensSwitchesAndClosesTheLine) {
+    setenv("KWD2_COM2", (arbeitsverzeichnis / "kein-geraet").c_str(), 1);
     sim->addKwd2(2, "ZEL-KWD2-A");
-    Starten();
+    AmSimulatorStarten();
     ASSERT_EQ(KwdTestFunc_ComPort(), 0);
 
     // A leftover error is cleared by a successful selection.
@@ -31,7 +31,7 @@ TEST_F(E2e, PortSelectionOpensSwitchesAndClosesTheLine) {
     // A port that cannot be opened: its open error shows and the ring falls back to "not open".
     Waehlen(PANEL_PORT, 2);
     ErwarteFehleranzeige(100002);
-    EXPECT_EQ(Ganz(PANEL_PORT), 0);
+    EXPECT_EQ(Int(PANEL_PORT), 0);
     EXPECT_EQ(KwdTestFunc_ComPort(), 0);
     Klick(PANEL_IDLESEN);
     ErwarteFehleranzeige(122201);
@@ -50,24 +50,24 @@ TEST_F(E2e, PortSelectionOpensSwitchesAndClosesTheLine) {
     EXPECT_EQ(sim->hostBytes(), "");
 }
 
-TEST_F(E2e, SearchWithoutPortChangesNothing) {
-    Starten();
+TEST_F(Programm, SearchWithoutPortChangesNothing) {
+    AmSimulatorStarten();
     SetCtrlVal(panelHandle, PANEL_IDSTRING, "alt");
     SetCtrlVal(panelHandle, PANEL_LED3, 1);
     Klick(PANEL_SCANN);
     ErwarteFehleranzeige(122202);
     EXPECT_EQ(Text(PANEL_IDSTRING), "alt");
-    EXPECT_EQ(Ganz(PANEL_LED3), 1);
+    EXPECT_EQ(Int(PANEL_LED3), 1);
 }
 
 // One search covers it all (each silent address costs a port time-out): two devices of this
 // kind, a foreign one, one whose text holds the signature only further in, and silent ones.
-TEST_F(E2e, SearchLightsLampsAndSelectsTheLastDeviceFound) {
+TEST_F(Programm, SearchLightsLampsAndSelectsTheLastDeviceFound) {
     sim->addKwd2(2, "ZEL-KWD2-zwei");
     sim->addKwd2(5, "ZEL-KWD2-fuenf");
     sim->addForeign(7, "FREMD-1");
     sim->addForeign(8, "X-ZEL-KWD2");
-    Starten();
+    AmSimulatorStarten();
     Waehlen(PANEL_PORT, 1);
     Waehlen(PANEL_KWDID, 1);
     // Lamps left lit by an earlier search go off where nothing answers now; colours stay.
@@ -81,21 +81,21 @@ TEST_F(E2e, SearchLightsLampsAndSelectsTheLastDeviceFound) {
     ErwarteFehleranzeige(0);
     EXPECT_EQ(sim->hostBytes(), "#0IDR\r#1IDR\r#2IDR\r#3IDR\r#4IDR\r#5IDR\r#6IDR\r#7IDR\r#8IDR\r");
     const int erwartet[9] = {0, 0, 1, 0, 0, 1, 0, 1, 1};
-    for (int i = 0; i < 9; ++i) EXPECT_EQ(Ganz(PANEL_LED0 + i), erwartet[i]) << "lamp " << i;
+    for (int i = 0; i < 9; ++i) EXPECT_EQ(Int(PANEL_LED0 + i), erwartet[i]) << "lamp " << i;
     EXPECT_EQ(Attribut(PANEL_LED0, ATTR_ON_COLOR), kRot);
     EXPECT_EQ(Attribut(PANEL_LED2, ATTR_ON_COLOR), kGruen);
     EXPECT_EQ(Attribut(PANEL_LED5, ATTR_ON_COLOR), kGruen);
     EXPECT_EQ(Attribut(PANEL_LED7, ATTR_ON_COLOR), kRot);
     EXPECT_EQ(Attribut(PANEL_LED8, ATTR_ON_COLOR), kRot);
-    EXPECT_EQ(Ganz(PANEL_KWDID), 5);
+    EXPECT_EQ(Int(PANEL_KWDID), 5);
     EXPECT_EQ(Text(PANEL_IDSTRING), "ZEL-KWD2-fuenf");
     EXPECT_EQ(Text(PANEL_TEXT), "");
 }
 
-TEST_F(E2e, IdentificationReadsTheChosenAddressAndRefusesAll) {
+TEST_F(Programm, IdentificationReadsTheChosenAddressAndRefusesAll) {
     sim->addKwd2(2, "ZEL-KWD2-zwei");
     sim->addForeign(7, "FREMD-1");
-    Starten();
+    AmSimulatorStarten();
     Klick(PANEL_IDLESEN);
     ErwarteFehleranzeige(122201);
 

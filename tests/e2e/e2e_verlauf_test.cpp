@@ -8,7 +8,7 @@
 #include "app/kwd2Test.h"
 #include "platform/userint.h"
 #include "platform/userint_qt.h"
-#include "tests/e2e/e2e_fixture.h"
+#include "tests/support/programm_fixture.h"
 #include "trend/history.h"
 #include "trend/trend_testing.h"
 #include "trend/trend_window.h"
@@ -18,7 +18,7 @@ namespace {
 
 constexpr double kSpaeter = std::numeric_limits<double>::max();
 
-class Verlauf : public E2e {
+class Verlauf : public Programm {
   protected:
     static const trend::History& Verlaufsdaten() { return trendtest::History(); }
     // R reading, F failed tick, B measuring off; with the address of each reading.
@@ -40,7 +40,7 @@ class Verlauf : public E2e {
 class VerlaufKnopf : public Verlauf, public testing::WithParamInterface<bool> {};
 
 TEST_P(VerlaufKnopf, ShowsTheTrendWindowInBothRunModes) {
-    Starten(GetParam());
+    AmSimulatorStarten(GetParam());
     EXPECT_EQ(Attribut(PANEL_VERLAUF, ATTR_VISIBLE), 1);
     Klick(PANEL_VERLAUF);
     trend::TrendWindow& fenster = trendtest::Window();
@@ -56,7 +56,7 @@ INSTANTIATE_TEST_SUITE_P(Modes, VerlaufKnopf, testing::Values(false, true));
 TEST_F(Verlauf, TicksFailuresMeasuringOffAndAddressChangesMakeTheHistory) {
     sim->addKwd2(2, "ZEL-KWD2-Nr2");
     sim->addKwd2(5);
-    Starten();
+    AmSimulatorStarten();
     Waehlen(PANEL_PORT, 1);
     Waehlen(PANEL_KWDID, 2);
     Klick(PANEL_IDLESEN);
@@ -65,7 +65,7 @@ TEST_F(Verlauf, TicksFailuresMeasuringOffAndAddressChangesMakeTheHistory) {
     Tick();
     sim->setFault(2, kwd2sim::Fault::Nak);
     Tick();  // fails: measuring goes off, the curve breaks once
-    ASSERT_EQ(Ganz(PANEL_MESSEN), 0);
+    ASSERT_EQ(Int(PANEL_MESSEN), 0);
     Tick();
     sim->setFault(2, kwd2sim::Fault::None);
     Waehlen(PANEL_KWDID, 5);
@@ -83,7 +83,7 @@ TEST_F(Verlauf, TicksFailuresMeasuringOffAndAddressChangesMakeTheHistory) {
 
 TEST_F(Verlauf, SetValuesWrittenOrReadBackAreTheStepLines) {
     sim->addKwd2(2);
-    Starten();
+    AmSimulatorStarten();
     Waehlen(PANEL_PORT, 1);
     Waehlen(PANEL_KWDID, 2);
     Eingeben(PANEL_SPANNUNGSOLL2, 12.5);

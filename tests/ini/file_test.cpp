@@ -24,7 +24,7 @@ const std::string kSettings =
 
 TEST(ExactFiles, SettingsFileOfAFirstRun) {
     ScratchDir dir;
-    const std::string path = (dir.path / "kwd2steuerung.ini").string();
+    const std::string path = (dir.path() / "kwd2steuerung.ini").string();
     Doc d(Ini_New(1));
     EXPECT_EQ(Ini_ReadFromFile(d.get(), path.c_str()), -5001);  // no file on the first start
     const char* s = "KWD2Steuerung";
@@ -57,7 +57,7 @@ TEST(ExactFiles, SettingsFileOfAFirstRun) {
 
 TEST(ExactFiles, TwoSectionExampleInDocumentOrder) {
     ScratchDir dir;
-    const std::string path = (dir.path / "x.ini").string();
+    const std::string path = (dir.path() / "x.ini").string();
     Doc d(Ini_New(0));
     Ini_PutInt(d.get(), "Device", "Port", 3);
     Ini_PutDouble(d.get(), "Device", "Scale", 20.5);
@@ -71,7 +71,7 @@ TEST(ExactFiles, TwoSectionExampleInDocumentOrder) {
 
 TEST(RoundTrip, ExtraSectionsKeptSortedAndCommentsDropped) {
     ScratchDir dir;
-    const fs::path path = dir.path / "kwd2steuerung.ini";
+    const fs::path path = dir.path() / "kwd2steuerung.ini";
     Spit(path, "; mine\n[zeta]\nkeep = \"  blanks  \"\n[KWD2Steuerung]\nComPort = 9\nextra = 1\n");
     Doc d(Ini_New(1));
     ASSERT_EQ(Ini_ReadFromFile(d.get(), path.c_str()), 0);
@@ -83,7 +83,7 @@ TEST(RoundTrip, ExtraSectionsKeptSortedAndCommentsDropped) {
 
 TEST(RoundTrip, EscapedStringsAndBinaryDataSurviveAFile) {
     ScratchDir dir;
-    const std::string path = (dir.path / "r.ini").string();
+    const std::string path = (dir.path() / "r.ini").string();
     const std::string text = "tab\there\nline\r\"quoted\" back\\slash \x01\x7f\xfc" + std::string(200, '-');
     std::string blob;
     for (int i = 0; i < 256; ++i) blob += static_cast<char>(i);
@@ -112,14 +112,14 @@ TEST(RoundTrip, EscapedStringsAndBinaryDataSurviveAFile) {
 
 TEST(RoundTrip, ReadingMergesIntoTheDocument) {
     ScratchDir dir;
-    Spit(dir.path / "a.ini", "[A]\nx = 1\r\n");
-    Spit(dir.path / "b.ini", "[A]\rx = 2\n\r[B]\ny = 3");
+    Spit(dir.path() / "a.ini", "[A]\nx = 1\r\n");
+    Spit(dir.path() / "b.ini", "[A]\rx = 2\n\r[B]\ny = 3");
     Doc d(Ini_New(0));
-    ASSERT_EQ(Ini_ReadFromFile(d.get(), (dir.path / "a.ini").c_str()), 0);
-    ASSERT_EQ(Ini_ReadFromFile(d.get(), (dir.path / "b.ini").c_str()), 0);
+    ASSERT_EQ(Ini_ReadFromFile(d.get(), (dir.path() / "a.ini").c_str()), 0);
+    ASSERT_EQ(Ini_ReadFromFile(d.get(), (dir.path() / "b.ini").c_str()), 0);
     EXPECT_EQ(Ini_NumberOfSections(d.get()), 3);
-    EXPECT_EQ(Ini_ReadFromFile(d.get(), (dir.path / "missing.ini").c_str()), -5001);
-    EXPECT_EQ(Ini_ReadFromFile(d.get(), dir.path.c_str()), -5002);  // a directory cannot be read
+    EXPECT_EQ(Ini_ReadFromFile(d.get(), (dir.path() / "missing.ini").c_str()), -5001);
+    EXPECT_EQ(Ini_ReadFromFile(d.get(), dir.path().c_str()), -5002);  // a directory cannot be read
 }
 
 // --- Failed writes: the old file stays as it was and no temporary file is left -------------
@@ -127,7 +127,7 @@ TEST(RoundTrip, ReadingMergesIntoTheDocument) {
 class FailedWrite : public ::testing::Test {
   protected:
     ScratchDir dir;
-    fs::path target = dir.path / "settings.ini";
+    fs::path target = dir.path() / "settings.ini";
     const std::string old = "[Old]\r\nkept = 1\r\n\r\n";
     Doc doc{Ini_New(1)};
     void SetUp() override {
@@ -141,7 +141,7 @@ class FailedWrite : public ::testing::Test {
 };
 
 TEST_F(FailedWrite, TargetIsADirectory) {
-    const fs::path sub = dir.path / "sub";
+    const fs::path sub = dir.path() / "sub";
     fs::create_directory(sub);
     EXPECT_EQ(Ini_WriteToFile(doc.get(), sub.c_str()), -95);
     EXPECT_TRUE(fs::is_directory(sub));
@@ -150,7 +150,7 @@ TEST_F(FailedWrite, TargetIsADirectory) {
 }
 
 TEST_F(FailedWrite, MissingDirectory) {
-    EXPECT_EQ(Ini_WriteToFile(doc.get(), (dir.path / "nodir" / "x.ini").c_str()), -95);
+    EXPECT_EQ(Ini_WriteToFile(doc.get(), (dir.path() / "nodir" / "x.ini").c_str()), -95);
     EXPECT_EQ(Ini_WriteToFile(doc.get(), (target / "x.ini").c_str()), -91);  // a file used as a folder
     ExpectOldIntact();
 }
@@ -167,17 +167,17 @@ TEST_F(FailedWrite, FileSizeLimitMidWrite) {
     signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(rc, -93);  // EFBIG is a general I/O error
     ExpectOldIntact();
-    EXPECT_FALSE(fs::exists(dir.path / "ini$$0.TMP"));
+    EXPECT_FALSE(fs::exists(dir.path() / "ini$$0.TMP"));
 }
 
 TEST_F(FailedWrite, AllTemporaryNamesTaken) {
-    for (int n = 0; n < 1000; ++n) Spit(dir.path / ("ini$$" + std::to_string(n) + ".TMP"), "x");
+    for (int n = 0; n < 1000; ++n) Spit(dir.path() / ("ini$$" + std::to_string(n) + ".TMP"), "x");
     EXPECT_EQ(Ini_WriteToFile(doc.get(), target.c_str()), -5003);
     EXPECT_EQ(Slurp(target), old);
     int temps = 0;
-    for (const auto& e : fs::directory_iterator(dir.path)) temps += e.path().extension() == ".TMP";
+    for (const auto& e : fs::directory_iterator(dir.path())) temps += e.path().extension() == ".TMP";
     EXPECT_EQ(temps, 1000);
-    EXPECT_EQ(Slurp(dir.path / "ini$$999.TMP"), "x");
+    EXPECT_EQ(Slurp(dir.path() / "ini$$999.TMP"), "x");
 }
 
 TEST_F(FailedWrite, UnwritableProcFile) {
@@ -193,9 +193,9 @@ TEST_F(FailedWrite, UnwritableProcFile) {
 
 TEST_F(FailedWrite, LineTooLongLeavesTheOldFile) {
     Doc r(Ini_New(0));
-    Spit(dir.path / "in.ini", "[S]\n" + std::string(170, 'k') + "=" + std::string(84, 'v') + "\n");
-    ASSERT_EQ(Ini_ReadFromFile(r.get(), (dir.path / "in.ini").c_str()), 0);
-    fs::remove(dir.path / "in.ini");
+    Spit(dir.path() / "in.ini", "[S]\n" + std::string(170, 'k') + "=" + std::string(84, 'v') + "\n");
+    ASSERT_EQ(Ini_ReadFromFile(r.get(), (dir.path() / "in.ini").c_str()), 0);
+    fs::remove(dir.path() / "in.ini");
     EXPECT_EQ(Ini_WriteToFile(r.get(), target.c_str()), kIniErrNameTooLong);
     ExpectOldIntact();
 }
@@ -209,9 +209,26 @@ TEST_F(FailedWrite, SuccessReplacesAndKeepsTheMode) {
     EXPECT_EQ(dir.CountOthers({"settings.ini"}), 0);
     // A relative path writes into the working directory.
     const fs::path cwd = fs::current_path();
-    fs::current_path(dir.path);
+    fs::current_path(dir.path());
     EXPECT_EQ(Ini_WriteToFile(doc.get(), "relative.ini"), 0);
     fs::current_path(cwd);
-    EXPECT_TRUE(fs::exists(dir.path / "relative.ini"));
+    EXPECT_TRUE(fs::exists(dir.path() / "relative.ini"));
+}
+// A settings file reached through a link is replaced where it lives: the link stays a link, the
+// file keeps its mode, and the temporary file goes beside the real file.
+TEST_F(FailedWrite, LinkIsWrittenThrough) {
+    const fs::path real = dir.path() / "sub" / "real.ini";
+    fs::create_directory(dir.path() / "sub");
+    Spit(real, old);
+    fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write);
+    fs::remove(target);
+    fs::create_symlink(real, target);
+    ASSERT_EQ(Ini_WriteToFile(doc.get(), target.c_str()), 0);
+    EXPECT_TRUE(fs::is_symlink(target));
+    EXPECT_EQ(Slurp(real).substr(0, 7), "[New]\r\n");
+    EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(dir.CountOthers({"settings.ini", "sub"}), 0);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "sub"), fs::directory_iterator()), 1);
 }
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "tests/ini/test_util.h"
@@ -76,9 +77,22 @@ TEST(GetDouble, AcceptAndRefuseLists) {
     }
 }
 
+// A locale with a decimal comma: the installed one, or else one built for this test from the
+// system's locale sources (no installation needed).
+bool GermanNumbers(const testsupport::TempDir& dir) {
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr) return true;
+    const std::string build =
+        "localedef -c -i de_DE -f UTF-8 " + (dir / "de_DE.UTF-8").string() + " 2>/dev/null";
+    if (std::system(build.c_str()) == -1) return false;
+    ::setenv("LOCPATH", dir.path().c_str(), 1);
+    const bool built = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+    ::unsetenv("LOCPATH");  // loaded now; later locales come from the system again
+    return built;
+}
+
 TEST(GetDouble, IgnoresTheProcessLocale) {
-    const char* german = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
-    if (!german) GTEST_SKIP() << "no German locale installed";
+    const testsupport::TempDir locales("kwd2_locale");
+    if (!GermanNumbers(locales)) GTEST_SKIP() << "no German locale, and localedef could not build one";
     Doc d(Ini_New(0));
     Ini_PutDouble(d.get(), "S", "v", 20.5);
     double v = 0;

@@ -134,7 +134,7 @@ TEST(OutOfMemory, LostSectionIndexLeavesNoStaleItemIndexBehind) {
 
 TEST(OutOfMemory, ReadsReportMinus12AndKeepWhatWasRead) {
     ScratchDir dir;
-    const std::string path = (dir.path / "m.ini").string();
+    const std::string path = (dir.path() / "m.ini").string();
     ini_test::Spit(path, kFile);
     for (int indexed = 0; indexed <= 1; ++indexed) {
         int rc = -12;

@@ -11,6 +11,7 @@
 
 #include "ini/ini_store.h"
 #include "ini/linefile.h"
+#include "tests/support/temp_dir.h"
 
 namespace ini_test {
 
@@ -70,17 +71,12 @@ inline void Spit(const std::filesystem::path& p, const std::string& bytes) {
 }
 
 // A fresh scratch folder per test, removed afterwards.
-struct ScratchDir {
-    std::filesystem::path path;
-    ScratchDir() {
-        char tmpl[] = "/tmp/ini_test_XXXXXX";
-        path = mkdtemp(tmpl);
-    }
-    ~ScratchDir() { std::filesystem::remove_all(path); }
+struct ScratchDir : testsupport::TempDir {
+    ScratchDir() : TempDir("ini_test") {}
     // Everything in the folder except the names given.
     int CountOthers(std::initializer_list<std::string> known) const {
         int n = 0;
-        for (const auto& e : std::filesystem::directory_iterator(path))
+        for (const auto& e : std::filesystem::directory_iterator(path()))
             if (std::find(known.begin(), known.end(), e.path().filename().string()) == known.end()) ++n;
         return n;
     }

@@ -6,7 +6,10 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
+
+#include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono;
@@ -14,8 +17,7 @@ using namespace std::chrono;
 namespace {
 
 fs::path scratch(const std::string& name) {
-    const fs::path dir = fs::temp_directory_path() / ("kwd2_record_test_" + std::to_string(getpid()));
-    fs::create_directories(dir);
+    static const testsupport::TempDir dir("kwd2_record_test");
     fs::remove(dir / name);
     return dir / name;
 }
@@ -116,4 +118,39 @@ TEST(RowWriter, NumbersReadBackToTheSameDouble) {
     }
     EXPECT_EQ(record::shortestNumber(0.1), "0.1");
     EXPECT_EQ(record::isoTime(kT0), "2026-01-02T03:04:05.678Z");
+}
+
+// Values no reader could take back: JSON has no not-a-number or infinity, and a fixed-size text
+// once cut a long elapsed time short. Each row must read back as a whole line in both formats.
+TEST(RowWriter, ValuesThatAreNoNumberAreWrittenAsMissing) {
+    constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    const struct {
+        double elapsed;
+        double volts;
+        double milliamps;
+        const char* csv;
+        const char* json;
+    } cases[] = {
+        {0.5, kNan, -kInf, "0.500,0,,,6,0",
+         "\"elapsed_s\":0.500,\"address\":0,\"voltage_V\":null,\"current_mA\":null"},
+        {kInf, 1.0, kNan, ",0,1,,6,0",
+         "\"elapsed_s\":null,\"address\":0,\"voltage_V\":1,\"current_mA\":null"},
+        {1e30, 2.0, 3.0, "1000000000000000019884624838656.000,0,2,3,6,0",
+         "\"elapsed_s\":1000000000000000019884624838656.000,\"address\":0,\"voltage_V\":2,\"current_mA\":3"},
+    };
+    for (const auto& c : cases) {
+        const record::Row row{kT0, c.elapsed, 0, c.volts, c.milliamps, 6, 0};
+        for (const auto format : {record::Format::Csv, record::Format::JsonLines}) {
+            std::ostringstream out;
+            record::RowWriter w;
+            ASSERT_EQ(w.openStream(out, format), 0);
+            ASSERT_EQ(w.writeRow(row), 0);
+            const std::string expected = format == record::Format::Csv
+                                             ? std::string("2026-01-02T03:04:05.678Z,") + c.csv + "\n"
+                                             : std::string("{\"time\":\"2026-01-02T03:04:05.678Z\",") +
+                                                   c.json + ",\"status1\":6,\"error\":0}\n";
+            EXPECT_EQ(out.str(), expected);
+        }
+    }
 }

@@ -11,7 +11,7 @@ struct OutputCase {
     double volts;
     double milliamps;
     double ohms;
-    int range;  // configured range of set 1, 0 = Auto
+    int range = 0;  // configured range of set 1, 0 = Auto
     double expectVolts;
     double expectMilliamps;
     int expectStatus1;
@@ -19,14 +19,22 @@ struct OutputCase {
 };
 
 // Tau 0: the output settles at once. Auto picks the smallest of 6/60/600/6000 mA that fits.
+// clang-format off
 const std::vector<OutputCase> kOutputs = {
-    {12.5, 1000.0, 100.0, 0, 12.5, 125.0, 0b100, 0b001},   // voltage-controlled, range 3
-    {12.5, 100.0, 100.0, 0, 10.0, 100.0, 0b100, 0b101},    // current limit reached
-    {5.0, 1000.0, 100.0, 0, 5.0, 50.0, 0b010, 0b001},      // range 2
-    {1.0, 1000.0, 1000.0, 0, 1.0, 1.0, 0b000, 0b001},      // range 1
-    {250.0, 6000.0, 10.0, 0, 60.0, 6000.0, 0b110, 0b101},  // range 4
-    {1.0, 1000.0, 1000.0, 4, 1.0, 1.0, 0b110, 0b001},      // fixed range 4 shown as such
+    {.volts = 12.5, .milliamps = 1000.0, .ohms = 100.0,  // voltage-controlled, range 3
+     .expectVolts = 12.5, .expectMilliamps = 125.0, .expectStatus1 = 0b100, .expectStatus2 = 0b001},
+    {.volts = 12.5, .milliamps = 100.0, .ohms = 100.0,  // current limit reached
+     .expectVolts = 10.0, .expectMilliamps = 100.0, .expectStatus1 = 0b100, .expectStatus2 = 0b101},
+    {.volts = 5.0, .milliamps = 1000.0, .ohms = 100.0,  // range 2
+     .expectVolts = 5.0, .expectMilliamps = 50.0, .expectStatus1 = 0b010, .expectStatus2 = 0b001},
+    {.volts = 1.0, .milliamps = 1000.0, .ohms = 1000.0,  // range 1
+     .expectVolts = 1.0, .expectMilliamps = 1.0, .expectStatus1 = 0b000, .expectStatus2 = 0b001},
+    {.volts = 250.0, .milliamps = 6000.0, .ohms = 10.0,  // range 4
+     .expectVolts = 60.0, .expectMilliamps = 6000.0, .expectStatus1 = 0b110, .expectStatus2 = 0b101},
+    {.volts = 1.0, .milliamps = 1000.0, .ohms = 1000.0, .range = 4,  // fixed range 4 shown as such
+     .expectVolts = 1.0, .expectMilliamps = 1.0, .expectStatus1 = 0b110, .expectStatus2 = 0b001},
 };
+// clang-format on
 
 class ModelTest : public ::testing::Test {
   protected:

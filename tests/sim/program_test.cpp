@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/sim/pty_host.h"
+#include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
 using simtest::kAck;
@@ -63,8 +64,7 @@ class Program {
 };
 
 fs::path scratch(const std::string& name) {
-    const fs::path dir = fs::temp_directory_path() / ("kwd2sim_test_" + std::to_string(getpid()));
-    fs::create_directories(dir);
+    static const testsupport::TempDir dir("kwd2sim_test");
     return dir / name;
 }
 

@@ -3,7 +3,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +11,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "tests/support/pty.h"
+
 namespace simtest {
 
 // Upper bound for waiting on bytes that must come; never reached when the simulator works.
@@ -19,13 +20,7 @@ inline constexpr int kPatienceMs = 3000;
 
 class Host {
   public:
-    explicit Host(const std::string& path) : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK)) {
-        if (fd_ < 0) throw std::runtime_error("cannot open " + path);
-        termios tio{};
-        tcgetattr(fd_, &tio);
-        cfmakeraw(&tio);
-        tcsetattr(fd_, TCSANOW, &tio);
-    }
+    explicit Host(const std::string& path) : fd_(testsupport::OpenRaw(path, O_NONBLOCK)) {}
     ~Host() { ::close(fd_); }
     Host(const Host&) = delete;
     Host& operator=(const Host&) = delete;

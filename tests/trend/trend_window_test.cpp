@@ -11,6 +11,7 @@
 
 #include "platform/userint.h"
 #include "platform/userint_testing.h"
+#include "tests/support/temp_dir.h"
 #include "trend/plot.h"
 #include "trend/trend_window.h"
 
@@ -134,9 +135,7 @@ TEST(TrendPlot, AFailedTickLeavesAVisibleGap) {
 }
 
 TEST_F(TrendWindowTest, SaveImageWritesThePlotAsPngOrSaysWhyNot) {
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("kwd2_trend_" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
+    const testsupport::TempDir dir("kwd2_trend");
     uitest::ClearShownPopups();
 
     uitest::QueueFileAnswer(VAL_NEW_FILE_SELECTED, (dir / "plot.png").string());
@@ -154,7 +153,6 @@ TEST_F(TrendWindowTest, SaveImageWritesThePlotAsPngOrSaysWhyNot) {
     EXPECT_EQ(shown[3].kind, "message");
     EXPECT_EQ(shown[3].title, "Bild speichern");
     EXPECT_NE(shown[3].text.find("missing/plot.png"), std::string::npos);
-    std::filesystem::remove_all(dir);
 }
 
 TEST_F(TrendWindowTest, ClosingOnlyHides) {
