@@ -11,19 +11,19 @@
 #include "trend/trend.h"
 #include "ui/kwd2Steuerung.h"
 
-int panelHandle = 0;
-int rechnerPanelHandle = 0;
-int kalibrierModus = 0;
+int gPanelHandle = 0;
+int gRechnerPanelHandle = 0;
+int gKalibrierModus = 0;
 
 namespace {
 
 // The code the running callback got from its operation; every callback overwrites it first.
-int fehlerCode = 0;
+int gFehlerCode = 0;
 
-constexpr const char* uiDatei = "kwd2Steuerung.ui";
-constexpr const char* zugangsCode = kalibrierung::kZugangsCode;
-constexpr const char* titel = "KWD2-Steuerung V1.5";
-constexpr int kalibrierBreite = 870;
+constexpr const char* kUiDatei = "kwd2Steuerung.ui";
+constexpr const char* kZugangsCode = kalibrierung::kZugangsCode;
+constexpr const char* kTitel = "KWD2-Steuerung V1.5";
+constexpr int kAlibrierBreite = 870;
 
 // Which write a committed parameter control triggers, and for which parameter set
 // (1, 2, or 3 = pulse phase).
@@ -39,7 +39,7 @@ int ZeitpulsSchreiben(int) {
     return ZeitSchreiben();
 }
 
-constexpr std::array<ParameterZiel, 16> parameterZiele{{
+constexpr std::array<ParameterZiel, 16> kParameterZiele{{
     {PANEL_SPANNUNGSOLL, USchreiben, 1},
     {PANEL_STROMSOLL, ISchreiben, 1},
     {PANEL_UTAU, UTauSchreiben, 1},
@@ -59,13 +59,13 @@ constexpr std::array<ParameterZiel, 16> parameterZiele{{
 }};
 
 bool IstKalibrierZugang(int argc, char* argv[]) {
-    return argc == 2 && argv != nullptr && argv[1] != nullptr && std::strcmp(argv[1], zugangsCode) == 0;
+    return argc == 2 && argv != nullptr && argv[1] != nullptr && std::strcmp(argv[1], kZugangsCode) == 0;
 }
 
 // Measuring off (without running Messen), port closed, settings saved, event loop left. The
 // output of the device keeps its state: no stop command is sent.
 void ProgrammBeenden() {
-    SetCtrlVal(panelHandle, PANEL_MESSEN, 0);
+    SetCtrlVal(gPanelHandle, PANEL_MESSEN, 0);
     CloseComPort();
     WriteIni();
     QuitUserInterface(0);
@@ -75,16 +75,16 @@ void ProgrammBeenden() {
 void SkalenendwerteMelden() {
     double spannung = 0.0;
     double strom = 0.0;
-    GetCtrlVal(panelHandle, PANEL_UENDWERT, &spannung);
-    GetCtrlVal(panelHandle, PANEL_IENDWERT, &strom);
+    GetCtrlVal(gPanelHandle, PANEL_UENDWERT, &spannung);
+    GetCtrlVal(gPanelHandle, PANEL_IENDWERT, &strom);
     Trend_Skalenendwerte(spannung, strom);
 }
 
 // The four calibration-data buttons: only in calibration mode, failures as a popup.
 int KalibrierOperation(int event, int (*operation)()) {
-    if (event != EVENT_COMMIT || kalibrierModus == 0) return 0;
-    fehlerCode = operation();
-    if (fehlerCode != 0) ZEL_Fehlerpopup(fehlerCode);
+    if (event != EVENT_COMMIT || gKalibrierModus == 0) return 0;
+    gFehlerCode = operation();
+    if (gFehlerCode != 0) ZEL_Fehlerpopup(gFehlerCode);
     VerlorenenPortSchliessen();
     return 0;
 }
@@ -93,8 +93,8 @@ int KalibrierOperation(int event, int (*operation)()) {
 // gone is closed only after its error shows, so that the ring's "not open" has its reason on screen.
 int AnzeigeOperation(int event, int (*operation)()) {
     if (event != EVENT_COMMIT) return 0;
-    fehlerCode = operation();
-    FehlerSetzen(fehlerCode);
+    gFehlerCode = operation();
+    FehlerSetzen(gFehlerCode);
     VerlorenenPortSchliessen();
     return 0;
 }
@@ -106,7 +106,7 @@ void CallbacksRegistrieren() {
         const char* name;
         CtrlCallbackPtr funktion;
     };
-    static constexpr std::array<CtrlEintrag, 18> ctrlCallbacks{{
+    static constexpr std::array<CtrlEintrag, 18> kCtrlCallbacks{{
         {"Ende", Ende},
         {"PortSelect", PortSelect},
         {"Scann_Callback", Scann_Callback},
@@ -126,7 +126,7 @@ void CallbacksRegistrieren() {
         {"Kalibrierrechner_Callback", Kalibrierrechner_Callback},
         {"Verlauf_Callback", Verlauf_Callback},
     }};
-    for (const CtrlEintrag& eintrag : ctrlCallbacks) RegisterCtrlCallback(eintrag.name, eintrag.funktion);
+    for (const CtrlEintrag& eintrag : kCtrlCallbacks) RegisterCtrlCallback(eintrag.name, eintrag.funktion);
     RegisterPanelCallback("Panel_Callback", Panel_Callback);
     Kalibrierrechner_CallbacksRegistrieren();
 }
@@ -136,26 +136,26 @@ int ProgrammStarten(int argc, char* argv[]) {
     RegisterKwd2SteuerungResource();
     CallbacksRegistrieren();
 
-    panelHandle = LoadPanel(0, uiDatei, PANEL);
-    if (panelHandle < 0) return -1;
-    rechnerPanelHandle = LoadPanel(0, uiDatei, RECHNERPNL);
-    if (rechnerPanelHandle < 0) return -1;
-    Kalibrierrechner_SetPanels(panelHandle, rechnerPanelHandle);
+    gPanelHandle = LoadPanel(0, kUiDatei, PANEL);
+    if (gPanelHandle < 0) return -1;
+    gRechnerPanelHandle = LoadPanel(0, kUiDatei, RECHNERPNL);
+    if (gRechnerPanelHandle < 0) return -1;
+    Kalibrierrechner_SetPanels(gPanelHandle, gRechnerPanelHandle);
 
-    kalibrierModus = 0;
+    gKalibrierModus = 0;
     if (IstKalibrierZugang(argc, argv)) {
-        kalibrierModus = 1;
-        SetPanelAttribute(panelHandle, ATTR_WIDTH, kalibrierBreite);
+        gKalibrierModus = 1;
+        SetPanelAttribute(gPanelHandle, ATTR_WIDTH, kAlibrierBreite);
     } else {
         KalibrierparameterAusblenden();
     }
 
-    SetPanelAttribute(panelHandle, ATTR_SYSTEM_LOOK, 1);
-    SetPanelAttribute(rechnerPanelHandle, ATTR_SYSTEM_LOOK, 1);
-    SetPanelAttribute(panelHandle, ATTR_TITLE, titel);
-    SetCtrlVal(panelHandle, PANEL_TEXT, "");
+    SetPanelAttribute(gPanelHandle, ATTR_SYSTEM_LOOK, 1);
+    SetPanelAttribute(gRechnerPanelHandle, ATTR_SYSTEM_LOOK, 1);
+    SetPanelAttribute(gPanelHandle, ATTR_TITLE, kTitel);
+    SetCtrlVal(gPanelHandle, PANEL_TEXT, "");
     PulscontrollsDimmen();
-    DisplayPanel(panelHandle);
+    DisplayPanel(gPanelHandle);
     Trend_Anbinden(FehlerSetzen, KwdTestFunc_ComPort);
     // A missing settings file is normal on first start; LoadIni shows what matters by itself.
     LoadIni();
@@ -177,14 +177,14 @@ int Ende(int, int, int event, void*, int, int) {
 
 int PortSelect(int, int, int event, void*, int, int) {
     if (event != EVENT_COMMIT) return 0;
-    fehlerCode = SelectComPort();
-    if (fehlerCode != 0) {
+    gFehlerCode = SelectComPort();
+    if (gFehlerCode != 0) {
         // Back to "not open": the second selection closes a port left half-opened. Its own
         // result is of no interest; the first error stays shown.
-        SetCtrlVal(panelHandle, PANEL_PORT, 0);
+        SetCtrlVal(gPanelHandle, PANEL_PORT, 0);
         SelectComPort();
     }
-    FehlerSetzen(fehlerCode);
+    FehlerSetzen(gFehlerCode);
     return 0;
 }
 
@@ -208,8 +208,8 @@ int Skalenendwerte_Callback(int panel, int control, int event, void*, int, int) 
         return 0;
     }
     double endwert = 0.0;
-    GetCtrlVal(panelHandle, control, &endwert);
-    SetCtrlAttribute(panelHandle, anzeige, ATTR_MAX_VALUE, endwert);
+    GetCtrlVal(gPanelHandle, control, &endwert);
+    SetCtrlAttribute(gPanelHandle, anzeige, ATTR_MAX_VALUE, endwert);
     SkalenendwerteMelden();
     return 0;
 }
@@ -220,27 +220,27 @@ int Messen(int, int, int event, void*, int, int) {
     StatusLedsDimmen();
     FehlerSetzen(0);
     int messen = 0;
-    GetCtrlVal(panelHandle, PANEL_MESSEN, &messen);
+    GetCtrlVal(gPanelHandle, PANEL_MESSEN, &messen);
     Trend_Messen(messen);
     return 0;
 }
 
 int TimerCb(int, int, int event, void*, int, int) {
     if (event != EVENT_TIMER_TICK) return 0;
-    fehlerCode = KwdLesen();
-    if (fehlerCode != 0) {
+    gFehlerCode = KwdLesen();
+    if (gFehlerCode != 0) {
         // No retry: polling stays off until the operator switches measuring on again.
-        FehlerSetzen(fehlerCode);
-        SetCtrlVal(panelHandle, PANEL_MESSEN, 0);
+        FehlerSetzen(gFehlerCode);
+        SetCtrlVal(gPanelHandle, PANEL_MESSEN, 0);
         StatusLedsDimmen();
         // Last: should the recording of this tick fail as well, its code is the one shown.
-        Trend_Fehlmessung(KwdTestFunc_Adresse(), fehlerCode);
+        Trend_Fehlmessung(KwdTestFunc_Adresse(), gFehlerCode);
         // A pulled adapter: choosing the port again opens it once it is back.
         VerlorenenPortSchliessen();
     }
     // Measuring may have stopped by itself (a failure, or the address "alle"): the curve breaks.
     int messen = 0;
-    GetCtrlVal(panelHandle, PANEL_MESSEN, &messen);
+    GetCtrlVal(gPanelHandle, PANEL_MESSEN, &messen);
     if (messen == 0) Trend_Messen(0);
     return 0;
 }
@@ -248,10 +248,10 @@ int TimerCb(int, int, int event, void*, int, int) {
 int Parameter_Callback(int panel, int control, int event, void*, int, int) {
     if (event != EVENT_COMMIT) return 0;
     SetActiveCtrl(panel, control);
-    for (const ParameterZiel& ziel : parameterZiele) {
+    for (const ParameterZiel& ziel : kParameterZiele) {
         if (ziel.control == control) {
-            fehlerCode = ziel.schreiben(ziel.parameterSatz);
-            FehlerSetzen(fehlerCode);
+            gFehlerCode = ziel.schreiben(ziel.parameterSatz);
+            FehlerSetzen(gFehlerCode);
             VerlorenenPortSchliessen();
             break;
         }
@@ -261,9 +261,9 @@ int Parameter_Callback(int panel, int control, int event, void*, int, int) {
 
 int ParameterLesen_Callback(int, int, int event, void*, int, int) {
     if (event != EVENT_COMMIT) return 0;
-    fehlerCode = ParameterLesen();
+    gFehlerCode = ParameterLesen();
     PulscontrollsDimmen();
-    if (fehlerCode != 0) ZEL_Fehlerpopup(fehlerCode);
+    if (gFehlerCode != 0) ZEL_Fehlerpopup(gFehlerCode);
     VerlorenenPortSchliessen();
     return 0;
 }
@@ -299,9 +299,9 @@ int DateiLaden_Callback(int, int, int event, void*, int, int) {
 }
 
 int Kalibrierrechner_Callback(int, int, int event, void*, int, int) {
-    if (event != EVENT_COMMIT || kalibrierModus == 0) return 0;
+    if (event != EVENT_COMMIT || gKalibrierModus == 0) return 0;
     RechnerbuttonsHervorheben(-1);
-    DisplayPanel(rechnerPanelHandle);
+    DisplayPanel(gRechnerPanelHandle);
     return 0;
 }
 

@@ -1,9 +1,9 @@
 // The application shell: start-up, callbacks of the main panel, exit sequence.
 #pragma once
 
-extern int panelHandle;
-extern int rechnerPanelHandle;
-extern int kalibrierModus;
+extern int gPanelHandle;
+extern int gRechnerPanelHandle;
+extern int gKalibrierModus;
 
 // Start-up steps up to and including LoadIni (everything main does before the event loop).
 // Returns 0, or -1 when the run-time engine or a panel cannot be loaded.

@@ -20,11 +20,11 @@
 namespace {
 
 // Module state.
-int comPort = 0;  // open COM port 1..8, 0 = none
-double letzteSpannung = 0.0;
-double letzterStrom = 0.0;
-IniDocument* iniHandle = nullptr;
-std::string dateiPfad = ".";
+int gComPort = 0;  // open COM port 1..8, 0 = none
+double gLetzteSpannung = 0.0;
+double gLetzterStrom = 0.0;
+IniDocument* gIniHandle = nullptr;
+std::string gDateiPfad = ".";
 
 constexpr double kPortTimeoutSeconds = 1.0;
 constexpr int kIdPuffer = 32;
@@ -53,19 +53,19 @@ constexpr const char* kKwd2Kennung = "ZEL-KWD2";
 
 int Adresse() {
     int adresse = 0;
-    GetCtrlVal(panelHandle, PANEL_KWDID, &adresse);
+    GetCtrlVal(gPanelHandle, PANEL_KWDID, &adresse);
     return adresse;
 }
 
 double ZahlLesen(int control) {
     double wert = 0.0;
-    GetCtrlVal(panelHandle, control, &wert);
+    GetCtrlVal(gPanelHandle, control, &wert);
     return wert;
 }
 
 int GanzzahlLesen(int control) {
     int wert = 0;
-    GetCtrlVal(panelHandle, control, &wert);
+    GetCtrlVal(gPanelHandle, control, &wert);
     return wert;
 }
 
@@ -118,8 +118,8 @@ const ParameterSatz& Satz(int parameterSet) {
 // The common steps of every single-value write; remembers the value in *merker on success.
 int WertSchreiben(const ParameterFeld& feld, int fehlerOhnePort, double* merker) {
     const double wert = ZahlLesen(feld.control);
-    if (comPort == 0) return fehlerOhnePort;
-    const int fehler = ZELKWD2_ParameterSchreiben(comPort, Adresse(), feld.registerName, wert);
+    if (gComPort == 0) return fehlerOhnePort;
+    const int fehler = ZELKWD2_ParameterSchreiben(gComPort, Adresse(), feld.registerName, wert);
     if (fehler != 0) return fehler;
     if (merker != nullptr) *merker = wert;
     return 0;
@@ -166,14 +166,14 @@ constexpr std::array<LeseSchritt, 16> kLeseSchritte{{
 int SchrittLesen(const LeseSchritt& schritt, int adresse) {
     if (schritt.registerName == nullptr) {
         int bereich = 0;
-        const int fehler = ZELKWD2_MessbereichLesen(comPort, adresse, schritt.messbereichSatz, &bereich);
-        if (fehler == 0) SetCtrlVal(panelHandle, schritt.control, bereich);
+        const int fehler = ZELKWD2_MessbereichLesen(gComPort, adresse, schritt.messbereichSatz, &bereich);
+        if (fehler == 0) SetCtrlVal(gPanelHandle, schritt.control, bereich);
         return fehler;
     }
     double wert = 0.0;
-    const int fehler = ZELKWD2_ParameterLesen(comPort, adresse, schritt.registerName, &wert);
+    const int fehler = ZELKWD2_ParameterLesen(gComPort, adresse, schritt.registerName, &wert);
     if (fehler != 0) return fehler;
-    SetCtrlVal(panelHandle, schritt.control, wert);
+    SetCtrlVal(gPanelHandle, schritt.control, wert);
     // Set values read back ("usoll1" ... "isoll3") feed the trend window like written ones.
     const std::string_view name = schritt.registerName;
     if (name.size() == 6 && name.substr(1, 4) == "soll" && (name[0] == 'u' || name[0] == 'i')) {
@@ -185,19 +185,19 @@ int SchrittLesen(const LeseSchritt& schritt, int adresse) {
 // ---- Settings: full-scale value of a meter ----
 
 void SkalenendwertAnwenden(int eingabeControl, int anzeigeControl, double wert) {
-    SetCtrlVal(panelHandle, eingabeControl, wert);
+    SetCtrlVal(gPanelHandle, eingabeControl, wert);
     // The control may have coerced the value into its range; the scale follows what it holds.
-    SetCtrlAttribute(panelHandle, anzeigeControl, ATTR_MAX_VALUE, ZahlLesen(eingabeControl));
+    SetCtrlAttribute(gPanelHandle, anzeigeControl, ATTR_MAX_VALUE, ZahlLesen(eingabeControl));
 }
 
 void GespeichertenPortOeffnen(int port) {
-    SetCtrlVal(panelHandle, PANEL_PORT, port);
-    comPort = port;
+    SetCtrlVal(gPanelHandle, PANEL_PORT, port);
+    gComPort = port;
     const int fehler = ZELKWD2_Open(port);
     if (fehler != 0) {
         ZELKWD2_Close(port);
-        SetCtrlVal(panelHandle, PANEL_PORT, 0);
-        comPort = 0;
+        SetCtrlVal(gPanelHandle, PANEL_PORT, 0);
+        gComPort = 0;
         FehlerSetzen(fehler);
         return;
     }
@@ -210,72 +210,72 @@ void GespeichertenPortOeffnen(int port) {
 // Connecting
 
 int SelectComPort() {
-    const int alterPort = comPort;
-    comPort = GanzzahlLesen(PANEL_PORT);
+    const int alterPort = gComPort;
+    gComPort = GanzzahlLesen(PANEL_PORT);
     // Choosing the open port again reopens it when its line has gone meanwhile.
-    if (comPort == alterPort && (comPort == 0 || Rs232_LineLost(comPort) == 0)) return 0;
+    if (gComPort == alterPort && (gComPort == 0 || Rs232_LineLost(gComPort) == 0)) return 0;
 
-    if (comPort != 0) {
+    if (gComPort != 0) {
         if (alterPort != 0) ZELKWD2_Close(alterPort);  // a failing close of the old port is ignored
-        int fehler = ZELKWD2_Open(comPort);
+        int fehler = ZELKWD2_Open(gComPort);
         if (fehler != 0) return fehler;  // the caller sets the ring back and closes again
-        fehler = ZELKWD2_Timeout(comPort, kPortTimeoutSeconds);
+        fehler = ZELKWD2_Timeout(gComPort, kPortTimeoutSeconds);
         return fehler;
     }
     return ZELKWD2_Close(alterPort);
 }
 
 int CloseComPort() {
-    return comPort != 0 ? ZELKWD2_Close(comPort) : 0;
+    return gComPort != 0 ? ZELKWD2_Close(gComPort) : 0;
 }
 
 int VerlorenenPortSchliessen() {
-    if (comPort == 0 || Rs232_LineLost(comPort) == 0) return 0;
-    ZELKWD2_Close(comPort);
-    comPort = 0;
-    SetCtrlVal(panelHandle, PANEL_PORT, 0);
+    if (gComPort == 0 || Rs232_LineLost(gComPort) == 0) return 0;
+    ZELKWD2_Close(gComPort);
+    gComPort = 0;
+    SetCtrlVal(gPanelHandle, PANEL_PORT, 0);
     return 1;
 }
 
 int IDLesen() {
-    if (comPort == 0) return kIdLesenOhnePort;
-    SetCtrlVal(panelHandle, PANEL_IDSTRING, "");
+    if (gComPort == 0) return kIdLesenOhnePort;
+    SetCtrlVal(gPanelHandle, PANEL_IDSTRING, "");
     std::array<char, kIdPuffer> kennung{};
-    const int fehler = ZELKWD2_IDLesen(comPort, Adresse(), kennung.data());
+    const int fehler = ZELKWD2_IDLesen(gComPort, Adresse(), kennung.data());
     if (fehler != 0) return fehler;
     kennung.back() = '\0';
-    SetCtrlVal(panelHandle, PANEL_IDSTRING, kennung.data());
+    SetCtrlVal(gPanelHandle, PANEL_IDSTRING, kennung.data());
     Trend_Kennung(Adresse(), kennung.data());
     return 0;
 }
 
 int Kwd2Scann() {
     std::string text = "Suche nach Ger\xe4t x";
-    if (comPort == 0) return kScannOhnePort;
-    SetCtrlVal(panelHandle, PANEL_IDSTRING, "");
+    if (gComPort == 0) return kScannOhnePort;
+    SetCtrlVal(gPanelHandle, PANEL_IDSTRING, "");
 
     for (int adresse = 0; adresse <= 8; ++adresse) {
         const int lampe = PANEL_LED0 + adresse;
         text.back() = static_cast<char>('0' + adresse);
         // The platform paints at once, so the operator sees which address is being tried.
-        SetCtrlVal(panelHandle, PANEL_TEXT, text.c_str());
+        SetCtrlVal(gPanelHandle, PANEL_TEXT, text.c_str());
 
         std::array<char, kIdPuffer> kennung{};
-        if (ZELKWD2_IDLesen(comPort, adresse, kennung.data()) != 0) {
-            SetCtrlVal(panelHandle, lampe, 0);  // nothing (usable) answered; colour stays
+        if (ZELKWD2_IDLesen(gComPort, adresse, kennung.data()) != 0) {
+            SetCtrlVal(gPanelHandle, lampe, 0);  // nothing (usable) answered; colour stays
             continue;
         }
         kennung.back() = '\0';
         Trend_Kennung(adresse, kennung.data());
         const bool istKwd2 = std::strncmp(kennung.data(), kKwd2Kennung, std::strlen(kKwd2Kennung)) == 0;
-        SetCtrlAttribute(panelHandle, lampe, ATTR_ON_COLOR, istKwd2 ? kFarbeGruen : kFarbeRot);
-        SetCtrlVal(panelHandle, lampe, 1);
+        SetCtrlAttribute(gPanelHandle, lampe, ATTR_ON_COLOR, istKwd2 ? kFarbeGruen : kFarbeRot);
+        SetCtrlVal(gPanelHandle, lampe, 1);
         if (istKwd2) {
-            SetCtrlVal(panelHandle, PANEL_KWDID, adresse);
-            SetCtrlVal(panelHandle, PANEL_IDSTRING, kennung.data());
+            SetCtrlVal(gPanelHandle, PANEL_KWDID, adresse);
+            SetCtrlVal(gPanelHandle, PANEL_IDSTRING, kennung.data());
         }
     }
-    SetCtrlVal(panelHandle, PANEL_TEXT, "");
+    SetCtrlVal(gPanelHandle, PANEL_TEXT, "");
     return 0;
 }
 
@@ -287,23 +287,23 @@ int KwdLesen() {
     const int adresse = Adresse();
     if (adresse == kSammeladresse) {
         // Measured values cannot come from all devices at once: measuring simply stops.
-        SetCtrlVal(panelHandle, PANEL_MESSEN, 0);
+        SetCtrlVal(gPanelHandle, PANEL_MESSEN, 0);
         return 0;
     }
-    if (comPort == 0) return kLesenOhnePort;
+    if (gComPort == 0) return kLesenOhnePort;
 
     double spannung = 0.0;
-    int fehler = ZELKWD2_ParameterLesen(comPort, adresse, "uist", &spannung);
+    int fehler = ZELKWD2_ParameterLesen(gComPort, adresse, "uist", &spannung);
     if (fehler != 0) return fehler;
-    SetCtrlVal(panelHandle, PANEL_SPANNUNG, spannung);
+    SetCtrlVal(gPanelHandle, PANEL_SPANNUNG, spannung);
 
     double strom = 0.0;
-    fehler = ZELKWD2_ParameterLesen(comPort, adresse, "iist", &strom);
+    fehler = ZELKWD2_ParameterLesen(gComPort, adresse, "iist", &strom);
     if (fehler != 0) return fehler;
-    SetCtrlVal(panelHandle, PANEL_STROM, strom);
+    SetCtrlVal(gPanelHandle, PANEL_STROM, strom);
 
     int status = 0;
-    fehler = ZELKWD2_StatusLesen(comPort, adresse, 1, &status);
+    fehler = ZELKWD2_StatusLesen(gComPort, adresse, 1, &status);
     if (fehler != 0) return fehler;
     StatusLedsSetzen(status);
     Trend_Messwert(adresse, spannung, strom, status);
@@ -314,11 +314,11 @@ int KwdLesen() {
 // Output parameters
 
 int USchreiben(int parameterSet) {
-    return GroesseSchreiben(parameterSet, kSpannung, &letzteSpannung);
+    return GroesseSchreiben(parameterSet, kSpannung, &gLetzteSpannung);
 }
 
 int ISchreiben(int parameterSet) {
-    return GroesseSchreiben(parameterSet, kStrom, &letzterStrom);
+    return GroesseSchreiben(parameterSet, kStrom, &gLetzterStrom);
 }
 
 int UTauSchreiben(int parameterSet) {
@@ -332,8 +332,8 @@ int ITauSchreiben(int parameterSet) {
 int MessbereichSchreiben(int parameterSet) {
     const int satz = SatzNummer(parameterSet);
     const int bereich = GanzzahlLesen(Satz(satz).messbereichControl);
-    if (comPort == 0) return kMessbereichOhnePort;
-    return ZELKWD2_MessbereichSchreiben(comPort, Adresse(), satz, bereich);
+    if (gComPort == 0) return kMessbereichOhnePort;
+    return ZELKWD2_MessbereichSchreiben(gComPort, Adresse(), satz, bereich);
 }
 
 int ZeitSchreiben() {
@@ -343,7 +343,7 @@ int ZeitSchreiben() {
 int ParameterLesen() {
     const int adresse = Adresse();
     if (adresse == kSammeladresse) return kLesenMitSammeladresse;
-    if (comPort == 0) return kLesenOhnePort;
+    if (gComPort == 0) return kLesenOhnePort;
     for (const LeseSchritt& schritt : kLeseSchritte) {
         const int fehler = SchrittLesen(schritt, adresse);
         if (fehler != 0) return fehler;
@@ -353,14 +353,14 @@ int ParameterLesen() {
 
 int Kwd2Start() {
     const int adresse = Adresse();
-    if (comPort == 0) return kStartOhnePort;
-    return ZELKWD2_DeviceFunction(comPort, adresse, "start");
+    if (gComPort == 0) return kStartOhnePort;
+    return ZELKWD2_DeviceFunction(gComPort, adresse, "start");
 }
 
 int Kwd2Stopp() {
     const int adresse = Adresse();
-    if (comPort == 0) return kStoppOhnePort;
-    return ZELKWD2_DeviceFunction(comPort, adresse, "stopp");
+    if (gComPort == 0) return kStoppOhnePort;
+    return ZELKWD2_DeviceFunction(gComPort, adresse, "stopp");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -372,7 +372,7 @@ namespace {
 // its default, which is then written back); rows without `nehmen` are written only. The text row
 // falls back to `standard` when the file has no usable value.
 struct Einstellung {
-    enum class Art { Ganzzahl, Zahl, Text };
+    enum class Art { kGanzzahl, kZahl, kText };
     const char* schluessel;
     Art art;
     void (*nehmen)(double wert);
@@ -387,63 +387,63 @@ bool Endwert(double wert) {
 
 // In the order the file holds them.
 const std::array<Einstellung, 7> kEinstellungen{{
-    {"ComPort", Einstellung::Art::Ganzzahl,
+    {"ComPort", Einstellung::Art::kGanzzahl,
      [](double port) {
          if (port >= 1 && port <= 8) GespeichertenPortOeffnen(static_cast<int>(port));
      },
      [] { return static_cast<double>(GanzzahlLesen(PANEL_PORT)); }, nullptr},
-    {"KwdId", Einstellung::Art::Ganzzahl,
+    {"KwdId", Einstellung::Art::kGanzzahl,
      [](double adresse) {
-         if (adresse >= 0 && adresse <= 9) SetCtrlVal(panelHandle, PANEL_KWDID, static_cast<int>(adresse));
+         if (adresse >= 0 && adresse <= 9) SetCtrlVal(gPanelHandle, PANEL_KWDID, static_cast<int>(adresse));
      },
      [] { return static_cast<double>(Adresse()); }, nullptr},
-    {"Spannung", Einstellung::Art::Zahl, nullptr, [] { return letzteSpannung; }, nullptr},
-    {"Strom", Einstellung::Art::Zahl, nullptr, [] { return letzterStrom; }, nullptr},
-    {"umax", Einstellung::Art::Zahl,
+    {"Spannung", Einstellung::Art::kZahl, nullptr, [] { return gLetzteSpannung; }, nullptr},
+    {"Strom", Einstellung::Art::kZahl, nullptr, [] { return gLetzterStrom; }, nullptr},
+    {"umax", Einstellung::Art::kZahl,
      [](double wert) {
          if (Endwert(wert)) SkalenendwertAnwenden(PANEL_UENDWERT, PANEL_SPANNUNG, wert);
      },
      [] { return ZahlLesen(PANEL_UENDWERT); }, nullptr},
-    {"imax", Einstellung::Art::Zahl,
+    {"imax", Einstellung::Art::kZahl,
      [](double wert) {
          if (Endwert(wert)) SkalenendwertAnwenden(PANEL_IENDWERT, PANEL_STROM, wert);
      },
      [] { return ZahlLesen(PANEL_IENDWERT); }, nullptr},
-    {"path", Einstellung::Art::Text, nullptr, nullptr, "."},
+    {"path", Einstellung::Art::kText, nullptr, nullptr, "."},
 }};
 
 void EinstellungLaden(const Einstellung& e) {
     using Art = Einstellung::Art;
-    if (e.art == Art::Text) {
+    if (e.art == Art::kText) {
         std::array<char, kPfadPuffer> pfad{};
         const bool da =
-            Ini_GetRawStringIntoBuffer(iniHandle, kIniSektion, e.schluessel, pfad.data(), kPfadPuffer) > 0;
+            Ini_GetRawStringIntoBuffer(gIniHandle, kIniSektion, e.schluessel, pfad.data(), kPfadPuffer) > 0;
         pfad.back() = '\0';
-        dateiPfad = da ? pfad.data() : e.standard;
+        gDateiPfad = da ? pfad.data() : e.standard;
         return;
     }
     int ganz = 0;
     double wert = 0.0;
-    const bool da = e.art == Art::Ganzzahl ? Ini_GetInt(iniHandle, kIniSektion, e.schluessel, &ganz) > 0
-                                           : Ini_GetDouble(iniHandle, kIniSektion, e.schluessel, &wert) > 0;
-    if (da && e.nehmen != nullptr) e.nehmen(e.art == Art::Ganzzahl ? ganz : wert);
+    const bool da = e.art == Art::kGanzzahl ? Ini_GetInt(gIniHandle, kIniSektion, e.schluessel, &ganz) > 0
+                                            : Ini_GetDouble(gIniHandle, kIniSektion, e.schluessel, &wert) > 0;
+    if (da && e.nehmen != nullptr) e.nehmen(e.art == Art::kGanzzahl ? ganz : wert);
 }
 
 void EinstellungSchreiben(const Einstellung& e) {
-    if (e.art == Einstellung::Art::Ganzzahl) {
-        Ini_PutInt(iniHandle, kIniSektion, e.schluessel, static_cast<int>(e.zahl()));
-    } else if (e.art == Einstellung::Art::Zahl) {
-        Ini_PutDouble(iniHandle, kIniSektion, e.schluessel, e.zahl());
+    if (e.art == Einstellung::Art::kGanzzahl) {
+        Ini_PutInt(gIniHandle, kIniSektion, e.schluessel, static_cast<int>(e.zahl()));
+    } else if (e.art == Einstellung::Art::kZahl) {
+        Ini_PutDouble(gIniHandle, kIniSektion, e.schluessel, e.zahl());
     } else {
-        Ini_PutRawString(iniHandle, kIniSektion, e.schluessel, dateiPfad.c_str());
+        Ini_PutRawString(gIniHandle, kIniSektion, e.schluessel, gDateiPfad.c_str());
     }
 }
 
 }  // namespace
 
 int LoadIni() {
-    iniHandle = Ini_New(1);
-    const int gelesen = Ini_ReadFromFile(iniHandle, kIniDatei);
+    gIniHandle = Ini_New(1);
+    const int gelesen = Ini_ReadFromFile(gIniHandle, kIniDatei);
     if (gelesen != 0) return gelesen == kIniStoreFormatCode ? kIniFormatfehler : kIniNichtLesbar;
     for (const Einstellung& e : kEinstellungen) EinstellungLaden(e);
     return 0;
@@ -451,11 +451,11 @@ int LoadIni() {
 
 int WriteIni() {
     // Normally LoadIni created the document; without it the settings are still saved.
-    if (iniHandle == nullptr) iniHandle = Ini_New(1);
+    if (gIniHandle == nullptr) gIniHandle = Ini_New(1);
     for (const Einstellung& e : kEinstellungen) EinstellungSchreiben(e);
-    if (Ini_WriteToFile(iniHandle, kIniDatei) < 0) return kIniNichtGeschrieben;
-    Ini_Dispose(iniHandle);
-    iniHandle = nullptr;
+    if (Ini_WriteToFile(gIniHandle, kIniDatei) < 0) return kIniNichtGeschrieben;
+    Ini_Dispose(gIniHandle);
+    gIniHandle = nullptr;
     return 0;
 }
 
@@ -463,16 +463,16 @@ int WriteIni() {
 // Module state
 
 int KwdTestFunc_ComPort() {
-    return comPort;
+    return gComPort;
 }
 double KwdTestFunc_LetzteSpannung() {
-    return letzteSpannung;
+    return gLetzteSpannung;
 }
 double KwdTestFunc_LetzterStrom() {
-    return letzterStrom;
+    return gLetzterStrom;
 }
 const char* KwdTestFunc_DateiPfad() {
-    return dateiPfad.c_str();
+    return gDateiPfad.c_str();
 }
 
 int KwdTestFunc_Adresse() {
@@ -481,6 +481,6 @@ int KwdTestFunc_Adresse() {
 
 void KwdTestFunc_DateiPfadSetzen(const char* verzeichnis) {
     // Same bound as the settings buffer, so a stored path always reads back whole.
-    dateiPfad.assign(verzeichnis != nullptr ? verzeichnis : ".");
-    if (dateiPfad.size() >= kPfadPuffer) dateiPfad.resize(kPfadPuffer - 1);
+    gDateiPfad.assign(verzeichnis != nullptr ? verzeichnis : ".");
+    if (gDateiPfad.size() >= kPfadPuffer) gDateiPfad.resize(kPfadPuffer - 1);
 }

@@ -74,13 +74,13 @@ int DateiErsetzen(const std::string& ziel, const Datei& inhalt) {
 
 void KalibrierfelderLesen(Kalibrierdatensatz* datensatz) {
     for (std::size_t i = 0; i < kKalibrierFaktoren; ++i) {
-        GetCtrlVal(panelHandle, KalibrierFaktorControl(i), &datensatz->faktoren[i]);
+        GetCtrlVal(gPanelHandle, KalibrierFaktorControl(i), &datensatz->faktoren[i]);
     }
 }
 
 void KalibrierfelderSetzen(const Kalibrierdatensatz* datensatz) {
     for (std::size_t i = 0; i < kKalibrierFaktoren; ++i) {
-        SetCtrlVal(panelHandle, KalibrierFaktorControl(i), datensatz->faktoren[i]);
+        SetCtrlVal(gPanelHandle, KalibrierFaktorControl(i), datensatz->faktoren[i]);
     }
 }
 

@@ -15,8 +15,8 @@
 namespace {
 
 // Exit statuses of options that cannot be carried out.
-constexpr int statusUnbrauchbar = 1;
-constexpr int statusAufruf = 2;
+constexpr int kStatusUnbrauchbar = 1;
+constexpr int kStatusAufruf = 2;
 
 struct StartOption {
     const char* name;
@@ -43,7 +43,7 @@ int BenutzerEinstellungen(const char*, std::ostream&, std::ostream& fehler) {
         basis = fs::path(home) / ".config";
     } else {
         fehler << "kwd2steuerung: --user-config: neither XDG_CONFIG_HOME nor HOME names a directory\n";
-        return statusUnbrauchbar;
+        return kStatusUnbrauchbar;
     }
     const fs::path verzeichnis = basis / "kwd2steuerung";
     std::error_code problem;
@@ -54,29 +54,29 @@ int BenutzerEinstellungen(const char*, std::ostream&, std::ostream& fehler) {
     if (problem) {
         fehler << "kwd2steuerung: --user-config: " << verzeichnis.string() << ": " << problem.message()
                << "\n";
-        return statusUnbrauchbar;
+        return kStatusUnbrauchbar;
     }
     return START_WEITER;
 }
 
 // The working directory the program was started in: --user-config may change it before a
 // relative --record name is looked at, which still means a file where the user typed it.
-std::filesystem::path startVerzeichnis;
-std::string aufzeichnungsDatei;
+std::filesystem::path gStartVerzeichnis;
+std::string gAufzeichnungsDatei;
 
 // Only noted here: recording starts once the window and the port are there.
 int Aufzeichnen(const char* wert, std::ostream&, std::ostream& fehler) {
     if (std::string_view(wert).empty()) {
         fehler << "kwd2steuerung: --record needs a file name\n";
-        return statusAufruf;
+        return kStatusAufruf;
     }
-    aufzeichnungsDatei = (startVerzeichnis / wert).string();
+    gAufzeichnungsDatei = (gStartVerzeichnis / wert).string();
     return START_WEITER;
 }
 
 int Hilfe(const char*, std::ostream& ausgabe, std::ostream&);
 
-constexpr std::array<StartOption, 4> optionen{{
+constexpr std::array<StartOption, 4> kOptionen{{
     {"--record", "FILE",
      "record every reading of the live readout into FILE\n"
      "(CSV, appended when it exists), from the start on",
@@ -95,7 +95,7 @@ int Hilfe(const char*, std::ostream& ausgabe, std::ostream&) {
                "Controls KWD2 programmable voltage and current sources on an RS-232 line.\n"
                "The calibration access code as the only argument left after the options\n"
                "starts calibration mode.\n\nOptions:\n";
-    for (const StartOption& option : optionen) {
+    for (const StartOption& option : kOptionen) {
         std::string kopf = std::string("  ") + option.name;
         if (option.wert != nullptr) kopf += std::string(" ") + option.wert;
         ausgabe << kopf;
@@ -113,7 +113,7 @@ int Hilfe(const char*, std::ostream& ausgabe, std::ostream&) {
 }
 
 const StartOption* Suchen(std::string_view name) {
-    for (const StartOption& option : optionen) {
+    for (const StartOption& option : kOptionen) {
         if (name == option.name) return &option;
     }
     return nullptr;
@@ -122,12 +122,12 @@ const StartOption* Suchen(std::string_view name) {
 }  // namespace
 
 const char* StartOptionen_Aufzeichnung() {
-    return aufzeichnungsDatei.empty() ? nullptr : aufzeichnungsDatei.c_str();
+    return gAufzeichnungsDatei.empty() ? nullptr : gAufzeichnungsDatei.c_str();
 }
 
 int StartOptionenAnwenden(int* argc, char* argv[], std::ostream& ausgabe, std::ostream& fehler) {
     std::error_code unbekannt;  // without it, relative names stay relative
-    startVerzeichnis = std::filesystem::current_path(unbekannt);
+    gStartVerzeichnis = std::filesystem::current_path(unbekannt);
     int behalten = 1;
     for (int i = 1; i < *argc; ++i) {
         const StartOption* option = Suchen(argv[i]);
@@ -139,7 +139,7 @@ int StartOptionenAnwenden(int* argc, char* argv[], std::ostream& ausgabe, std::o
         if (option->wert != nullptr) {
             if (i + 1 >= *argc) {
                 fehler << "kwd2steuerung: " << option->name << " needs " << option->wert << "\n";
-                return statusAufruf;
+                return kStatusAufruf;
             }
             wert = argv[++i];
         }

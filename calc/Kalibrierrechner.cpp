@@ -5,11 +5,11 @@
 
 namespace {
 
-int hauptPanel = 0;
-int rechnerPanel = 0;
+int gHauptPanel = 0;
+int gRechnerPanel = 0;
 
-constexpr int schwarz = 0x000000;
-constexpr int gruen = 0x00FF00;
+constexpr int kSchwarz = 0x000000;
+constexpr int kGruen = 0x00FF00;
 
 const KalibrierKanal* KanalZumHolenButton(int control) {
     for (const KalibrierKanal& kanal : kKalibrierKanaele) {
@@ -27,15 +27,15 @@ const KalibrierKanal* KanalZumUebernehmenButton(int control) {
 
 double RechnerWert(int control) {
     double wert = 0.0;
-    GetCtrlVal(rechnerPanel, control, &wert);
+    GetCtrlVal(gRechnerPanel, control, &wert);
     return wert;
 }
 
 }  // namespace
 
 void Kalibrierrechner_SetPanels(int mainPanel, int rechnerPanelHandle) {
-    hauptPanel = mainPanel;
-    rechnerPanel = rechnerPanelHandle;
+    gHauptPanel = mainPanel;
+    gRechnerPanel = rechnerPanelHandle;
 }
 
 void Kalibrierrechner_CallbacksRegistrieren() {
@@ -59,8 +59,8 @@ void KalibrierdatenBerechnen() {
     const double g = (soll2 - soll1) / (ist2 - ist1);
     const double o = soll1 / g - ist1;
 
-    SetCtrlVal(rechnerPanel, RECHNERPNL_V, g * vBisher);
-    SetCtrlVal(rechnerPanel, RECHNERPNL_OFF, o + offBisher);
+    SetCtrlVal(gRechnerPanel, RECHNERPNL_V, g * vBisher);
+    SetCtrlVal(gRechnerPanel, RECHNERPNL_OFF, o + offBisher);
 }
 
 void KalibrierdatenHolen(int control) {
@@ -68,29 +68,29 @@ void KalibrierdatenHolen(int control) {
     if (kanal == nullptr) return;
     double verstaerkung = 0.0;
     double offset = 0.0;
-    GetCtrlVal(hauptPanel, kanal->verstaerkung, &verstaerkung);
-    GetCtrlVal(hauptPanel, kanal->offset, &offset);
-    SetCtrlVal(rechnerPanel, RECHNERPNL_VBISHER, verstaerkung);
-    SetCtrlVal(rechnerPanel, RECHNERPNL_OFFBISHER, offset);
+    GetCtrlVal(gHauptPanel, kanal->verstaerkung, &verstaerkung);
+    GetCtrlVal(gHauptPanel, kanal->offset, &offset);
+    SetCtrlVal(gRechnerPanel, RECHNERPNL_VBISHER, verstaerkung);
+    SetCtrlVal(gRechnerPanel, RECHNERPNL_OFFBISHER, offset);
     KalibrierdatenBerechnen();
 }
 
 void KalibrierdatenUebernehmen(int control) {
     const KalibrierKanal* kanal = KanalZumUebernehmenButton(control);
     if (kanal == nullptr) return;
-    SetCtrlVal(hauptPanel, kanal->verstaerkung, RechnerWert(RECHNERPNL_V));
-    SetCtrlVal(hauptPanel, kanal->offset, RechnerWert(RECHNERPNL_OFF));
+    SetCtrlVal(gHauptPanel, kanal->verstaerkung, RechnerWert(RECHNERPNL_V));
+    SetCtrlVal(gHauptPanel, kanal->offset, RechnerWert(RECHNERPNL_OFF));
 }
 
 void RechnerbuttonsHervorheben(int control) {
     for (const KalibrierKanal& kanal : kKalibrierKanaele) {
-        SetCtrlAttribute(rechnerPanel, kanal.holenButton, ATTR_LABEL_COLOR, schwarz);
-        SetCtrlAttribute(rechnerPanel, kanal.uebernehmenButton, ATTR_LABEL_COLOR, schwarz);
+        SetCtrlAttribute(gRechnerPanel, kanal.holenButton, ATTR_LABEL_COLOR, kSchwarz);
+        SetCtrlAttribute(gRechnerPanel, kanal.uebernehmenButton, ATTR_LABEL_COLOR, kSchwarz);
     }
     const KalibrierKanal* kanal = KanalZumHolenButton(control);
     if (kanal == nullptr) return;
-    SetCtrlAttribute(rechnerPanel, kanal->holenButton, ATTR_LABEL_COLOR, gruen);
-    SetCtrlAttribute(rechnerPanel, kanal->uebernehmenButton, ATTR_LABEL_COLOR, gruen);
+    SetCtrlAttribute(gRechnerPanel, kanal->holenButton, ATTR_LABEL_COLOR, kGruen);
+    SetCtrlAttribute(gRechnerPanel, kanal->uebernehmenButton, ATTR_LABEL_COLOR, kGruen);
 }
 
 int Rechnerpanel_Callback(int panel, int event, void*, int, int) {

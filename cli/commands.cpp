@@ -29,19 +29,19 @@ constexpr int kCalFileWrongType = -302236;
 constexpr int kCalFileWrongVersion = -303237;
 
 // A name that get and set understand besides the registers.
-enum class Kind { Register, Range, Status };
+enum class Kind { kRegister, kRange, kStatus };
 struct Name {
     std::string text;
     Kind kind;
     int number;  // parameter set of a range, selector of a status byte
 };
 
-Name resolve(const std::string& text, bool forWriting) {
-    if (zelkwd2::findRegister(text) != nullptr) return {text, Kind::Register, 0};
+Name Resolve(const std::string& text, bool forWriting) {
+    if (zelkwd2::FindRegister(text) != nullptr) return {text, Kind::kRegister, 0};
     for (int set = 1; set <= 3; ++set) {
-        if (text == "range" + std::to_string(set)) return {text, Kind::Range, set};
+        if (text == "range" + std::to_string(set)) return {text, Kind::kRange, set};
     }
-    if (text == "status1" && !forWriting) return {text, Kind::Status, 1};
+    if (text == "status1" && !forWriting) return {text, Kind::kStatus, 1};
     throw UsageError("unknown name '" + text + "'" + (forWriting && text == "status1" ? " for set" : ""));
 }
 
@@ -51,19 +51,19 @@ constexpr std::array<const char*, 19> kDefaultGet{
     "usoll3", "isoll3", "tauu3", "taui3", "zeit3",  "range3", "uist",  "iist",  "status1",
 };
 
-void check(int code) {
+void Check(int code) {
     if (code != 0) throw Failure{code, {}};
 }
 
-std::string readValue(const Context& ctx, const Name& name) {
-    if (name.kind == Kind::Register) {
+std::string ReadValue(const Context& ctx, const Name& name) {
+    if (name.kind == Kind::kRegister) {
         double value = 0.0;
-        check(ZELKWD2_ParameterLesen(ctx.port, ctx.address(), name.text.c_str(), &value));
-        return record::shortestNumber(value);
+        Check(ZELKWD2_ParameterLesen(ctx.port, ctx.Address(), name.text.c_str(), &value));
+        return record::ShortestNumber(value);
     }
     int value = 0;
-    check(name.kind == Kind::Range ? ZELKWD2_MessbereichLesen(ctx.port, ctx.address(), name.number, &value)
-                                   : ZELKWD2_StatusLesen(ctx.port, ctx.address(), name.number, &value));
+    Check(name.kind == Kind::kRange ? ZELKWD2_MessbereichLesen(ctx.port, ctx.Address(), name.number, &value)
+                                    : ZELKWD2_StatusLesen(ctx.port, ctx.Address(), name.number, &value));
     return std::to_string(value);
 }
 
@@ -72,26 +72,26 @@ struct Assignment {
     double value;
 };
 
-Assignment parseAssignment(const std::string& text) {
+Assignment ParseAssignment(const std::string& text) {
     const auto eq = text.find('=');
     if (eq == std::string::npos || eq == 0) throw UsageError("expected NAME=VALUE, got '" + text + "'");
-    Assignment a{resolve(text.substr(0, eq), true), parseNumber(text.substr(eq + 1), text.substr(0, eq))};
-    if (a.name.kind == Kind::Range && a.value != std::floor(a.value)) {
+    Assignment a{Resolve(text.substr(0, eq), true), ParseNumber(text.substr(eq + 1), text.substr(0, eq))};
+    if (a.name.kind == Kind::kRange && a.value != std::floor(a.value)) {
         throw UsageError(a.name.text + ": a range is a whole number 0 (auto) to 4: '" + text.substr(eq + 1) +
                          "'");
     }
     return a;
 }
 
-int deviceFunction(Context& ctx, const char* function) {
+int DeviceFunction(Context& ctx, const char* function) {
     if (!ctx.inv.arguments.empty()) throw UsageError(ctx.inv.command + " takes no arguments");
-    requireOneAddress(ctx, true);
-    openLine(ctx);
-    check(ZELKWD2_DeviceFunction(ctx.port, ctx.address(), function));
+    RequireOneAddress(ctx, true);
+    OpenLine(ctx);
+    Check(ZELKWD2_DeviceFunction(ctx.port, ctx.Address(), function));
     return kExitOk;
 }
 
-void writeCalibrationFile(const std::string& path, const kalibrierung::Datei& bytes) {
+void WriteCalibrationFile(const std::string& path, const kalibrierung::Datei& bytes) {
     // Renamed over the target only when complete on disk: a failed write never leaves half a file
     // in place of a good one.
     using Step = platform::SafeFileStep;
@@ -103,7 +103,7 @@ void writeCalibrationFile(const std::string& path, const kalibrierung::Datei& by
     throw Failure{notWritable ? kCalFileNotWritable : kCalFileWriteFailed, path};
 }
 
-Kalibrierdatensatz readCalibrationFile(const std::string& path) {
+Kalibrierdatensatz ReadCalibrationFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) throw Failure{kCalFileNotReadable, path};
     kalibrierung::Datei bytes{};
@@ -117,15 +117,15 @@ Kalibrierdatensatz readCalibrationFile(const std::string& path) {
 
 }  // namespace
 
-int scanCommand(Context& ctx) {
+int ScanCommand(Context& ctx) {
     if (!ctx.inv.arguments.empty()) throw UsageError("scan takes no arguments");
-    openLine(ctx);
+    OpenLine(ctx);
     bool found = false;
     for (int address = 0; address <= 8; ++address) {
         std::array<char, 64> id{};
         const int rc = ZELKWD2_IDLesen(ctx.port, address, id.data());
         if (rc != 0) {
-            ctx.note("address " + std::to_string(address) + ": error " + std::to_string(-rc));
+            ctx.Note("address " + std::to_string(address) + ": error " + std::to_string(-rc));
             continue;
         }
         const bool kwd2 = std::string_view(id.data()).substr(0, kFamily.size()) == kFamily;
@@ -136,66 +136,66 @@ int scanCommand(Context& ctx) {
     return found ? kExitOk : kExitFailure;
 }
 
-int idCommand(Context& ctx) {
+int IdCommand(Context& ctx) {
     if (!ctx.inv.arguments.empty()) throw UsageError("id takes no arguments");
-    requireOneAddress(ctx, false);
-    openLine(ctx);
+    RequireOneAddress(ctx, false);
+    OpenLine(ctx);
     std::array<char, 64> id{};
-    check(ZELKWD2_IDLesen(ctx.port, ctx.address(), id.data()));
+    Check(ZELKWD2_IDLesen(ctx.port, ctx.Address(), id.data()));
     ctx.out << id.data() << '\n';
     return kExitOk;
 }
 
-int getCommand(Context& ctx) {
-    requireOneAddress(ctx, false);
+int GetCommand(Context& ctx) {
+    RequireOneAddress(ctx, false);
     std::vector<Name> names;
     if (ctx.inv.arguments.empty()) {
-        for (const char* n : kDefaultGet) names.push_back(resolve(n, false));
+        for (const char* n : kDefaultGet) names.push_back(Resolve(n, false));
     } else {
-        for (const auto& n : ctx.inv.arguments) names.push_back(resolve(n, false));
+        for (const auto& n : ctx.inv.arguments) names.push_back(Resolve(n, false));
     }
-    openLine(ctx);
+    OpenLine(ctx);
     for (const Name& name : names) {
         // Each line as soon as it is read: a failure later still leaves the earlier values.
-        ctx.out << name.text << '=' << readValue(ctx, name) << '\n' << std::flush;
+        ctx.out << name.text << '=' << ReadValue(ctx, name) << '\n' << std::flush;
     }
     return kExitOk;
 }
 
-int setCommand(Context& ctx) {
-    requireOneAddress(ctx, true);
+int SetCommand(Context& ctx) {
+    RequireOneAddress(ctx, true);
     if (ctx.inv.arguments.empty()) throw UsageError("set needs NAME=VALUE");
     std::vector<Assignment> assignments;
-    for (const auto& text : ctx.inv.arguments) assignments.push_back(parseAssignment(text));
-    openLine(ctx);
+    for (const auto& text : ctx.inv.arguments) assignments.push_back(ParseAssignment(text));
+    OpenLine(ctx);
     for (const Assignment& a : assignments) {
-        ctx.note("set " + a.name.text + "=" + record::shortestNumber(a.value));
-        if (a.name.kind == Kind::Register) {
-            check(ZELKWD2_ParameterSchreiben(ctx.port, ctx.address(), a.name.text.c_str(), a.value));
+        ctx.Note("set " + a.name.text + "=" + record::ShortestNumber(a.value));
+        if (a.name.kind == Kind::kRegister) {
+            Check(ZELKWD2_ParameterSchreiben(ctx.port, ctx.Address(), a.name.text.c_str(), a.value));
         } else {
             // Outside the int range the driver's own range check refuses it.
             const int range = std::fabs(a.value) < 1e6 ? static_cast<int>(a.value) : -1;
-            check(ZELKWD2_MessbereichSchreiben(ctx.port, ctx.address(), a.name.number, range));
+            Check(ZELKWD2_MessbereichSchreiben(ctx.port, ctx.Address(), a.name.number, range));
         }
     }
     return kExitOk;
 }
 
-int startCommand(Context& ctx) {
-    return deviceFunction(ctx, "start");
+int StartCommand(Context& ctx) {
+    return DeviceFunction(ctx, "start");
 }
 
-int stopCommand(Context& ctx) {
-    return deviceFunction(ctx, "stopp");
+int StopCommand(Context& ctx) {
+    return DeviceFunction(ctx, "stopp");
 }
 
-int calCommand(Context& ctx) {
+int CalCommand(Context& ctx) {
     const auto& args = ctx.inv.arguments;
     if (args.size() != 2 || (args[0] != "read" && args[0] != "write")) {
         throw UsageError("cal read FILE or cal write FILE --access-code CODE");
     }
     const bool writing = args[0] == "write";
-    requireOneAddress(ctx, writing);
+    RequireOneAddress(ctx, writing);
     const auto code = ctx.inv.options.find("access-code");
     if (writing && (code == ctx.inv.options.end() || code->second != kalibrierung::kZugangsCode)) {
         throw UsageError(code == ctx.inv.options.end() ? "cal write needs --access-code CODE"
@@ -204,21 +204,21 @@ int calCommand(Context& ctx) {
     if (!writing && code != ctx.inv.options.end()) throw UsageError("cal read takes no access code");
     if (writing) {
         // The whole file is checked before the first factor goes out.
-        const Kalibrierdatensatz record = readCalibrationFile(args[1]);
-        openLine(ctx);
+        const Kalibrierdatensatz record = ReadCalibrationFile(args[1]);
+        OpenLine(ctx);
         for (std::size_t i = 0; i < record.faktoren.size(); ++i) {
-            check(ZELKWD2_ParameterSchreiben(ctx.port, ctx.address(), kalibrierung::kRegister[i],
+            Check(ZELKWD2_ParameterSchreiben(ctx.port, ctx.Address(), kalibrierung::kRegister[i],
                                              record.faktoren[i]));
         }
         return kExitOk;
     }
-    openLine(ctx);
+    OpenLine(ctx);
     Kalibrierdatensatz record = kalibrierung::NeuerDatensatz();
     for (std::size_t i = 0; i < record.faktoren.size(); ++i) {
-        check(
-            ZELKWD2_ParameterLesen(ctx.port, ctx.address(), kalibrierung::kRegister[i], &record.faktoren[i]));
+        Check(
+            ZELKWD2_ParameterLesen(ctx.port, ctx.Address(), kalibrierung::kRegister[i], &record.faktoren[i]));
     }
-    writeCalibrationFile(args[1], kalibrierung::Serialisieren(record));
+    WriteCalibrationFile(args[1], kalibrierung::Serialisieren(record));
     return kExitOk;
 }
 

@@ -22,35 +22,35 @@ struct Context {
     int port = 0;  // the driver's port number while the line is open
     std::string devicePath;
 
-    int address() const { return inv.addresses.front(); }
-    void note(const std::string& text) const;  // only with -v
+    int Address() const { return inv.addresses.front(); }
+    void Note(const std::string& text) const;  // only with -v
 };
 
 // Opens the line named by -p, takes it exclusively and sets the time-out. Throws Failure.
-void openLine(Context& ctx);
-void closeLine(Context& ctx);
+void OpenLine(Context& ctx);
+void CloseLine(Context& ctx);
 // Reopens a lost line; false while it is not back.
-bool reopenLine(Context& ctx);
+bool ReopenLine(Context& ctx);
 
 // Commands: each returns the exit status or throws UsageError / Failure.
-int scanCommand(Context& ctx);
-int idCommand(Context& ctx);
-int getCommand(Context& ctx);
-int setCommand(Context& ctx);
-int startCommand(Context& ctx);
-int stopCommand(Context& ctx);
-int calCommand(Context& ctx);
-int monitorCommand(Context& ctx);
-int runCommand(Context& ctx);
-int serveCommand(Context& ctx);
+int ScanCommand(Context& ctx);
+int IdCommand(Context& ctx);
+int GetCommand(Context& ctx);
+int SetCommand(Context& ctx);
+int StartCommand(Context& ctx);
+int StopCommand(Context& ctx);
+int CalCommand(Context& ctx);
+int MonitorCommand(Context& ctx);
+int RunCommand(Context& ctx);
+int ServeCommand(Context& ctx);
 
 // Address checks shared by the commands.
-void requireOneAddress(const Context& ctx, bool commonAllowed);
+void RequireOneAddress(const Context& ctx, bool commonAllowed);
 
 // The code's English catalogue text as UTF-8.
-std::string messageFor(int code);
+std::string MessageFor(int code);
 
 // The device's identification, or a note of the failure (for log headers).
-std::string identificationOrNote(int port, int address);
+std::string IdentificationOrNote(int port, int address);
 
 }  // namespace kwd2ctl

@@ -59,39 +59,39 @@ const std::vector<CommandOption> kLogOptions = {
 };
 
 // New commands (a SCPI bridge, say) join here with their options.
-const std::array<Command, 10>& commands() {
-    static const std::array<Command, 10> table{{
-        {"scan", scanCommand, {}},
-        {"id", idCommand, {}},
-        {"get", getCommand, {}},
-        {"set", setCommand, {}},
-        {"start", startCommand, {}},
-        {"stop", stopCommand, {}},
-        {"monitor", monitorCommand, kLogOptions},
-        {"run", runCommand, {{"interval", 'i', true}, {"output", 'o', true}, {"format", 0, true}}},
-        {"cal", calCommand, {{"access-code", 0, true}}},
+const std::array<Command, 10>& Commands() {
+    static const std::array<Command, 10> kTable{{
+        {"scan", ScanCommand, {}},
+        {"id", IdCommand, {}},
+        {"get", GetCommand, {}},
+        {"set", SetCommand, {}},
+        {"start", StartCommand, {}},
+        {"stop", StopCommand, {}},
+        {"monitor", MonitorCommand, kLogOptions},
+        {"run", RunCommand, {{"interval", 'i', true}, {"output", 'o', true}, {"format", 0, true}}},
+        {"cal", CalCommand, {{"access-code", 0, true}}},
         {"serve",
-         serveCommand,
+         ServeCommand,
          {{"listen", 0, true}, {"read-only", 0, false}, {"access-code", 0, true}, {"max-clients", 0, true}}},
     }};
-    return table;
+    return kTable;
 }
 
-const Command* findCommand(const std::string& name) {
-    for (const Command& c : commands()) {
+const Command* FindCommand(const std::string& name) {
+    for (const Command& c : Commands()) {
         if (name == c.name) return &c;
     }
     return nullptr;
 }
 
-const std::vector<CommandOption>& optionsOf(const std::string& name) {
-    static const std::vector<CommandOption> none;
-    const Command* c = findCommand(name);
-    return c != nullptr ? c->options : none;
+const std::vector<CommandOption>& OptionsOf(const std::string& name) {
+    static const std::vector<CommandOption> kNone;
+    const Command* c = FindCommand(name);
+    return c != nullptr ? c->options : kNone;
 }
 
 // Catalogue texts are Latin-1; terminals and logs expect UTF-8.
-std::string utf8(const char* latin1) {
+std::string Utf8(const char* latin1) {
     std::string out;
     for (const char* p = latin1; *p != '\0'; ++p) {
         const auto u = static_cast<unsigned char>(*p);
@@ -107,15 +107,15 @@ std::string utf8(const char* latin1) {
 
 }  // namespace
 
-const char* version() {
+const char* Version() {
     return KWD2CTL_VERSION;
 }
 
-std::string messageFor(int code) {
-    return utf8(ZEL_Fehlermeldung(code));
+std::string MessageFor(int code) {
+    return Utf8(ZEL_Fehlermeldung(code));
 }
 
-void Context::note(const std::string& text) const {
+void Context::Note(const std::string& text) const {
     if (inv.verbose) err << "kwd2ctl: " << text << '\n';
 }
 
@@ -123,8 +123,8 @@ namespace {
 
 // The driver's port number for -p. A device path travels the way the program maps ports:
 // through KWD2_COM1.
-int driverPort(const Context& ctx) {
-    const int port = comPortNumber(ctx.inv.portName);
+int DriverPort(const Context& ctx) {
+    const int port = ComPortNumber(ctx.inv.portName);
     if (port != 0) return port;
     PutEnv("KWD2_COM1", ctx.inv.portName.c_str());
     return 1;
@@ -132,8 +132,8 @@ int driverPort(const Context& ctx) {
 
 }  // namespace
 
-void openLine(Context& ctx) {
-    const int port = driverPort(ctx);
+void OpenLine(Context& ctx) {
+    const int port = DriverPort(ctx);
     std::array<char, 4096> path{};
     const std::string name = "com" + std::to_string(port);
     ctx.devicePath = Rs232_DevicePath(name.c_str(), path.data(), static_cast<int>(path.size())) >= 0
@@ -143,7 +143,7 @@ void openLine(Context& ctx) {
     std::error_code error;
     if (const auto real = std::filesystem::canonical(ctx.devicePath, error); !error)
         ctx.devicePath = real.string();
-    ctx.note("opening " + ctx.inv.portName + " (" + ctx.devicePath + ")");
+    ctx.Note("opening " + ctx.inv.portName + " (" + ctx.devicePath + ")");
     if (const int rc = ZELKWD2_Open(port); rc != 0) {
         const bool busy = Rs232_LastOpenResult(port) == RS232_PORT_IN_USE;
         throw Failure{
@@ -151,68 +151,68 @@ void openLine(Context& ctx) {
     }
     ctx.port = port;
     if (const int rc = ZELKWD2_Timeout(port, ctx.inv.timeoutSeconds); rc != 0) {
-        closeLine(ctx);
+        CloseLine(ctx);
         throw Failure{rc, {}};
     }
 }
 
-void closeLine(Context& ctx) {
+void CloseLine(Context& ctx) {
     if (ctx.port != 0) ZELKWD2_Close(ctx.port);
     ctx.port = 0;
 }
 
-bool reopenLine(Context& ctx) {
-    closeLine(ctx);
-    const int port = driverPort(ctx);
+bool ReopenLine(Context& ctx) {
+    CloseLine(ctx);
+    const int port = DriverPort(ctx);
     if (ZELKWD2_Open(port) != 0) return false;
     ctx.port = port;
     if (ZELKWD2_Timeout(port, ctx.inv.timeoutSeconds) != 0) {
-        closeLine(ctx);
+        CloseLine(ctx);
         return false;
     }
     return true;
 }
 
-void requireOneAddress(const Context& ctx, bool commonAllowed) {
+void RequireOneAddress(const Context& ctx, bool commonAllowed) {
     if (ctx.inv.addresses.size() != 1) throw UsageError(ctx.inv.command + " takes one bus address");
-    if (ctx.address() == 9 && !commonAllowed) {
+    if (ctx.Address() == 9 && !commonAllowed) {
         throw UsageError("bus address 9 (all devices) only for set, start and stop");
     }
 }
 
-std::string identificationOrNote(int port, int address) {
+std::string IdentificationOrNote(int port, int address) {
     std::array<char, 64> id{};
     const int rc = ZELKWD2_IDLesen(port, address, id.data());
     if (rc == 0) return id.data();
     return "(no identification: error " + std::to_string(-rc) + ")";
 }
 
-int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     ZEL_Fehlersprache(2);
     Context ctx{{}, out, err, 0, {}};
     try {
-        ctx.inv = parseCommandLine(args, optionsOf);
+        ctx.inv = ParseCommandLine(args, OptionsOf);
         if (ctx.inv.help) {
             out << kUsage;
             return kExitOk;
         }
         if (ctx.inv.version) {
-            out << "kwd2ctl " << version() << '\n';
+            out << "kwd2ctl " << Version() << '\n';
             return kExitOk;
         }
         if (ctx.inv.command.empty()) throw UsageError("no command given");
-        const Command* command = findCommand(ctx.inv.command);
+        const Command* command = FindCommand(ctx.inv.command);
         if (command == nullptr) throw UsageError("unknown command '" + ctx.inv.command + "'");
         const int status = command->handler(ctx);
-        closeLine(ctx);
+        CloseLine(ctx);
         return status;
     } catch (const UsageError& e) {
-        closeLine(ctx);
+        CloseLine(ctx);
         err << "kwd2ctl: " << e.what() << "\nTry 'kwd2ctl --help' for more information.\n";
         return kExitUsage;
     } catch (const Failure& f) {
-        closeLine(ctx);
-        err << "kwd2ctl: " << -f.code << ": " << messageFor(f.code);
+        CloseLine(ctx);
+        err << "kwd2ctl: " << -f.code << ": " << MessageFor(f.code);
         if (!f.detail.empty()) err << " (" << f.detail << ")";
         err << '\n';
         return kExitFailure;

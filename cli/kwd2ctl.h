@@ -14,12 +14,12 @@ inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
 // The program's version, as "kwd2ctl --version" prints it after the name.
-const char* version();
+const char* Version();
 
 // Runs one command line (without the program name) and returns its exit status (kExit*). Data
 // goes to `out`, messages to `err`.
 // SIGINT and SIGTERM end monitor and run only when the caller has installed the stop signals
 // (StopSignal_Install); StopSignal_Raise does the same from inside the process.
-int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace kwd2ctl

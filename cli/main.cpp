@@ -10,5 +10,5 @@ int main(int argc, char** argv) {
     InitConsoleRuntime(argv);
     StopSignal_Install();
     const std::vector<std::string> args(argv + 1, argv + argc);
-    return kwd2ctl::run(args, std::cout, std::cerr);
+    return kwd2ctl::Run(args, std::cout, std::cerr);
 }

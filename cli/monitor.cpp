@@ -28,33 +28,33 @@ struct LogOptions {
     long long count = 0;    // 0: no limit
     double duration = 0.0;  // 0: no limit
     std::string output;     // "" or "-": standard output
-    record::Format format = record::Format::Csv;
+    record::Format format = record::Format::kCsv;
     bool reconnect = false;
 };
 
-LogOptions logOptions(const Invocation& inv) {
+LogOptions LogOptionsOf(const Invocation& inv) {
     LogOptions o;
     const auto get = [&](const char* name) -> std::optional<std::string> {
         const auto it = inv.options.find(name);
         return it == inv.options.end() ? std::nullopt : std::optional<std::string>(it->second);
     };
     if (auto v = get("interval")) {
-        o.interval = parseNumber(*v, "-i");
+        o.interval = ParseNumber(*v, "-i");
         if (o.interval < 0.0 || o.interval > 86400.0)
             throw UsageError("-i must be 0 to 86400 seconds: '" + *v + "'");
     }
     if (get("count") && get("duration")) throw UsageError("give -n COUNT or -d SECONDS, not both");
-    if (auto v = get("count")) o.count = parseCount(*v, "-n");
+    if (auto v = get("count")) o.count = ParseCount(*v, "-n");
     if (auto v = get("duration")) {
-        o.duration = parseNumber(*v, "-d");
+        o.duration = ParseNumber(*v, "-d");
         if (o.duration <= 0.0) throw UsageError("-d must be more than 0 seconds: '" + *v + "'");
     }
     if (auto v = get("output")) o.output = *v;
     if (auto v = get("format")) {
         if (*v == "csv") {
-            o.format = record::Format::Csv;
+            o.format = record::Format::kCsv;
         } else if (*v == "jsonl") {
-            o.format = record::Format::JsonLines;
+            o.format = record::Format::kJsonLines;
         } else {
             throw UsageError("--format must be csv or jsonl: '" + *v + "'");
         }
@@ -63,12 +63,12 @@ LogOptions logOptions(const Invocation& inv) {
     return o;
 }
 
-Clock::duration toDuration(double seconds) {
+Clock::duration ToDuration(double seconds) {
     return std::chrono::duration_cast<Clock::duration>(Seconds(seconds));
 }
 
-void checkWrite(int code, const record::RowWriter& writer) {
-    if (code != 0) throw Failure{code, writer.errorText()};
+void CheckWrite(int code, const record::RowWriter& writer) {
+    if (code != 0) throw Failure{code, writer.ErrorText()};
 }
 
 // The log and the clock it measures elapsed time with.
@@ -76,22 +76,22 @@ class Log {
   public:
     Log(Context& ctx, const LogOptions& options) : ctx_(ctx), options_(options) {}
 
-    void open() {
+    void Open() {
         record::Session session{
-            "kwd2ctl", version(), ctx_.inv.portName, ctx_.devicePath, std::chrono::system_clock::now(), {}};
+            "kwd2ctl", Version(), ctx_.inv.portName, ctx_.devicePath, std::chrono::system_clock::now(), {}};
         for (const int address : ctx_.inv.addresses) {
-            session.devices.emplace_back(address, identificationOrNote(ctx_.port, address));
+            session.devices.emplace_back(address, IdentificationOrNote(ctx_.port, address));
         }
         const bool toStdout = options_.output.empty() || options_.output == "-";
-        const int rc = toStdout ? writer_.openStream(ctx_.out, options_.format)
-                                : writer_.openFile(options_.output, options_.format);
-        if (rc != 0) throw Failure{rc, options_.output + ": " + writer_.errorText()};
-        checkWrite(writer_.writeHeader(session), writer_);
+        const int rc = toStdout ? writer_.OpenStream(ctx_.out, options_.format)
+                                : writer_.OpenFile(options_.output, options_.format);
+        if (rc != 0) throw Failure{rc, options_.output + ": " + writer_.ErrorText()};
+        CheckWrite(writer_.WriteHeader(session), writer_);
         start_ = Clock::now();
     }
 
     // Reads one address and writes its row; returns the row's error code (0 or negative).
-    int readRow(int address) {
+    int ReadRow(int address) {
         record::Row row;
         row.time = std::chrono::system_clock::now();
         row.elapsedSeconds = Seconds(Clock::now() - start_).count();
@@ -109,7 +109,7 @@ class Log {
         } else {
             row.error = -rc;
         }
-        checkWrite(writer_.writeRow(row), writer_);
+        CheckWrite(writer_.WriteRow(row), writer_);
         return rc;
     }
 
@@ -119,44 +119,44 @@ class Log {
         bool lineLost = false;
         bool stopped = false;
     };
-    Round round() {
+    Round NextRound() {
         Round r;
         for (const int address : ctx_.inv.addresses) {
             if (StopSignal_Requested()) {
                 r.stopped = true;
                 break;
             }
-            const int rc = readRow(address);
+            const int rc = ReadRow(address);
             if (rc != 0 && r.firstError == 0) r.firstError = rc;
             if (rc != 0 && ctx_.port != 0 && Rs232_LineLost(ctx_.port) != 0) r.lineLost = true;
         }
         return r;
     }
 
-    void comment(const std::string& text) { checkWrite(writer_.writeComment(text), writer_); }
+    void Comment(const std::string& text) { CheckWrite(writer_.WriteComment(text), writer_); }
 
     // Reopens the line every second until it is back, the deadline passes or a stop comes.
-    bool awaitLine(int code, std::optional<Clock::time_point> deadline) {
-        comment("line lost at " + record::isoTime(std::chrono::system_clock::now()) + ": " +
-                std::to_string(-code) + " " + messageFor(code));
-        closeLine(ctx_);
+    bool AwaitLine(int code, std::optional<Clock::time_point> deadline) {
+        Comment("line lost at " + record::IsoTime(std::chrono::system_clock::now()) + ": " +
+                std::to_string(-code) + " " + MessageFor(code));
+        CloseLine(ctx_);
         const auto lostAt = Clock::now();
         for (;;) {
             auto next = Clock::now() + kReopenEvery;
             if (deadline && next > *deadline) next = *deadline;
             if (StopSignal_SleepUntil(next)) return false;
             if (deadline && Clock::now() >= *deadline) return false;
-            if (reopenLine(ctx_)) break;
+            if (ReopenLine(ctx_)) break;
         }
-        comment("line back at " + record::isoTime(std::chrono::system_clock::now()) + " after " +
-                record::shortestNumber(std::round(Seconds(Clock::now() - lostAt).count() * 1000.0) / 1000.0) +
+        Comment("line back at " + record::IsoTime(std::chrono::system_clock::now()) + " after " +
+                record::ShortestNumber(std::round(Seconds(Clock::now() - lostAt).count() * 1000.0) / 1000.0) +
                 " s");
         return true;
     }
 
     // The first due time of the grid at or after now (missed rounds are dropped, not caught up).
-    Clock::time_point nextDue(Clock::time_point due) const {
-        const auto step = toDuration(options_.interval);
+    Clock::time_point NextDue(Clock::time_point due) const {
+        const auto step = ToDuration(options_.interval);
         const auto now = Clock::now();
         if (step <= Clock::duration::zero()) return now;
         due += step;
@@ -164,8 +164,8 @@ class Log {
         return due;
     }
 
-    Clock::time_point start() const { return start_; }
-    void finish() { checkWrite(writer_.close(), writer_); }
+    Clock::time_point Start() const { return start_; }
+    void Finish() { CheckWrite(writer_.Close(), writer_); }
 
   private:
     Context& ctx_;
@@ -176,47 +176,47 @@ class Log {
 
 }  // namespace
 
-int monitorCommand(Context& ctx) {
+int MonitorCommand(Context& ctx) {
     if (!ctx.inv.arguments.empty()) throw UsageError("monitor takes no arguments");
-    const LogOptions options = logOptions(ctx.inv);
+    const LogOptions options = LogOptionsOf(ctx.inv);
     for (const int address : ctx.inv.addresses) {
         if (address == 9) throw UsageError("monitor reads devices: bus addresses 0 to 8");
     }
-    openLine(ctx);
+    OpenLine(ctx);
     Log log(ctx, options);
-    log.open();
+    log.Open();
     std::optional<Clock::time_point> end;
-    if (options.duration > 0.0) end = log.start() + toDuration(options.duration);
-    auto due = log.start();
+    if (options.duration > 0.0) end = log.Start() + ToDuration(options.duration);
+    auto due = log.Start();
     for (long long rounds = 0; options.count == 0 || rounds < options.count; ++rounds) {
         if (end && due >= *end) break;
         if (StopSignal_SleepUntil(due)) break;
-        const Log::Round r = log.round();
+        const Log::Round r = log.NextRound();
         if (r.stopped) break;
-        if (r.lineLost && options.reconnect && !log.awaitLine(r.firstError, end)) break;
-        due = log.nextDue(due);
+        if (r.lineLost && options.reconnect && !log.AwaitLine(r.firstError, end)) break;
+        due = log.NextDue(due);
     }
-    log.finish();
+    log.Finish();
     return kExitOk;
 }
 
-int runCommand(Context& ctx) {
+int RunCommand(Context& ctx) {
     if (ctx.inv.arguments.size() != 1) throw UsageError("run needs one step list: run STEPS.csv");
     const std::string& fileName = ctx.inv.arguments[0];
-    requireOneAddress(ctx, false);
-    const LogOptions options = logOptions(ctx.inv);
+    RequireOneAddress(ctx, false);
+    const LogOptions options = LogOptionsOf(ctx.inv);
     std::ifstream file(fileName);
     if (!file) throw Failure{kStepsNotReadable, fileName};
-    const std::vector<Step> steps = parseSteps(file, fileName);
+    const std::vector<Step> steps = ParseSteps(file, fileName);
 
-    openLine(ctx);
+    OpenLine(ctx);
     Log log(ctx, options);
-    log.open();
-    const int address = ctx.address();
+    log.Open();
+    const int address = ctx.Address();
     // The output goes off on every way out once it may have been switched on.
     const auto stopOutput = [&](int cause, const std::string& why) {
         const int rc = ctx.port != 0 ? ZELKWD2_DeviceFunction(ctx.port, address, "stopp") : 0;
-        log.comment("output stopped: " + why +
+        log.Comment("output stopped: " + why +
                     (rc != 0 ? " (stop failed: " + std::to_string(-rc) + ")" : ""));
         if (cause != 0) throw Failure{cause, "output stopped"};
         if (rc != 0) throw Failure{rc, "stopping the output"};
@@ -232,10 +232,10 @@ int runCommand(Context& ctx) {
             stopOutput(0, "stop signal");
             return kExitOk;
         }
-        log.comment("step " + std::to_string(i + 1) + " of " + std::to_string(steps.size()) + " (line " +
-                    std::to_string(s.line) + "): " + record::shortestNumber(s.volts) + " V, " +
-                    record::shortestNumber(s.milliamps) + " mA, hold " +
-                    record::shortestNumber(s.holdSeconds) + " s");
+        log.Comment("step " + std::to_string(i + 1) + " of " + std::to_string(steps.size()) + " (line " +
+                    std::to_string(s.line) + "): " + record::ShortestNumber(s.volts) + " V, " +
+                    record::ShortestNumber(s.milliamps) + " mA, hold " +
+                    record::ShortestNumber(s.holdSeconds) + " s");
         write("usoll1", s.volts);
         write("isoll1", s.milliamps);
         if (s.tauVolts) write("tauu1", *s.tauVolts);
@@ -245,10 +245,10 @@ int runCommand(Context& ctx) {
                 stopOutput(rc, "start failed");
             }
         }
-        const auto stepEnd = Clock::now() + toDuration(s.holdSeconds);
-        for (auto due = Clock::now(); due < stepEnd; due = log.nextDue(due)) {
+        const auto stepEnd = Clock::now() + ToDuration(s.holdSeconds);
+        for (auto due = Clock::now(); due < stepEnd; due = log.NextDue(due)) {
             if (StopSignal_SleepUntil(due)) break;
-            const Log::Round r = log.round();
+            const Log::Round r = log.NextRound();
             if (r.firstError != 0) stopOutput(r.firstError, "reading failed");
         }
         if (StopSignal_SleepUntil(stepEnd)) {
@@ -258,7 +258,7 @@ int runCommand(Context& ctx) {
         }
     }
     stopOutput(0, "end of the step list");
-    log.finish();
+    log.Finish();
     return kExitOk;
 }
 

@@ -10,7 +10,7 @@ namespace kwd2ctl {
 
 namespace {
 
-std::vector<int> parseAddresses(const std::string& text, const std::string& source) {
+std::vector<int> ParseAddresses(const std::string& text, const std::string& source) {
     std::vector<int> addresses;
     std::size_t start = 0;
     for (;;) {
@@ -42,7 +42,7 @@ constexpr GlobalOption kGlobal[] = {
 };
 
 template <typename Option>
-const Option* findOption(const std::vector<Option>& options, const std::string& token) {
+const Option* FindOption(const std::vector<Option>& options, const std::string& token) {
     for (const Option& option : options) {
         if (token.size() == 2 && token[0] == '-' && token[1] != '-' && option.shortName != 0 &&
             token[1] == option.shortName) {
@@ -53,16 +53,16 @@ const Option* findOption(const std::vector<Option>& options, const std::string& 
     return nullptr;
 }
 
-void applyGlobal(Invocation& inv, const std::string& name, const std::string& value) {
+void ApplyGlobal(Invocation& inv, const std::string& name, const std::string& value) {
     if (name == "port") {
-        comPortNumber(value);  // a COM name outside 1..8 is refused here
+        ComPortNumber(value);  // a COM name outside 1..8 is refused here
         if (value.empty()) throw UsageError("empty port name");
         inv.portName = value;
     } else if (name == "address") {
-        inv.addresses = parseAddresses(value, "-a");
+        inv.addresses = ParseAddresses(value, "-a");
         inv.addressGiven = true;
     } else if (name == "timeout") {
-        inv.timeoutSeconds = parseNumber(value, "--timeout");
+        inv.timeoutSeconds = ParseNumber(value, "--timeout");
         if (inv.timeoutSeconds <= 0.0 || inv.timeoutSeconds > 1000.0) {
             throw UsageError("--timeout must be more than 0 and at most 1000 seconds: '" + value + "'");
         }
@@ -77,7 +77,7 @@ void applyGlobal(Invocation& inv, const std::string& name, const std::string& va
 
 }  // namespace
 
-double parseNumber(const std::string& text, const std::string& what) {
+double ParseNumber(const std::string& text, const std::string& what) {
     double value = 0.0;
     const char* first = text.data();
     const char* last = text.data() + text.size();
@@ -88,7 +88,7 @@ double parseNumber(const std::string& text, const std::string& what) {
     return value;
 }
 
-long long parseCount(const std::string& text, const std::string& what) {
+long long ParseCount(const std::string& text, const std::string& what) {
     long long value = 0;
     const char* last = text.data() + text.size();
     const auto result = std::from_chars(text.data(), last, value);
@@ -98,7 +98,7 @@ long long parseCount(const std::string& text, const std::string& what) {
     return value;
 }
 
-int comPortNumber(const std::string& name) {
+int ComPortNumber(const std::string& name) {
     std::string lower = name;
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char c) { return std::tolower(c); });
@@ -112,15 +112,15 @@ int comPortNumber(const std::string& name) {
     return lower[3] - '0';
 }
 
-Invocation parseCommandLine(const std::vector<std::string>& args,
+Invocation ParseCommandLine(const std::vector<std::string>& args,
                             const std::vector<CommandOption>& (*commandOptions)(const std::string& command)) {
     Invocation inv;
     const char* port = std::getenv("KWD2_PORT");
     inv.portName = port != nullptr && *port != '\0' ? port : "COM1";
-    comPortNumber(inv.portName);
+    ComPortNumber(inv.portName);
     const char* address = std::getenv("KWD2_ADDR");
     inv.addresses =
-        address != nullptr && *address != '\0' ? parseAddresses(address, "KWD2_ADDR") : std::vector<int>{0};
+        address != nullptr && *address != '\0' ? ParseAddresses(address, "KWD2_ADDR") : std::vector<int>{0};
     const std::vector<GlobalOption> global(std::begin(kGlobal), std::end(kGlobal));
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -156,12 +156,12 @@ Invocation parseCommandLine(const std::vector<std::string>& args,
             if (i + 1 >= args.size()) throw UsageError("option " + token + " needs a value");
             return args[++i];
         };
-        if (const GlobalOption* g = findOption(global, token)) {
-            applyGlobal(inv, g->longName, takeValue(g->takesValue));
+        if (const GlobalOption* g = FindOption(global, token)) {
+            ApplyGlobal(inv, g->longName, takeValue(g->takesValue));
             continue;
         }
         const CommandOption* own =
-            inv.command.empty() ? nullptr : findOption(commandOptions(inv.command), token);
+            inv.command.empty() ? nullptr : FindOption(commandOptions(inv.command), token);
         if (own == nullptr) {
             throw UsageError("unknown option " + token + (inv.command.empty() ? "" : " for " + inv.command));
         }

@@ -38,13 +38,13 @@ struct CommandOption {
 // Splits the command line. `commandOptions` tells which options the named command takes;
 // global options may stand before or after the command. Environment defaults: KWD2_PORT,
 // KWD2_ADDR. Throws UsageError.
-Invocation parseCommandLine(const std::vector<std::string>& args,
+Invocation ParseCommandLine(const std::vector<std::string>& args,
                             const std::vector<CommandOption>& (*commandOptions)(const std::string& command));
 
 // Strict numbers: the whole text, finite. Throw UsageError naming `what`.
-double parseNumber(const std::string& text, const std::string& what);
-long long parseCount(const std::string& text, const std::string& what);
+double ParseNumber(const std::string& text, const std::string& what);
+long long ParseCount(const std::string& text, const std::string& what);
 // "COM1".."COM8" (any case) gives 1..8; another COM name throws; a path gives 0.
-int comPortNumber(const std::string& name);
+int ComPortNumber(const std::string& name);
 
 }  // namespace kwd2ctl

@@ -19,19 +19,19 @@ namespace scpi {
 class Bus {
   public:
     virtual ~Bus() = default;
-    virtual int identification(int address, std::string& id) = 0;
-    virtual int readRegister(int address, const char* name, double& value) = 0;
-    virtual int writeRegister(int address, const char* name, double value) = 0;
-    virtual int readRange(int address, int parameterSet, int& range) = 0;
-    virtual int writeRange(int address, int parameterSet, int range) = 0;
-    virtual int readStatus(int address, int selector, int& status) = 0;
-    virtual int deviceFunction(int address, const char* function) = 0;
+    virtual int Identification(int address, std::string& id) = 0;
+    virtual int ReadRegister(int address, const char* name, double& value) = 0;
+    virtual int WriteRegister(int address, const char* name, double value) = 0;
+    virtual int ReadRange(int address, int parameterSet, int& range) = 0;
+    virtual int WriteRange(int address, int parameterSet, int range) = 0;
+    virtual int ReadStatus(int address, int selector, int& status) = 0;
+    virtual int DeviceFunction(int address, const char* function) = 0;
     // The English catalogue text of a driver code, as UTF-8.
-    virtual std::string message(int code) = 0;
+    virtual std::string Message(int code) = 0;
 };
 
 // The driver on the port held in `port`, which may change when the line is opened again.
-std::unique_ptr<Bus> driverBus(const int& port);
+std::unique_ptr<Bus> MakeDriverBus(const int& port);
 
 struct ErrorEntry {
     int number;
@@ -42,10 +42,10 @@ class ErrorQueue {
   public:
     static constexpr std::size_t kCapacity = 16;
     // When full, the newest entry becomes -350 and later errors are lost until one is read.
-    void push(int number, std::string text);
-    ErrorEntry pop();  // 0,"No error" when empty
-    std::size_t size() const { return entries_.size(); }
-    void clear() { entries_.clear(); }
+    void Push(int number, std::string text);
+    ErrorEntry Pop();  // 0,"No error" when empty
+    std::size_t Size() const { return entries_.size(); }
+    void Clear() { entries_.clear(); }
 
   private:
     std::deque<ErrorEntry> entries_;
@@ -68,11 +68,11 @@ struct BridgeSettings {
 class Bridge {
   public:
     Bridge(Bus& bus, BridgeSettings settings) : bus_(bus), settings_(std::move(settings)) {}
-    Bus& bus() { return bus_; }
-    const BridgeSettings& settings() const { return settings_; }
+    Bus& DeviceBus() { return bus_; }
+    const BridgeSettings& Settings() const { return settings_; }
     // 1 after OUTP ON through this bridge, 0 after OUTP OFF or *RST, and 0 before either.
-    int outputState(int address) const { return outputs_.at(static_cast<std::size_t>(address)); }
-    void setOutputState(const ClientState& client, int address, bool on);
+    int OutputState(int address) const { return outputs_.at(static_cast<std::size_t>(address)); }
+    void SetOutputState(const ClientState& client, int address, bool on);
     // Told of every output switch (for the log).
     std::function<void(const ClientState&, int address, bool on)> onOutputSwitch;
 
@@ -89,11 +89,11 @@ class Message {
     ~Message();
     Message(const Message&) = delete;
     Message& operator=(const Message&) = delete;
-    bool done() const { return next_ >= units_.size() && !pending_; }
+    bool Done() const { return next_ >= units_.size() && !pending_; }
     // Runs the next unit, or the next exchange of a unit that takes several (INST:CAT?).
-    void step(Bridge& bridge, ClientState& client);
+    void Step(Bridge& bridge, ClientState& client);
     // The answers joined by ';' and ended by LF; empty when the message asked nothing.
-    std::string response() const;
+    std::string Response() const;
 
   private:
     std::vector<ParsedUnit> units_;
@@ -105,7 +105,7 @@ class Message {
 };
 
 // A whole message at once; returns its response.
-std::string execute(Bridge& bridge, ClientState& client, std::string_view line);
+std::string Execute(Bridge& bridge, ClientState& client, std::string_view line);
 
 // SCPI's not-a-number, the answer of a query whose exchange failed.
 inline constexpr const char* kNotANumber = "9.91E37";

@@ -29,16 +29,16 @@ constexpr std::array<ErrorName, 13> kErrorTexts{{
     {kInputBufferOverrun, "Input buffer overrun"},
 }};
 
-bool isAlpha(char c) {
+bool IsAlpha(char c) {
     return std::isalpha(static_cast<unsigned char>(c)) != 0;
 }
-bool isDigit(char c) {
+bool IsDigit(char c) {
     return std::isdigit(static_cast<unsigned char>(c)) != 0;
 }
-bool isWordChar(char c) {
-    return isAlpha(c) || isDigit(c) || c == '_';
+bool IsWordChar(char c) {
+    return IsAlpha(c) || IsDigit(c) || c == '_';
 }
-char upper(char c) {
+char Upper(char c) {
     return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
 }
 
@@ -46,45 +46,45 @@ char upper(char c) {
 class UnitReader {
   public:
     UnitReader(std::string_view text, std::size_t pos) : s_(text), i_(pos) {}
-    std::size_t position() const { return i_; }
+    std::size_t Position() const { return i_; }
 
-    int read(Unit& unit) {
-        skipSpace();
-        if (peek() == '*') {
+    int Read(Unit& unit) {
+        SkipSpace();
+        if (Peek() == '*') {
             ++i_;
             unit.common = true;
-            std::string name = word();
+            std::string name = Word();
             if (name.empty()) return kSyntaxError;
             unit.nodes.push_back(std::move(name));
         } else {
-            if (peek() == ':') {
+            if (Peek() == ':') {
                 ++i_;
                 unit.absolute = true;
             }
             for (;;) {
-                if (!isAlpha(peek())) return kSyntaxError;
-                unit.nodes.push_back(word());
-                if (peek() != ':') break;
+                if (!IsAlpha(Peek())) return kSyntaxError;
+                unit.nodes.push_back(Word());
+                if (Peek() != ':') break;
                 ++i_;
             }
         }
-        if (peek() == '?') {
+        if (Peek() == '?') {
             ++i_;
             unit.query = true;
         }
-        if (atUnitEnd()) return kNoError;
-        if (!isSpace(peek())) return kSyntaxError;
-        skipSpace();
-        if (atUnitEnd()) return kNoError;
+        if (AtUnitEnd()) return kNoError;
+        if (!IsSpace(Peek())) return kSyntaxError;
+        SkipSpace();
+        if (AtUnitEnd()) return kNoError;
         for (;;) {
             Parameter parameter;
-            if (const int error = readParameter(parameter); error != kNoError) return error;
+            if (const int error = ReadParameter(parameter); error != kNoError) return error;
             unit.parameters.push_back(std::move(parameter));
-            skipSpace();
-            if (atUnitEnd()) return kNoError;
-            if (peek() != ',') return kSyntaxError;
+            SkipSpace();
+            if (AtUnitEnd()) return kNoError;
+            if (Peek() != ',') return kSyntaxError;
             ++i_;
-            skipSpace();
+            SkipSpace();
         }
     }
 
@@ -92,44 +92,44 @@ class UnitReader {
     std::string_view s_;
     std::size_t i_;
 
-    char peek() const { return i_ < s_.size() ? s_[i_] : '\0'; }
-    static bool isSpace(char c) { return c == ' ' || c == '\t'; }
-    bool atUnitEnd() const { return i_ >= s_.size() || s_[i_] == ';'; }
-    void skipSpace() {
-        while (isSpace(peek())) ++i_;
+    char Peek() const { return i_ < s_.size() ? s_[i_] : '\0'; }
+    static bool IsSpace(char c) { return c == ' ' || c == '\t'; }
+    bool AtUnitEnd() const { return i_ >= s_.size() || s_[i_] == ';'; }
+    void SkipSpace() {
+        while (IsSpace(Peek())) ++i_;
     }
-    std::string word() {
+    std::string Word() {
         std::string w;
-        while (isWordChar(peek())) w += upper(s_[i_++]);
+        while (IsWordChar(Peek())) w += Upper(s_[i_++]);
         return w;
     }
-    std::size_t digits() {
+    std::size_t Digits() {
         const std::size_t start = i_;
-        while (isDigit(peek())) ++i_;
+        while (IsDigit(Peek())) ++i_;
         return i_ - start;
     }
 
-    int readParameter(Parameter& p) {
-        const char c = peek();
-        if (c == '"' || c == '\'') return readString(p, c);
-        if (isAlpha(c)) {
-            p.kind = Parameter::Kind::Characters;
-            p.text = word();
+    int ReadParameter(Parameter& p) {
+        const char c = Peek();
+        if (c == '"' || c == '\'') return ReadString(p, c);
+        if (IsAlpha(c)) {
+            p.kind = Parameter::Kind::kCharacters;
+            p.text = Word();
             return kNoError;
         }
-        if (isDigit(c) || c == '+' || c == '-' || c == '.') return readNumber(p);
+        if (IsDigit(c) || c == '+' || c == '-' || c == '.') return ReadNumber(p);
         return kSyntaxError;
     }
 
-    int readString(Parameter& p, char quote) {
-        p.kind = Parameter::Kind::String;
+    int ReadString(Parameter& p, char quote) {
+        p.kind = Parameter::Kind::kString;
         ++i_;
         for (;;) {
             if (i_ >= s_.size()) return kSyntaxError;
             const char c = s_[i_++];
             if (c != quote) {
                 p.text += c;
-            } else if (peek() == quote) {
+            } else if (Peek() == quote) {
                 p.text += quote;
                 ++i_;
             } else {
@@ -138,36 +138,36 @@ class UnitReader {
         }
     }
 
-    int readNumber(Parameter& p) {
-        p.kind = Parameter::Kind::Number;
+    int ReadNumber(Parameter& p) {
+        p.kind = Parameter::Kind::kNumber;
         const std::size_t start = i_;
-        if (peek() == '+' || peek() == '-') ++i_;
-        std::size_t mantissa = digits();
-        if (peek() == '.') {
+        if (Peek() == '+' || Peek() == '-') ++i_;
+        std::size_t mantissa = Digits();
+        if (Peek() == '.') {
             ++i_;
-            mantissa += digits();
+            mantissa += Digits();
         }
         if (mantissa == 0) return kSyntaxError;
-        if (peek() == 'e' || peek() == 'E') {
+        if (Peek() == 'e' || Peek() == 'E') {
             ++i_;
-            if (peek() == '+' || peek() == '-') ++i_;
-            if (digits() == 0) return kSyntaxError;
+            if (Peek() == '+' || Peek() == '-') ++i_;
+            if (Digits() == 0) return kSyntaxError;
         }
         std::string_view number = s_.substr(start, i_ - start);
         if (number.front() == '+') number.remove_prefix(1);
         const auto result = std::from_chars(number.data(), number.data() + number.size(), p.number);
         if (result.ec == std::errc::result_out_of_range || !std::isfinite(p.number)) return kDataOutOfRange;
         if (result.ec != std::errc() || result.ptr != number.data() + number.size()) return kSyntaxError;
-        skipSpace();
-        while (isAlpha(peek())) p.text += upper(s_[i_++]);
+        SkipSpace();
+        while (IsAlpha(Peek())) p.text += Upper(s_[i_++]);
         return kNoError;
     }
 };
 
 // Splits "SOUR12" into "SOUR" and 12; `digits` is false when there is no suffix.
-std::string_view withoutSuffix(std::string_view node, bool& hasDigits, int& suffix) {
+std::string_view WithoutSuffix(std::string_view node, bool& hasDigits, int& suffix) {
     std::size_t end = node.size();
-    while (end > 0 && isDigit(node[end - 1])) --end;
+    while (end > 0 && IsDigit(node[end - 1])) --end;
     hasDigits = end < node.size();
     suffix = 1;
     if (hasDigits) {
@@ -180,14 +180,14 @@ std::string_view withoutSuffix(std::string_view node, bool& hasDigits, int& suff
 
 }  // namespace
 
-const char* errorText(int error) {
+const char* ErrorText(int error) {
     for (const ErrorName& e : kErrorTexts) {
         if (e.error == error) return e.text;
     }
     return "Unknown error";
 }
 
-std::vector<ParsedUnit> parseMessage(std::string_view message) {
+std::vector<ParsedUnit> ParseMessage(std::string_view message) {
     if (!message.empty() && message.back() == '\r') message.remove_suffix(1);
     std::vector<ParsedUnit> units;
     std::size_t pos = 0;
@@ -198,10 +198,10 @@ std::vector<ParsedUnit> parseMessage(std::string_view message) {
         if (look >= message.size()) break;
         ParsedUnit parsed;
         UnitReader reader(message, pos);
-        parsed.error = reader.read(parsed.unit);
+        parsed.error = reader.Read(parsed.unit);
         units.push_back(std::move(parsed));
         if (units.back().error != kNoError) break;
-        pos = reader.position();
+        pos = reader.Position();
         if (pos >= message.size()) break;
         ++pos;  // the ';'
     }
@@ -230,27 +230,27 @@ Pattern::Pattern(std::string_view text, int suffixMax) : suffixMax_(suffixMax) {
         } else if (c == '#') {
             node.takesSuffix = true;
         } else {
-            node.longForm += upper(c);
+            node.longForm += Upper(c);
             if (!std::islower(static_cast<unsigned char>(c))) node.shortForm += c;
         }
     }
     finish();
 }
 
-int Pattern::matchFrom(std::size_t p, const std::vector<std::string>& input, std::size_t i, int& suffix,
+int Pattern::MatchFrom(std::size_t p, const std::vector<std::string>& input, std::size_t i, int& suffix,
                        bool& suffixWrong) const {
     if (p == nodes_.size()) return i == input.size() ? kNoError : kUndefinedHeader;
     const Node& node = nodes_[p];
     if (i < input.size()) {
         bool hasDigits = false;
         int given = 1;
-        const std::string_view base = withoutSuffix(input[i], hasDigits, given);
+        const std::string_view base = WithoutSuffix(input[i], hasDigits, given);
         const bool nameFits = input[i] == node.shortForm || input[i] == node.longForm;
         const bool baseFits = base == node.shortForm || base == node.longForm;
         if (node.takesSuffix && baseFits) {
             if (!hasDigits || (given >= 1 && given <= suffixMax_)) {
                 int inner = suffix;
-                if (matchFrom(p + 1, input, i + 1, inner, suffixWrong) == kNoError) {
+                if (MatchFrom(p + 1, input, i + 1, inner, suffixWrong) == kNoError) {
                     suffix = hasDigits ? given : 0;
                     return kNoError;
                 }
@@ -258,40 +258,40 @@ int Pattern::matchFrom(std::size_t p, const std::vector<std::string>& input, std
                 suffixWrong = true;
             }
         } else if (nameFits) {
-            if (matchFrom(p + 1, input, i + 1, suffix, suffixWrong) == kNoError) return kNoError;
+            if (MatchFrom(p + 1, input, i + 1, suffix, suffixWrong) == kNoError) return kNoError;
         } else if (hasDigits && baseFits) {
             suffixWrong = true;
         }
     }
-    if (node.optional) return matchFrom(p + 1, input, i, suffix, suffixWrong);
+    if (node.optional) return MatchFrom(p + 1, input, i, suffix, suffixWrong);
     return kUndefinedHeader;
 }
 
-int Pattern::match(const Unit& unit, int& suffix) const {
+int Pattern::Match(const Unit& unit, int& suffix) const {
     suffix = 0;
     if (unit.common != common_) return kUndefinedHeader;
     bool suffixWrong = false;
     int found = 0;
-    if (matchFrom(0, unit.nodes, 0, found, suffixWrong) == kNoError) {
+    if (MatchFrom(0, unit.nodes, 0, found, suffixWrong) == kNoError) {
         suffix = found;
         return kNoError;
     }
     return suffixWrong ? kHeaderSuffixOutOfRange : kUndefinedHeader;
 }
 
-int toBaseUnit(const Parameter& parameter, Quantity quantity, double& value) {
+int ToBaseUnit(const Parameter& parameter, Quantity quantity, double& value) {
     struct UnitName {
         const char* name;
         Quantity quantity;
         double divisor;  // division keeps 12.3 mA as 12.3 after the way back
     };
     static constexpr std::array<UnitName, 6> kUnits{{
-        {"V", Quantity::Volt, 1.0},
-        {"MV", Quantity::Volt, 1000.0},
-        {"A", Quantity::Ampere, 1.0},
-        {"MA", Quantity::Ampere, 1000.0},
-        {"S", Quantity::Second, 1.0},
-        {"MS", Quantity::Second, 1000.0},
+        {"V", Quantity::kVolt, 1.0},
+        {"MV", Quantity::kVolt, 1000.0},
+        {"A", Quantity::kAmpere, 1.0},
+        {"MA", Quantity::kAmpere, 1000.0},
+        {"S", Quantity::kSecond, 1.0},
+        {"MS", Quantity::kSecond, 1000.0},
     }};
     if (parameter.text.empty()) {
         value = parameter.number;
@@ -306,7 +306,7 @@ int toBaseUnit(const Parameter& parameter, Quantity quantity, double& value) {
     return kInvalidSuffix;
 }
 
-std::vector<std::string> nextPath(const std::vector<std::string>& path, const Unit& unit) {
+std::vector<std::string> NextPath(const std::vector<std::string>& path, const Unit& unit) {
     if (unit.common) return path;
     std::vector<std::string> full = unit.absolute ? std::vector<std::string>{} : path;
     full.insert(full.end(), unit.nodes.begin(), unit.nodes.end());

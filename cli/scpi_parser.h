@@ -27,11 +27,11 @@ enum Error : int {
     kInputBufferOverrun = -363,
 };
 // The standard text of one of the numbers above.
-const char* errorText(int error);
+const char* ErrorText(int error);
 
 struct Parameter {
-    enum class Kind { Number, Characters, String };
-    Kind kind = Kind::Number;
+    enum class Kind { kNumber, kCharacters, kString };
+    Kind kind = Kind::kNumber;
     double number = 0.0;  // Number: the value as written, before its unit
     std::string text;     // Number: the unit in capitals ("" when none); Characters: in capitals;
                           // String: the contents with doubled quotes undone
@@ -53,7 +53,7 @@ struct ParsedUnit {
 
 // Splits a program message (without its LF; a trailing CR is ignored) into units. Parsing stops
 // at the first malformed unit, whose error is the last entry. An empty message gives no units.
-std::vector<ParsedUnit> parseMessage(std::string_view message);
+std::vector<ParsedUnit> ParseMessage(std::string_view message);
 
 // A command pattern such as "[SOURce#:]VOLTage[:LEVel]" (capitals: the short form; '#': a numeric
 // suffix; brackets: an optional node) or "*IDN".
@@ -62,7 +62,7 @@ class Pattern {
     Pattern(std::string_view text, int suffixMax);
     // kNoError on a match, `suffix` then holding the numeric suffix given (0 when none). Otherwise
     // the result says why: kUndefinedHeader, or kHeaderSuffixOutOfRange when only a suffix was wrong.
-    int match(const Unit& unit, int& suffix) const;
+    int Match(const Unit& unit, int& suffix) const;
 
   private:
     struct Node {
@@ -74,18 +74,18 @@ class Pattern {
     bool common_ = false;
     std::vector<Node> nodes_;
     int suffixMax_;
-    int matchFrom(std::size_t p, const std::vector<std::string>& input, std::size_t i, int& suffix,
+    int MatchFrom(std::size_t p, const std::vector<std::string>& input, std::size_t i, int& suffix,
                   bool& suffixWrong) const;
 };
 
 // Units a number may carry, and the factor to the base unit.
-enum class Quantity { None, Volt, Ampere, Second };
+enum class Quantity { kNone, kVolt, kAmpere, kSecond };
 // The value in the base unit (V, A, s): kNoError, or kInvalidSuffix when the unit does not fit
 // `quantity`.
-int toBaseUnit(const Parameter& parameter, Quantity quantity, double& value);
+int ToBaseUnit(const Parameter& parameter, Quantity quantity, double& value);
 
 // Path rule of ';' chains: a unit that does not start with ':' continues below the path of the
 // unit before it (its nodes without the last). Common commands leave the path as it is.
-std::vector<std::string> nextPath(const std::vector<std::string>& path, const Unit& unit);
+std::vector<std::string> NextPath(const std::vector<std::string>& path, const Unit& unit);
 
 }  // namespace scpi

@@ -23,31 +23,31 @@ namespace {
 class DriverBus : public Bus {
   public:
     explicit DriverBus(const int& port) : port_(port) {}
-    int identification(int address, std::string& id) override {
+    int Identification(int address, std::string& id) override {
         char text[64] = {};
         const int rc = ZELKWD2_IDLesen(port_, address, text);
         if (rc == 0) id = text;
         return rc;
     }
-    int readRegister(int address, const char* name, double& value) override {
+    int ReadRegister(int address, const char* name, double& value) override {
         return ZELKWD2_ParameterLesen(port_, address, name, &value);
     }
-    int writeRegister(int address, const char* name, double value) override {
+    int WriteRegister(int address, const char* name, double value) override {
         return ZELKWD2_ParameterSchreiben(port_, address, name, value);
     }
-    int readRange(int address, int parameterSet, int& range) override {
+    int ReadRange(int address, int parameterSet, int& range) override {
         return ZELKWD2_MessbereichLesen(port_, address, parameterSet, &range);
     }
-    int writeRange(int address, int parameterSet, int range) override {
+    int WriteRange(int address, int parameterSet, int range) override {
         return ZELKWD2_MessbereichSchreiben(port_, address, parameterSet, range);
     }
-    int readStatus(int address, int selector, int& status) override {
+    int ReadStatus(int address, int selector, int& status) override {
         return ZELKWD2_StatusLesen(port_, address, selector, &status);
     }
-    int deviceFunction(int address, const char* function) override {
+    int DeviceFunction(int address, const char* function) override {
         return ZELKWD2_DeviceFunction(port_, address, function);
     }
-    std::string message(int code) override { return kwd2ctl::messageFor(code); }
+    std::string Message(int code) override { return kwd2ctl::MessageFor(code); }
 
   private:
     const int& port_;  // follows a reopened line
@@ -55,7 +55,7 @@ class DriverBus : public Bus {
 
 }  // namespace
 
-std::unique_ptr<Bus> driverBus(const int& port) {
+std::unique_ptr<Bus> MakeDriverBus(const int& port) {
     return std::make_unique<DriverBus>(port);
 }
 
@@ -80,7 +80,7 @@ struct Connection {
     std::string output;
     bool queued = false;      // in the turn order
     bool inputEnded = false;  // the peer sent all it will send ("echo OUTP OFF | nc")
-    bool idle() const { return lines.empty() && !current; }
+    bool Idle() const { return lines.empty() && !current; }
 };
 
 class Server {
@@ -88,7 +88,7 @@ class Server {
     Server(Context& ctx, scpi::Bridge& bridge, int listenSocket, std::size_t maxClients)
         : ctx_(ctx), bridge_(bridge), listen_(listenSocket), maxClients_(maxClients) {
         bridge_.onOutputSwitch = [this](const scpi::ClientState& client, int address, bool on) {
-            log(client.name,
+            Log(client.name,
                 std::string("output ") + (on ? "on" : "off") + " at bus address " + std::to_string(address));
         };
     }
@@ -97,7 +97,7 @@ class Server {
         Tcp_Close(listen_);
     }
 
-    void run() {
+    void Run() {
         for (;;) {
             std::vector<TcpWaitItem> items{{listen_, true, false}};
             std::vector<int> ids;
@@ -108,16 +108,16 @@ class Server {
             }
             // With work waiting the wait only looks; otherwise it sleeps until something happens.
             if (!Tcp_Wait(items, turns_.empty() ? -1 : 0)) break;
-            if (items[0].readable) acceptAll();
+            if (items[0].readable) AcceptAll();
             for (std::size_t i = 1; i < items.size(); ++i) {
                 const auto it = clients_.find(ids[i - 1]);
                 if (it == clients_.end()) continue;
-                if (items[i].writable) flush(it->first);
-                if (items[i].readable && clients_.count(ids[i - 1]) != 0) receive(ids[i - 1]);
+                if (items[i].writable) Flush(it->first);
+                if (items[i].readable && clients_.count(ids[i - 1]) != 0) Receive(ids[i - 1]);
             }
-            runOneUnit();
+            RunOneUnit();
         }
-        log("-", "stopping: closing " + std::to_string(clients_.size()) + " client(s)");
+        Log("-", "stopping: closing " + std::to_string(clients_.size()) + " client(s)");
     }
 
   private:
@@ -130,19 +130,19 @@ class Server {
     int nextId_ = 1;
     bool lineLostNoted_ = false;
 
-    void log(const std::string& who, const std::string& what) {
-        ctx_.err << record::isoTime(std::chrono::system_clock::now()) << ' ' << who << ' ' << what << '\n'
+    void Log(const std::string& who, const std::string& what) {
+        ctx_.err << record::IsoTime(std::chrono::system_clock::now()) << ' ' << who << ' ' << what << '\n'
                  << std::flush;
     }
 
-    void acceptAll() {
+    void AcceptAll() {
         for (;;) {
             std::string peer;
             const int socket = Tcp_Accept(listen_, peer);
             if (socket < 0) return;
             if (clients_.size() >= maxClients_) {
                 // Logged before the close, so whoever sees the connection end finds the reason.
-                log(peer,
+                Log(peer,
                     "refused: " + std::to_string(maxClients_) + " clients already connected (--max-clients)");
                 Tcp_Close(socket);
                 continue;
@@ -150,27 +150,27 @@ class Server {
             Connection& c = clients_[nextId_++];
             c.socket = socket;
             c.state.name = peer;
-            c.state.address = ctx_.address();
-            log(peer, "connected");
+            c.state.address = ctx_.Address();
+            Log(peer, "connected");
         }
     }
 
-    void drop(int id, const std::string& why) {
+    void Drop(int id, const std::string& why) {
         const auto it = clients_.find(id);
         if (it == clients_.end()) return;
-        log(it->second.state.name, why);
+        Log(it->second.state.name, why);
         Tcp_Close(it->second.socket);
         clients_.erase(it);
     }
 
-    void receive(int id) {
+    void Receive(int id) {
         Connection& c = clients_.at(id);
         char buffer[kReadChunk];
         for (;;) {
             const long n = Tcp_Read(c.socket, buffer, kReadChunk);
             if (n == -1) break;
             if (n == -2) {
-                drop(id, "connection broken");
+                Drop(id, "connection broken");
                 return;
             }
             if (n == 0) {
@@ -181,31 +181,31 @@ class Server {
                 c.inputEnded = true;
                 break;
             }
-            split(c, std::string_view(buffer, static_cast<std::size_t>(n)));
+            Split(c, std::string_view(buffer, static_cast<std::size_t>(n)));
             if (c.lines.size() >= kPendingLines) break;
         }
-        if (!c.queued && !c.idle()) {
+        if (!c.queued && !c.Idle()) {
             c.queued = true;
             turns_.push_back(id);
         }
-        closeWhenDone(id);
+        CloseWhenDone(id);
     }
 
-    void closeWhenDone(int id) {
+    void CloseWhenDone(int id) {
         const auto it = clients_.find(id);
-        if (it != clients_.end() && it->second.inputEnded && it->second.idle() && it->second.output.empty()) {
-            drop(id, "disconnected");
+        if (it != clients_.end() && it->second.inputEnded && it->second.Idle() && it->second.output.empty()) {
+            Drop(id, "disconnected");
         }
     }
 
     // Cuts the arrived bytes into program messages; a line over the limit is dropped whole.
-    static void split(Connection& c, std::string_view bytes) {
+    static void Split(Connection& c, std::string_view bytes) {
         while (!bytes.empty()) {
             const auto lf = bytes.find('\n');
             const std::string_view piece = bytes.substr(0, lf);
             if (!c.discarding) c.input.append(piece);
             if (!c.discarding && c.input.size() > kLineLimit) {
-                c.state.errors.push(scpi::kInputBufferOverrun, scpi::errorText(scpi::kInputBufferOverrun));
+                c.state.errors.Push(scpi::kInputBufferOverrun, scpi::ErrorText(scpi::kInputBufferOverrun));
                 c.input.clear();
                 c.discarding = true;
             }
@@ -217,35 +217,35 @@ class Server {
         }
     }
 
-    void flush(int id) {
+    void Flush(int id) {
         Connection& c = clients_.at(id);
         if (c.output.empty()) return;
         const long n = Tcp_Write(c.socket, c.output.data(), static_cast<long>(c.output.size()));
         if (n < 0) {
-            drop(id, "connection broken");
+            Drop(id, "connection broken");
             return;
         }
         c.output.erase(0, static_cast<std::size_t>(n));
         if (c.output.size() > kOutputLimit) {
-            drop(id, "closed: does not read its answers");
+            Drop(id, "closed: does not read its answers");
             return;
         }
-        closeWhenDone(id);
+        CloseWhenDone(id);
     }
 
     // A lost line is opened again before the next exchange; until it is back, every exchange
     // reports the line's error to the client that asked.
-    void keepLine() {
+    void KeepLine() {
         if (ctx_.port != 0 && Rs232_LineLost(ctx_.port) == 0) return;
-        if (!lineLostNoted_) log("-", "serial line lost: " + ctx_.devicePath);
+        if (!lineLostNoted_) Log("-", "serial line lost: " + ctx_.devicePath);
         lineLostNoted_ = true;
-        if (reopenLine(ctx_)) {
-            log("-", "serial line back: " + ctx_.devicePath);
+        if (ReopenLine(ctx_)) {
+            Log("-", "serial line back: " + ctx_.devicePath);
             lineLostNoted_ = false;
         }
     }
 
-    void runOneUnit() {
+    void RunOneUnit() {
         while (!turns_.empty()) {
             const int id = turns_.front();
             turns_.pop_front();
@@ -258,19 +258,19 @@ class Server {
                 c.current = std::make_unique<scpi::Message>(c.lines.front());
                 c.lines.pop_front();
             }
-            keepLine();
-            c.current->step(bridge_, c.state);
-            if (c.current->done()) {
-                c.output += c.current->response();
+            KeepLine();
+            c.current->Step(bridge_, c.state);
+            if (c.current->Done()) {
+                c.output += c.current->Response();
                 c.current.reset();
-                flush(id);
+                Flush(id);
                 if (clients_.count(id) == 0) return;
             }
-            if (!c.idle()) {
+            if (!c.Idle()) {
                 c.queued = true;
                 turns_.push_back(id);
             }
-            closeWhenDone(id);
+            CloseWhenDone(id);
             return;
         }
     }
@@ -278,9 +278,9 @@ class Server {
 
 }  // namespace
 
-int serveCommand(Context& ctx) {
+int ServeCommand(Context& ctx) {
     if (!ctx.inv.arguments.empty()) throw UsageError("serve takes no arguments");
-    requireOneAddress(ctx, false);
+    RequireOneAddress(ctx, false);
     const auto& options = ctx.inv.options;
     const auto option = [&](const char* name) {
         const auto it = options.find(name);
@@ -296,10 +296,10 @@ int serveCommand(Context& ctx) {
     const auto code = option("access-code");
     if (code && *code != kalibrierung::kZugangsCode) throw UsageError("wrong calibration access code");
     const long long maxClients =
-        option("max-clients") ? parseCount(*option("max-clients"), "--max-clients") : 8;
+        option("max-clients") ? ParseCount(*option("max-clients"), "--max-clients") : 8;
     if (maxClients > 1000) throw UsageError("--max-clients: at most 1000");
 
-    openLine(ctx);
+    OpenLine(ctx);
     std::string bound;
     bool loopback = true;
     const int listenSocket = Tcp_Listen(host, tcpPort, bound, loopback, problem);
@@ -314,11 +314,11 @@ int serveCommand(Context& ctx) {
     }
     ctx.err << std::flush;
 
-    const std::unique_ptr<scpi::Bus> bus = scpi::driverBus(ctx.port);
+    const std::unique_ptr<scpi::Bus> bus = scpi::MakeDriverBus(ctx.port);
     scpi::Bridge bridge(*bus,
-                        {ctx.inv.portName, version(), options.count("read-only") != 0, code.has_value()});
+                        {ctx.inv.portName, Version(), options.count("read-only") != 0, code.has_value()});
     Server server(ctx, bridge, listenSocket, static_cast<std::size_t>(maxClients));
-    server.run();
+    server.Run();
     return kExitOk;
 }
 

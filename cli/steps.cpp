@@ -25,7 +25,7 @@ constexpr std::array<ColumnInfo, kColumns> kColumnInfo{{
     {"tau_i_s", "taui1", false},
 }};
 
-std::string trim(const std::string& text) {
+std::string Trim(const std::string& text) {
     const auto first = text.find_first_not_of(" \t\r");
     if (first == std::string::npos) return {};
     const auto last = text.find_last_not_of(" \t\r");
@@ -35,26 +35,26 @@ std::string trim(const std::string& text) {
     return field;
 }
 
-std::vector<std::string> splitFields(const std::string& line) {
+std::vector<std::string> SplitFields(const std::string& line) {
     std::vector<std::string> fields;
     std::size_t start = 0;
     for (;;) {
         const auto comma = line.find(',', start);
         fields.push_back(
-            trim(line.substr(start, comma == std::string::npos ? std::string::npos : comma - start)));
+            Trim(line.substr(start, comma == std::string::npos ? std::string::npos : comma - start)));
         if (comma == std::string::npos) return fields;
         start = comma + 1;
     }
 }
 
-bool skipped(const std::string& line) {
-    const std::string t = trim(line);
+bool Skipped(const std::string& line) {
+    const std::string t = Trim(line);
     return t.empty() || t[0] == '#';
 }
 
 }  // namespace
 
-std::vector<Step> parseSteps(std::istream& in, const std::string& fileName) {
+std::vector<Step> ParseSteps(std::istream& in, const std::string& fileName) {
     std::array<int, kColumns> position{};
     position.fill(-1);
     std::size_t columnCount = 0;
@@ -67,8 +67,8 @@ std::vector<Step> parseSteps(std::istream& in, const std::string& fileName) {
     };
     while (std::getline(in, line)) {
         ++number;
-        if (skipped(line)) continue;
-        const std::vector<std::string> fields = splitFields(line);
+        if (Skipped(line)) continue;
+        const std::vector<std::string> fields = SplitFields(line);
         if (!haveHeader) {
             for (std::size_t i = 0; i < fields.size(); ++i) {
                 int found = -1;
@@ -102,13 +102,13 @@ std::vector<Step> parseSteps(std::istream& in, const std::string& fileName) {
             const auto& info = kColumnInfo[static_cast<std::size_t>(c)];
             double value = 0.0;
             try {
-                value = parseNumber(fields[static_cast<std::size_t>(at)], info.header);
+                value = ParseNumber(fields[static_cast<std::size_t>(at)], info.header);
             } catch (const UsageError& e) {
                 fail(e.what());
             }
             if (info.registerName != nullptr) {
-                const auto* row = zelkwd2::findRegister(info.registerName);
-                if (row != nullptr && zelkwd2::violatesWriteCheck(*row, value)) {
+                const auto* row = zelkwd2::FindRegister(info.registerName);
+                if (row != nullptr && zelkwd2::ViolatesWriteCheck(*row, value)) {
                     fail(std::string(info.header) + " out of range: " + fields[static_cast<std::size_t>(at)]);
                 }
             } else if (value <= 0.0 || value > 1.0e7) {

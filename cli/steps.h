@@ -19,6 +19,6 @@ struct Step {
 };
 
 // Reads and checks the whole list. Throws UsageError naming the line of the first bad row.
-std::vector<Step> parseSteps(std::istream& in, const std::string& fileName);
+std::vector<Step> ParseSteps(std::istream& in, const std::string& fileName);
 
 }  // namespace kwd2ctl

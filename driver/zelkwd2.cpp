@@ -15,7 +15,7 @@
 
 namespace {
 
-using zelkwd2::findRegister;
+using zelkwd2::FindRegister;
 using zelkwd2::RegisterInfo;
 using zelkwd2::WriteCheck;
 
@@ -34,9 +34,9 @@ constexpr double kSerialDefaultTimeout = 1.0;  // what the serial layer waits be
 using Clock = std::chrono::steady_clock;
 
 // Codes that more than one command returns.
-constexpr int kReadAddressCode = zelkwd2::errorCode(zelkwd2::kInvalidAddress, 70);  // register, range
-constexpr int kWriteAddressCode = zelkwd2::errorCode(zelkwd2::kInvalidAddress, 82);
-constexpr int kNotSendableCode = zelkwd2::errorCode(zelkwd2::kFormatFailed, 91);  // no request text
+constexpr int kReadAddressCode = zelkwd2::ErrorCode(zelkwd2::kInvalidAddress, 70);  // register, range
+constexpr int kWriteAddressCode = zelkwd2::ErrorCode(zelkwd2::kInvalidAddress, 82);
+constexpr int kNotSendableCode = zelkwd2::ErrorCode(zelkwd2::kFormatFailed, 91);  // no request text
 
 // What the driver keeps per port between exchanges.
 struct Line {
@@ -49,7 +49,7 @@ struct Line {
 };
 std::array<Line, kLastPort + 1> gLines;
 
-Line* lineOf(int port) {
+Line* LineOf(int port) {
     return port >= 1 && port <= kLastPort ? &gLines[static_cast<std::size_t>(port)] : nullptr;
 }
 
@@ -67,17 +67,17 @@ struct Steps {
     int replyByte;
 };
 
-constexpr Steps shortSteps(int writeFailed, int writeShort, int nak, int noAck, int replyLimit,
+constexpr Steps ShortSteps(int writeFailed, int writeShort, int nak, int noAck, int replyLimit,
                            int replyByte) {
     return {writeFailed, writeShort, false, nak, noAck, noAck, noAck, replyLimit, replyByte};
 }
 
 constexpr Steps kIdSteps{-101008, -114009, true, -402010, -405011, -403012, -404013, 29, -404014};
-constexpr Steps kUWriteSteps = shortSteps(-101021, -114022, -402023, -116024, 0, 0);
-constexpr Steps kIWriteSteps = shortSteps(-101030, -114031, -402032, -116033, 0, 0);
+constexpr Steps kUWriteSteps = ShortSteps(-101021, -114022, -402023, -116024, 0, 0);
+constexpr Steps kIWriteSteps = ShortSteps(-101030, -114031, -402032, -116033, 0, 0);
 constexpr Steps kFunctionSteps{-101121, -101122, true, -402123, -405124, -403125, -404126, 0, 0};
-constexpr Steps kUReadSteps = shortSteps(-101055, -114056, -402057, -116058, 15, -116059);
-constexpr Steps kIReadSteps = shortSteps(-101064, -114065, -402066, -116067, 15, -116068);
+constexpr Steps kUReadSteps = ShortSteps(-101055, -114056, -402057, -116058, 15, -116059);
+constexpr Steps kIReadSteps = ShortSteps(-101064, -114065, -402066, -116067, 15, -116068);
 // Register and range commands share one block of codes.
 constexpr Steps kRegisterReadSteps{-101074, -114075, true, -402076, -405077, -403078, -404079, 19, -404080};
 constexpr Steps kRegisterWriteSteps{-101093, -101094, true, -402095, -405096, -403097, -404098, 0, 0};
@@ -93,17 +93,17 @@ struct Reply {
     int length = 0;
 };
 
-bool validDeviceAddress(int address) {
+bool ValidDeviceAddress(int address) {
     return address >= 0 && address <= kLastDevice;
 }
-bool validSetAddress(int address) {
+bool ValidSetAddress(int address) {
     return address >= 0 && address <= kCommonAddress;
 }
 
 // Formats into a scratch buffer large enough for any finite value, so that a text that does not
 // fit the request is refused instead of being cut.
 template <typename... Args>
-bool buildRequest(Request& request, const char* format, Args... args) {
+bool BuildRequest(Request& request, const char* format, Args... args) {
     std::array<char, 512> scratch{};
     const int length = Fmt(scratch.data(), format, args...);
     if (length < 0 || length >= kRequestBufferSize) return false;
@@ -113,19 +113,19 @@ bool buildRequest(Request& request, const char* format, Args... args) {
 }
 
 // Emptying the queues discards late bytes of any earlier exchange.
-int flushQueues(int port, int failCode) {
+int FlushQueues(int port, int failCode) {
     return FlushInOut(port) == 0 ? 0 : failCode;
 }
 
-std::chrono::microseconds wireTime(int bytes) {
+std::chrono::microseconds WireTime(int bytes) {
     return std::chrono::duration_cast<std::chrono::microseconds>(Rs232WireTime(bytes));
 }
 
 // The request may be on its way but its answer will not be read: the device gets one time-out to
 // start answering, and the longest answer its wire time.
-void abandonRequest(int port, bool hasReply) {
-    if (Line* line = lineOf(port)) {
-        const auto window = std::chrono::duration<double>(line->timeoutSeconds) + wireTime(kLongestReply);
+void AbandonRequest(int port, bool hasReply) {
+    if (Line* line = LineOf(port)) {
+        const auto window = std::chrono::duration<double>(line->timeoutSeconds) + WireTime(kLongestReply);
         line->lateAnswerUntil = Clock::now() + std::chrono::duration_cast<Clock::duration>(window);
         line->lateAnswerHasReply = hasReply;
     }
@@ -133,8 +133,8 @@ void abandonRequest(int port, bool hasReply) {
 
 // Only after an abandoned request: takes its answer as it comes and ends once it is complete,
 // or when its window closes (a device that does not answer it costs the rest of the window).
-void awaitLateAnswer(int port) {
-    Line* line = lineOf(port);
+void AwaitLateAnswer(int port) {
+    Line* line = LineOf(port);
     if (line == nullptr || line->lateAnswerUntil == Clock::time_point{}) return;
     const auto until = line->lateAnswerUntil;
     line->lateAnswerUntil = {};
@@ -150,9 +150,9 @@ void awaitLateAnswer(int port) {
 
 // Waits until the request has left the output queue. The wait always ends: a queue length that
 // cannot be read, or one still not 0 after the request's wire time and a margin, is a failure.
-int drainOutput(int port, int requestLength, int failCode) {
+int DrainOutput(int port, int requestLength, int failCode) {
     constexpr auto kMargin = std::chrono::milliseconds(250);
-    const auto deadline = Clock::now() + wireTime(requestLength) + kMargin;
+    const auto deadline = Clock::now() + WireTime(requestLength) + kMargin;
     for (;;) {
         const int pending = GetOutQLen(port);
         if (pending == 0) return 0;
@@ -160,19 +160,19 @@ int drainOutput(int port, int requestLength, int failCode) {
         const auto now = Clock::now();
         if (now >= deadline) return failCode;
         const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - now);
-        std::this_thread::sleep_for(std::min(wireTime(pending), left));
+        std::this_thread::sleep_for(std::min(WireTime(pending), left));
     }
 }
 
 // One received byte as a signed byte: a failed read and a byte of 128 or more are negative.
-int readSignedByte(int port) {
+int ReadSignedByte(int port) {
     const int raw = ComRdByte(port);
     if (raw < 0) return -1;
     return static_cast<signed char>(static_cast<unsigned char>(raw & 0xFF));
 }
 
-int checkAcknowledgement(int port, const Steps& steps) {
-    const int first = readSignedByte(port);
+int CheckAcknowledgement(int port, const Steps& steps) {
+    const int first = ReadSignedByte(port);
     if (first == kAck) return 0;
     if (first == kNak) return steps.nak;
     if (first == kCan) return steps.can;
@@ -181,9 +181,9 @@ int checkAcknowledgement(int port, const Steps& steps) {
 }
 
 // Reads up to CR or the reply limit, at least one byte.
-int readReply(int port, const Steps& steps, Reply& reply) {
+int ReadReply(int port, const Steps& steps, Reply& reply) {
     do {
-        const int byte = readSignedByte(port);
+        const int byte = ReadSignedByte(port);
         if (byte < 0) return steps.replyByte;
         reply.text[static_cast<std::size_t>(reply.length++)] = static_cast<char>(byte);
     } while (reply.text[static_cast<std::size_t>(reply.length - 1)] != kCr &&
@@ -194,7 +194,7 @@ int readReply(int port, const Steps& steps, Reply& reply) {
 
 // Write, drain wait, common address, acknowledgement and, for read commands, the reply.
 // writeLength is the fixed request length of a read command or the text length of a set command.
-int transact(int port, int address, const Request& request, int writeLength, const Steps& steps,
+int Transact(int port, int address, const Request& request, int writeLength, const Steps& steps,
              Reply* reply) {
     const int written = ComWrt(port, request.text.data(), writeLength);
     if (written < 0) return steps.writeFailed;
@@ -203,49 +203,49 @@ int transact(int port, int address, const Request& request, int writeLength, con
     // always drained: the next command's flush would otherwise discard it unsent.
     const bool common = reply == nullptr && address == kCommonAddress;
     if (steps.drain || common) {
-        if (const int rc = drainOutput(port, writeLength, steps.writeFailed); rc != 0) {
-            abandonRequest(port, reply != nullptr);
+        if (const int rc = DrainOutput(port, writeLength, steps.writeFailed); rc != 0) {
+            AbandonRequest(port, reply != nullptr);
             return rc;
         }
     }
     if (common) return 0;  // nobody answers the common address
-    if (const int rc = checkAcknowledgement(port, steps); rc != 0) return rc;
+    if (const int rc = CheckAcknowledgement(port, steps); rc != 0) return rc;
     if (reply == nullptr) return 0;
-    return readReply(port, steps, *reply);
+    return ReadReply(port, steps, *reply);
 }
 
-int parameterSetDigit(int parameterSet) {
+int ParameterSetDigit(int parameterSet) {
     if (parameterSet == 2) return '2';
     if (parameterSet == 3) return '3';
     return '1';
 }
 
 // Direct set value: value check first, then address and selector.
-int directWrite(int port, int address, int selector, double value, double maximum, char letter1, char letter2,
+int DirectWrite(int port, int address, int selector, double value, double maximum, char letter1, char letter2,
                 const std::array<int, 5>& codes, const Steps& steps) {
     const auto [valueCode, addressCode, selectorCode, buildCode, flushCode] = codes;
     if (!(value >= 0.0 && value <= maximum)) return valueCode;
-    if (!validSetAddress(address)) return addressCode;
+    if (!ValidSetAddress(address)) return addressCode;
     if (selector != 1 && selector != 2) return selectorCode;
     Request request;
     const int letter = selector == 1 ? letter1 : letter2;
-    if (!buildRequest(request, "%s<%c%i%c%c%f[p1]%c", kStart, address, letter, 'S', value, kCr))
+    if (!BuildRequest(request, "%s<%c%i%c%c%f[p1]%c", kStart, address, letter, 'S', value, kCr))
         return buildCode;
-    if (const int rc = flushQueues(port, flushCode); rc != 0) return rc;
-    return transact(port, address, request, request.length, steps, nullptr);
+    if (const int rc = FlushQueues(port, flushCode); rc != 0) return rc;
+    return Transact(port, address, request, request.length, steps, nullptr);
 }
 
 // Direct readback: "#a<value><unit>CR".
-int directRead(int port, int address, double* result, bool current, const std::array<int, 4>& codes,
+int DirectRead(int port, int address, double* result, bool current, const std::array<int, 4>& codes,
                const Steps& steps) {
     const auto [addressCode, flushCode, buildCode, verifyCode] = codes;
-    if (!validDeviceAddress(address)) return addressCode;
-    if (const int rc = flushQueues(port, flushCode); rc != 0) return rc;
+    if (!ValidDeviceAddress(address)) return addressCode;
+    if (const int rc = FlushQueues(port, flushCode); rc != 0) return rc;
     Request request;
-    if (!buildRequest(request, "%s<%c%i%c%c%c", kStart, address, current ? 'A' : 'V', 'L', kCr))
+    if (!BuildRequest(request, "%s<%c%i%c%c%c", kStart, address, current ? 'A' : 'V', 'L', kCr))
         return buildCode;
     Reply reply;
-    if (const int rc = transact(port, address, request, 5, steps, &reply); rc != 0) return rc;
+    if (const int rc = Transact(port, address, request, 5, steps, &reply); rc != 0) return rc;
     int start = 0;
     int replyAddress = -1;
     double value = 0.0;
@@ -268,12 +268,12 @@ int directRead(int port, int address, double* result, bool current, const std::a
 // Register and range reads: "#a" + three echoed characters + number + CR. Returns the verified
 // reply's number text through Scan with the given numeric code ("%f" or "%d").
 template <typename T>
-int echoedRead(int port, int address, int c1, int c2, const char* replyFormat, T* result) {
+int EchoedRead(int port, int address, int c1, int c2, const char* replyFormat, T* result) {
     Request request;
-    if (!buildRequest(request, "%s<%c%i%c%c%c%c", kStart, address, c1, c2, 'R', kCr)) return -202072;
-    if (const int rc = flushQueues(port, -112073); rc != 0) return rc;
+    if (!BuildRequest(request, "%s<%c%i%c%c%c%c", kStart, address, c1, c2, 'R', kCr)) return -202072;
+    if (const int rc = FlushQueues(port, -112073); rc != 0) return rc;
     Reply reply;
-    if (const int rc = transact(port, address, request, 6, kRegisterReadSteps, &reply); rc != 0) return rc;
+    if (const int rc = Transact(port, address, request, 6, kRegisterReadSteps, &reply); rc != 0) return rc;
     int start = 0;
     int replyAddress = -1;
     std::array<int, 3> echo{};
@@ -290,9 +290,9 @@ int echoedRead(int port, int address, int c1, int c2, const char* replyFormat, T
 }
 
 // Register and range writes end alike once the request is built.
-int echoedWrite(int port, int address, const Request& request) {
-    if (const int rc = flushQueues(port, -112092); rc != 0) return rc;
-    return transact(port, address, request, request.length, kRegisterWriteSteps, nullptr);
+int EchoedWrite(int port, int address, const Request& request) {
+    if (const int rc = FlushQueues(port, -112092); rc != 0) return rc;
+    return Transact(port, address, request, request.length, kRegisterWriteSteps, nullptr);
 }
 
 }  // namespace
@@ -301,7 +301,7 @@ int ZELKWD2_Open(int port) {
     if (port < 1 || port > 8) return -100001;
     const std::string deviceName = "com" + std::to_string(port);
     if (OpenComConfig(port, deviceName.c_str(), kKwd2Baud, 1, 7, 1, 512, 512) != 0) return -100002;
-    *lineOf(port) = Line{};  // a fresh line: nothing of the old one can still answer
+    *LineOf(port) = Line{};  // a fresh line: nothing of the old one can still answer
     return 0;
 }
 
@@ -311,24 +311,24 @@ int ZELKWD2_Close(int port) {
 
 int ZELKWD2_Timeout(int port, double timeoutSeconds) {
     if (SetComTime(port, timeoutSeconds) != 0) return -111004;
-    if (Line* line = lineOf(port)) line->timeoutSeconds = timeoutSeconds;
+    if (Line* line = LineOf(port)) line->timeoutSeconds = timeoutSeconds;
     return 0;
 }
 
 int FlushInOut(int port) {
-    awaitLateAnswer(port);
+    AwaitLateAnswer(port);
     if (FlushInQ(port) != 0) return -124112;
     if (FlushOutQ(port) != 0) return -123113;
     return 0;
 }
 
 int ZELKWD2_IDLesen(int port, int address, char* idText) {
-    if (!validDeviceAddress(address)) return -400005;
+    if (!ValidDeviceAddress(address)) return -400005;
     Request request;
-    if (!buildRequest(request, "%s<%c%i%c%c%c%c", kStart, address, 'I', 'D', 'R', kCr)) return -202006;
-    if (const int rc = flushQueues(port, -112007); rc != 0) return rc;
+    if (!BuildRequest(request, "%s<%c%i%c%c%c%c", kStart, address, 'I', 'D', 'R', kCr)) return -202006;
+    if (const int rc = FlushQueues(port, -112007); rc != 0) return rc;
     Reply reply;
-    if (const int rc = transact(port, address, request, 6, kIdSteps, &reply); rc != 0) return rc;
+    if (const int rc = Transact(port, address, request, 6, kIdSteps, &reply); rc != 0) return rc;
     int start = 0;
     int replyAddress = -1;
     int terminator = 0;
@@ -341,17 +341,17 @@ int ZELKWD2_IDLesen(int port, int address, char* idText) {
 }
 
 int ZELKWD2_UWrite(int port, int address, int selector, double value) {
-    return directWrite(port, address, selector, value, zelkwd2::kVoltMax, 'V', 'W',
+    return DirectWrite(port, address, selector, value, zelkwd2::kVoltMax, 'V', 'W',
                        {-401016, -400017, -401018, -202019, -112020}, kUWriteSteps);
 }
 
 int ZELKWD2_IWrite(int port, int address, int selector, double value) {
-    return directWrite(port, address, selector, value, zelkwd2::kMilliampMax, 'A', 'B',
+    return DirectWrite(port, address, selector, value, zelkwd2::kMilliampMax, 'A', 'B',
                        {-401025, -400026, -401027, -202028, -112029}, kIWriteSteps);
 }
 
 int ZELKWD2_DeviceFunction(int port, int address, const char* functionName) {
-    if (!validSetAddress(address)) return -400117;
+    if (!ValidSetAddress(address)) return -400117;
     const std::string_view name = functionName != nullptr ? functionName : "";
     int digit = 0;
     if (name == "start") {
@@ -362,71 +362,71 @@ int ZELKWD2_DeviceFunction(int port, int address, const char* functionName) {
         return -401118;
     }
     Request request;
-    if (!buildRequest(request, "%s<%c%i%c%c%c%c", kStart, address, 'D', 'F', digit, kCr)) return -202119;
-    if (const int rc = flushQueues(port, -112120); rc != 0) return rc;
-    return transact(port, address, request, request.length, kFunctionSteps, nullptr);
+    if (!BuildRequest(request, "%s<%c%i%c%c%c%c", kStart, address, 'D', 'F', digit, kCr)) return -202119;
+    if (const int rc = FlushQueues(port, -112120); rc != 0) return rc;
+    return Transact(port, address, request, request.length, kFunctionSteps, nullptr);
 }
 
 int ZELKWD2_URead(int port, int address, double* volts) {
-    return directRead(port, address, volts, false, {-400052, -112053, -202054, -116060}, kUReadSteps);
+    return DirectRead(port, address, volts, false, {-400052, -112053, -202054, -116060}, kUReadSteps);
 }
 
 int ZELKWD2_IRead(int port, int address, double* milliamps) {
-    return directRead(port, address, milliamps, true, {-400061, -112062, -202063, -116069}, kIReadSteps);
+    return DirectRead(port, address, milliamps, true, {-400061, -112062, -202063, -116069}, kIReadSteps);
 }
 
 int ZELKWD2_ParameterLesen(int port, int address, const char* registerName, double* value) {
-    if (!validDeviceAddress(address)) return kReadAddressCode;
-    const RegisterInfo* row = registerName != nullptr ? findRegister(registerName) : nullptr;
+    if (!ValidDeviceAddress(address)) return kReadAddressCode;
+    const RegisterInfo* row = registerName != nullptr ? FindRegister(registerName) : nullptr;
     if (row == nullptr) return -401071;
-    return echoedRead(port, address, row->code1, row->code2, "%s>%c%i[w1]%c%c%c%f%c", value);
+    return EchoedRead(port, address, row->code1, row->code2, "%s>%c%i[w1]%c%c%c%f%c", value);
 }
 
 int ZELKWD2_ParameterSchreiben(int port, int address, const char* registerName, double value) {
-    if (!validSetAddress(address)) return kWriteAddressCode;
-    const RegisterInfo* row = registerName != nullptr ? findRegister(registerName) : nullptr;
-    if (row == nullptr || row->check == WriteCheck::ReadOnly) return -401090;
-    if (zelkwd2::violatesWriteCheck(*row, value)) return row->limitCode;
+    if (!ValidSetAddress(address)) return kWriteAddressCode;
+    const RegisterInfo* row = registerName != nullptr ? FindRegister(registerName) : nullptr;
+    if (row == nullptr || row->check == WriteCheck::kReadOnly) return -401090;
+    if (zelkwd2::ViolatesWriteCheck(*row, value)) return row->limitCode;
     // A value without a decimal text (NaN, infinity) or too long for the request is never sent.
     if (!std::isfinite(value)) return kNotSendableCode;
     const char* format = row->decimals == 1   ? "%s<%c%i%c%c%c%f[p1]%c"
                          : row->decimals == 3 ? "%s<%c%i%c%c%c%f[p3]%c"
                                               : "%s<%c%i%c%c%c%f[p6]%c";
     Request request;
-    if (!buildRequest(request, format, kStart, address, int{row->code1}, int{row->code2}, 'W', value, kCr)) {
+    if (!BuildRequest(request, format, kStart, address, int{row->code1}, int{row->code2}, 'W', value, kCr)) {
         return kNotSendableCode;
     }
-    return echoedWrite(port, address, request);
+    return EchoedWrite(port, address, request);
 }
 
 int ZELKWD2_MessbereichLesen(int port, int address, int parameterSet, int* measuringRange) {
-    if (!validDeviceAddress(address)) return kReadAddressCode;
-    return echoedRead(port, address, 'M', parameterSetDigit(parameterSet), "%s>%c%i[w1]%c%c%c%d%c",
+    if (!ValidDeviceAddress(address)) return kReadAddressCode;
+    return EchoedRead(port, address, 'M', ParameterSetDigit(parameterSet), "%s>%c%i[w1]%c%c%c%d%c",
                       measuringRange);
 }
 
 int ZELKWD2_MessbereichSchreiben(int port, int address, int parameterSet, int measuringRange) {
-    if (!validSetAddress(address)) return kWriteAddressCode;
+    if (!ValidSetAddress(address)) return kWriteAddressCode;
     if (measuringRange < 0 || measuringRange > 4) return zelkwd2::kLimitCode;
     Request request;
-    if (!buildRequest(request, "%s<%c%i%c%c%c%d%c", kStart, address, 'M', parameterSetDigit(parameterSet),
+    if (!BuildRequest(request, "%s<%c%i%c%c%c%d%c", kStart, address, 'M', ParameterSetDigit(parameterSet),
                       'W', measuringRange, kCr)) {
         return kNotSendableCode;
     }
-    return echoedWrite(port, address, request);
+    return EchoedWrite(port, address, request);
 }
 
 int ZELKWD2_StatusLesen(int port, int address, int selector, int* statusByte) {
-    if (!validDeviceAddress(address)) return -400099;
+    if (!ValidDeviceAddress(address)) return -400099;
     if (selector != 1 && selector != 2) return -401100;
     const int selectorDigit = selector == 1 ? '1' : '2';
     Request request;
-    if (!buildRequest(request, "%s<%c%i%c%c%c%c", kStart, address, 'S', selectorDigit, 'R', kCr))
+    if (!BuildRequest(request, "%s<%c%i%c%c%c%c", kStart, address, 'S', selectorDigit, 'R', kCr))
         return -202101;
     // This command alone passes the code of FlushInOut on unchanged.
     if (const int rc = FlushInOut(port); rc != 0) return rc;
     Reply reply;
-    if (const int rc = transact(port, address, request, 6, kStatusSteps, &reply); rc != 0) return rc;
+    if (const int rc = Transact(port, address, request, 6, kStatusSteps, &reply); rc != 0) return rc;
     std::array<int, 6> c{};  // start, 'S', digit, 'R', '$', CR
     int replyAddress = -1;
     int value = 0;

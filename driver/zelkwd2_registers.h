@@ -6,25 +6,25 @@
 namespace zelkwd2 {
 
 // A code is -(error number * 1000 + site): what went wrong, and where it was found.
-constexpr int errorCode(int number, int site) {
+constexpr int ErrorCode(int number, int site) {
     return -(number * 1000 + site);
 }
 inline constexpr int kInvalidAddress = 400;  // error numbers of the catalogue
 inline constexpr int kFormatFailed = 202;
 inline constexpr int kOutOfLimits = 500;
 // The limit code most writes share, the range write included.
-inline constexpr int kLimitCode = errorCode(kOutOfLimits, 83);
+inline constexpr int kLimitCode = ErrorCode(kOutOfLimits, 83);
 
 // Highest set values the device takes, for the registers and the direct write commands alike.
 inline constexpr double kVoltMax = 250.0;
 inline constexpr double kMilliampMax = 6000.0;
 
 enum class WriteCheck {
-    ReadOnly,     // cannot be written
-    Range,        // low <= value <= high
-    NotNegative,  // value >= 0
-    Positive,     // value > 0
-    None,         // any value that fits the request
+    kReadOnly,     // cannot be written
+    kRange,        // low <= value <= high
+    kNotNegative,  // value >= 0
+    kPositive,     // value > 0
+    kNone,         // any value that fits the request
 };
 
 struct RegisterInfo {
@@ -39,10 +39,10 @@ struct RegisterInfo {
 };
 
 // Exact, case-sensitive lookup; nullptr when the name is unknown.
-const RegisterInfo* findRegister(std::string_view name);
+const RegisterInfo* FindRegister(std::string_view name);
 
 // True when the check of the row rejects the value. The comparisons are written so that a NaN
 // passes them; such a value is refused later because its request text cannot be built.
-bool violatesWriteCheck(const RegisterInfo& row, double value);
+bool ViolatesWriteCheck(const RegisterInfo& row, double value);
 
 }  // namespace zelkwd2

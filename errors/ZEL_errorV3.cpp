@@ -18,13 +18,13 @@ constexpr int kSilentKey = -6;  // error number 6: nothing is shown
 constexpr const char* kFallbackGerman = "Ein unbekannter Fehler ist aufgetreten";
 constexpr const char* kFallbackEnglish = "A unknown error occured";
 
-int currentLanguage = 1;
+int gCurrentLanguage = 1;
 
 // Every lookup lands here; callers use the text before the next lookup.
-std::array<char, 200> messageBuffer{};
+std::array<char, 200> gMessageBuffer{};
 
 bool IsEnglish() {
-    return currentLanguage == kEnglish;
+    return gCurrentLanguage == kEnglish;
 }
 
 // The error number, negated; integer division truncates toward zero, so -999..999 give 0.
@@ -52,10 +52,10 @@ long long ShownNumber(int code) {
 
 const char* ZEL_Fehlermeldung(int code) {
     const std::string_view text = TextFor(KeyOf(code));
-    const std::size_t length = std::min(text.size(), messageBuffer.size() - 1);
-    std::memcpy(messageBuffer.data(), text.data(), length);
-    messageBuffer[length] = '\0';
-    return messageBuffer.data();
+    const std::size_t length = std::min(text.size(), gMessageBuffer.size() - 1);
+    std::memcpy(gMessageBuffer.data(), text.data(), length);
+    gMessageBuffer[length] = '\0';
+    return gMessageBuffer.data();
 }
 
 void ZEL_Fehlerpopup(int code) {
@@ -85,5 +85,5 @@ void ZEL_Fehlerpopup2(int code, const char* callerTitle) {
 }
 
 void ZEL_Fehlersprache(int language) {
-    currentLanguage = language;
+    gCurrentLanguage = language;
 }

@@ -58,8 +58,8 @@ bool ParseInteger(const std::string& text, bool& negative, std::uint64_t& magnit
 }
 
 locale_t CLocale() {
-    static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    return c;
+    static const locale_t kC = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    return kC;
 }
 
 // --- Escapes -----------------------------------------------------------------------------------

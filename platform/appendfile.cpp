@@ -11,7 +11,7 @@
 namespace platform {
 
 AppendFile::~AppendFile() {
-    close();
+    Close();
 }
 
 AppendFile::AppendFile(AppendFile&& other) noexcept
@@ -22,7 +22,7 @@ AppendFile::AppendFile(AppendFile&& other) noexcept
 
 AppendFile& AppendFile::operator=(AppendFile&& other) noexcept {
     if (this != &other) {
-        close();
+        Close();
         fd_ = std::exchange(other.fd_, -1);
         sizeAtOpen_ = other.sizeAtOpen_;
         lastByteAtOpen_ = other.lastByteAtOpen_;
@@ -31,8 +31,8 @@ AppendFile& AppendFile::operator=(AppendFile&& other) noexcept {
     return *this;
 }
 
-bool AppendFile::open(const std::string& path) {
-    close();
+bool AppendFile::Open(const std::string& path) {
+    Close();
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {
         errorText_ = std::strerror(errno);
@@ -60,7 +60,7 @@ bool AppendFile::open(const std::string& path) {
     return true;
 }
 
-bool AppendFile::write(const char* data, std::size_t count) {
+bool AppendFile::Write(const char* data, std::size_t count) {
     if (fd_ < 0) {
         errorText_ = "file not open";
         return false;
@@ -80,7 +80,7 @@ bool AppendFile::write(const char* data, std::size_t count) {
     return true;
 }
 
-bool AppendFile::sync() {
+bool AppendFile::Sync() {
     if (fd_ < 0) return false;
     if (::fsync(fd_) != 0) {
         errorText_ = std::strerror(errno);
@@ -89,7 +89,7 @@ bool AppendFile::sync() {
     return true;
 }
 
-bool AppendFile::close() {
+bool AppendFile::Close() {
     if (fd_ < 0) return true;
     const bool ok = ::close(std::exchange(fd_, -1)) == 0;
     if (!ok) errorText_ = std::strerror(errno);

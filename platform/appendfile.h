@@ -19,19 +19,19 @@ class AppendFile {
 
     // Opens `path` for appending, creating it when missing (mode 0644 before the umask).
     // Returns false on failure; errorText() then says why.
-    bool open(const std::string& path);
-    bool isOpen() const { return fd_ >= 0; }
+    bool Open(const std::string& path);
+    bool IsOpen() const { return fd_ >= 0; }
     // Size of the file when it was opened, and its last byte then (-1 when it was empty). A pipe
     // or a device counts as empty.
-    long long sizeAtOpen() const { return sizeAtOpen_; }
-    int lastByteAtOpen() const { return lastByteAtOpen_; }
+    long long SizeAtOpen() const { return sizeAtOpen_; }
+    int LastByteAtOpen() const { return lastByteAtOpen_; }
     // One write call with all `count` bytes. False when it fails or writes fewer.
-    bool write(const char* data, std::size_t count);
+    bool Write(const char* data, std::size_t count);
     // Asks the system to put what was written on the disk. False when that fails.
-    bool sync();
+    bool Sync();
     // False when closing reports an error.
-    bool close();
-    const std::string& errorText() const { return errorText_; }
+    bool Close();
+    const std::string& ErrorText() const { return errorText_; }
 
   private:
     int fd_ = -1;

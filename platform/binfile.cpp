@@ -13,8 +13,8 @@ struct FileCloser {
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 std::vector<FilePtr>& Files() {
-    static std::vector<FilePtr> files;
-    return files;
+    static std::vector<FilePtr> gFiles;
+    return gFiles;
 }
 
 std::FILE* FileOf(int handle) {

@@ -5,15 +5,15 @@
 
 int InitConsoleRuntime(char** argv) {
     if (QCoreApplication::instance() != nullptr) return 1;
-    static int argc = 0;
-    static char* fallback[] = {const_cast<char*>("kwd2ctl"), nullptr};
-    char** arguments = argv != nullptr && argv[0] != nullptr ? argv : fallback;
-    argc = 0;
-    while (arguments[argc] != nullptr) ++argc;
+    static int gArgc = 0;
+    static char* gFallback[] = {const_cast<char*>("kwd2ctl"), nullptr};
+    char** arguments = argv != nullptr && argv[0] != nullptr ? argv : gFallback;
+    gArgc = 0;
+    while (arguments[gArgc] != nullptr) ++gArgc;
     // Lives until the process ends, like the windowed program's application object.
-    static QCoreApplication* application = nullptr;
-    application = new QCoreApplication(argc, arguments);
-    return application != nullptr ? 1 : 0;
+    static QCoreApplication* gApplication = nullptr;
+    gApplication = new QCoreApplication(gArgc, arguments);
+    return gApplication != nullptr ? 1 : 0;
 }
 
 int PutEnv(const char* name, const char* value) {

@@ -22,7 +22,7 @@ struct Conversion {
 };
 
 // Reads one "%x[..]" at format[pos] (just after '%'); advances pos. nullopt on a malformed conversion.
-std::optional<Conversion> parseConversion(std::string_view format, std::size_t& pos) {
+std::optional<Conversion> ParseConversion(std::string_view format, std::size_t& pos) {
     if (pos >= format.size()) return std::nullopt;
     Conversion conv;
     conv.code = format[pos++];
@@ -51,14 +51,14 @@ std::optional<Conversion> parseConversion(std::string_view format, std::size_t& 
 }
 
 // Strips the leading "%s<" (Fmt) or "%s>" (Scan) that names the string side.
-std::string_view body(const char* format, char direction) {
+std::string_view Body(const char* format, char direction) {
     std::string_view text = format;
     if (text.size() >= 3 && text[0] == '%' && text[1] == 's' && text[2] == direction) text.remove_prefix(3);
     return text;
 }
 
 // Pads to the width; a text wider than its field does not fit and is refused, never cut.
-bool fitWidth(std::string& text, const Conversion& conv, char pad) {
+bool FitWidth(std::string& text, const Conversion& conv, char pad) {
     if (!conv.width) return true;
     const auto width = static_cast<std::size_t>(*conv.width);
     if (text.size() > width) return false;
@@ -66,7 +66,7 @@ bool fitWidth(std::string& text, const Conversion& conv, char pad) {
     return true;
 }
 
-std::optional<std::string> formatReal(double value, const Conversion& conv) {
+std::optional<std::string> FormatReal(double value, const Conversion& conv) {
     if (!std::isfinite(value)) return std::nullopt;
     std::array<char, 400> digits{};
     const int precision = conv.precision.value_or(6);
@@ -79,7 +79,7 @@ std::optional<std::string> formatReal(double value, const Conversion& conv) {
     return text;
 }
 
-std::string formatInteger(int value, int base) {
+std::string FormatInteger(int value, int base) {
     std::array<char, 16> digits{};
     const auto [end, ec] = std::to_chars(digits.data(), digits.data() + digits.size(), value, base);
     std::string text(digits.data(), end);
@@ -89,7 +89,7 @@ std::string formatInteger(int value, int base) {
     return text;
 }
 
-std::optional<std::string> formatOne(const Conversion& conv, va_list& args) {
+std::optional<std::string> FormatOne(const Conversion& conv, va_list& args) {
     std::string text;
     switch (conv.code) {
         case 'c':
@@ -97,14 +97,14 @@ std::optional<std::string> formatOne(const Conversion& conv, va_list& args) {
             break;
         case 'i':
         case 'd':
-            text = formatInteger(va_arg(args, int), 10);
-            return fitWidth(text, conv, ' ') ? std::optional(text) : std::nullopt;
+            text = FormatInteger(va_arg(args, int), 10);
+            return FitWidth(text, conv, ' ') ? std::optional(text) : std::nullopt;
         case 'x':
-            text = formatInteger(va_arg(args, int), 16);
-            return fitWidth(text, conv, '0') ? std::optional(text) : std::nullopt;
+            text = FormatInteger(va_arg(args, int), 16);
+            return FitWidth(text, conv, '0') ? std::optional(text) : std::nullopt;
         case 'f': {
-            auto real = formatReal(va_arg(args, double), conv);
-            if (!real || !fitWidth(*real, conv, ' ')) return std::nullopt;
+            auto real = FormatReal(va_arg(args, double), conv);
+            if (!real || !FitWidth(*real, conv, ' ')) return std::nullopt;
             return real;
         }
         case 's': {
@@ -120,12 +120,12 @@ std::optional<std::string> formatOne(const Conversion& conv, va_list& args) {
 }
 
 // Scanning: each reader consumes from `in` and returns false when the text does not match.
-bool isSpace(char c) {
+bool IsSpace(char c) {
     return std::isspace(static_cast<unsigned char>(c)) != 0;
 }
 
 // The longest prefix that is a decimal number: [sign] digits [. digits] [e [sign] digits].
-std::size_t realLength(std::string_view in) {
+std::size_t RealLength(std::string_view in) {
     std::size_t i = 0;
     if (i < in.size() && (in[i] == '-' || in[i] == '+')) ++i;
     std::size_t mantissaDigits = 0;
@@ -145,7 +145,7 @@ std::size_t realLength(std::string_view in) {
     return i;
 }
 
-std::size_t integerLength(std::string_view in, int base) {
+std::size_t IntegerLength(std::string_view in, int base) {
     std::size_t i = 0;
     if (base == 10 && i < in.size() && (in[i] == '-' || in[i] == '+')) ++i;
     const std::size_t digitsStart = i;
@@ -156,8 +156,8 @@ std::size_t integerLength(std::string_view in, int base) {
     return i > digitsStart ? i : 0;
 }
 
-bool scanInteger(std::string_view& in, const Conversion& conv, int base, int* target) {
-    std::size_t length = integerLength(in, base);
+bool ScanInteger(std::string_view& in, const Conversion& conv, int base, int* target) {
+    std::size_t length = IntegerLength(in, base);
     if (conv.width) {
         // Exactly that many characters, all of them part of the number.
         const auto width = static_cast<std::size_t>(*conv.width);
@@ -175,8 +175,8 @@ bool scanInteger(std::string_view& in, const Conversion& conv, int base, int* ta
     return true;
 }
 
-bool scanReal(std::string_view& in, double* target) {
-    const std::size_t length = realLength(in);
+bool ScanReal(std::string_view& in, double* target) {
+    const std::size_t length = RealLength(in);
     if (length == 0) return false;
     std::string_view text = in.substr(0, length);
     if (text.front() == '+') text.remove_prefix(1);
@@ -188,7 +188,7 @@ bool scanReal(std::string_view& in, double* target) {
     return true;
 }
 
-bool scanOne(std::string_view& in, const Conversion& conv, va_list& args) {
+bool ScanOne(std::string_view& in, const Conversion& conv, va_list& args) {
     switch (conv.code) {
         case 'c': {
             int* target = va_arg(args, int*);
@@ -199,16 +199,16 @@ bool scanOne(std::string_view& in, const Conversion& conv, va_list& args) {
         }
         case 'i':
         case 'd':
-            return scanInteger(in, conv, 10, va_arg(args, int*));
+            return ScanInteger(in, conv, 10, va_arg(args, int*));
         case 'x':
-            return scanInteger(in, conv, 16, va_arg(args, int*));
+            return ScanInteger(in, conv, 16, va_arg(args, int*));
         case 'f':
-            return scanReal(in, va_arg(args, double*));
+            return ScanReal(in, va_arg(args, double*));
         case 's': {
             // Up to the first white space; the target must hold the source text and its zero.
             char* target = va_arg(args, char*);
             std::size_t length = 0;
-            while (length < in.size() && !isSpace(in[length])) ++length;
+            while (length < in.size() && !IsSpace(in[length])) ++length;
             if (length == 0) return false;
             std::memcpy(target, in.data(), length);
             target[length] = '\0';
@@ -224,7 +224,7 @@ bool scanOne(std::string_view& in, const Conversion& conv, va_list& args) {
 
 int Fmt(char* buffer, const char* format, ...) {
     if (buffer == nullptr || format == nullptr) return -1;
-    const std::string_view pattern = body(format, '<');
+    const std::string_view pattern = Body(format, '<');
     std::string out;
     va_list args;
     va_start(args, format);
@@ -235,8 +235,8 @@ int Fmt(char* buffer, const char* format, ...) {
             continue;
         }
         ++pos;
-        const auto parsed = parseConversion(pattern, pos);
-        const auto text = parsed ? formatOne(*parsed, args) : std::nullopt;
+        const auto parsed = ParseConversion(pattern, pos);
+        const auto text = parsed ? FormatOne(*parsed, args) : std::nullopt;
         if (text) {
             out += *text;
         } else {
@@ -251,7 +251,7 @@ int Fmt(char* buffer, const char* format, ...) {
 
 int Scan(const char* source, const char* format, ...) {
     if (source == nullptr || format == nullptr) return -1;
-    const std::string_view pattern = body(format, '>');
+    const std::string_view pattern = Body(format, '>');
     std::string_view in = source;
     int filled = 0;
     va_list args;
@@ -264,8 +264,8 @@ int Scan(const char* source, const char* format, ...) {
             continue;
         }
         ++pos;
-        const auto parsed = parseConversion(pattern, pos);
-        if (!parsed || !scanOne(in, *parsed, args)) break;
+        const auto parsed = ParseConversion(pattern, pos);
+        if (!parsed || !ScanOne(in, *parsed, args)) break;
         ++filled;
     }
     va_end(args);

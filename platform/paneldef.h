@@ -7,23 +7,23 @@
 #include <vector>
 
 enum class CtrlKind {
-    Numeric,        // double value (or int when intData), range, step, digits
-    Ring,           // int value of the chosen item
-    Led,            // int 0/1, round lamp
-    Toggle,         // int 0/1, vertical switch with on/off texts
-    Meter,          // double value on a dial 0..maxValue, digital value below
-    String,         // one line of Latin-1 text
-    TextMessage,    // fixed, possibly multi-line Latin-1 text
-    Command,        // push button
-    PictureButton,  // button with a small image and no caption
-    Decoration,     // frame
-    Picture,        // image
-    Timer,          // invisible, ticks every `interval` seconds
+    kNumeric,        // double value (or int when intData), range, step, digits
+    kRing,           // int value of the chosen item
+    kLed,            // int 0/1, round lamp
+    kToggle,         // int 0/1, vertical switch with on/off texts
+    kMeter,          // double value on a dial 0..maxValue, digital value below
+    kString,         // one line of Latin-1 text
+    kTextMessage,    // fixed, possibly multi-line Latin-1 text
+    kCommand,        // push button
+    kPictureButton,  // button with a small image and no caption
+    kDecoration,     // frame
+    kPicture,        // image
+    kTimer,          // invisible, ticks every `interval` seconds
 };
 
 // Where a control's caption sits relative to the control. `labelTop`/`labelLeft` override the
 // computed place when they are not -1.
-enum class LabelSide { None, Above, Below, Left, Right };
+enum class LabelSide { kNone, kAbove, kBelow, kLeft, kRight };
 
 struct RingItem {
     std::string label;  // Latin-1
@@ -33,9 +33,9 @@ struct RingItem {
 struct CtrlDef {
     int id = 0;
     std::string constName;  // e.g. "PANEL_KWDID"
-    CtrlKind kind = CtrlKind::Numeric;
+    CtrlKind kind = CtrlKind::kNumeric;
     std::string label;  // caption, Latin-1; for text messages and buttons the text itself
-    LabelSide labelSide = LabelSide::None;
+    LabelSide labelSide = LabelSide::kNone;
     int labelTop = -1;
     int labelLeft = -1;
     int top = 0;

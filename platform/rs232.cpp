@@ -52,27 +52,27 @@ constexpr int kMaxPort = 32;
 class LineLock {
   public:
     LineLock() = default;
-    ~LineLock() { release(); }
+    ~LineLock() { Release(); }
     LineLock(const LineLock&) = delete;
     LineLock& operator=(const LineLock&) = delete;
 
     // False only when someone else holds the line; a device that cannot be locked at all is
     // left to the open that follows.
-    bool acquire(const QString& path) {
+    bool Acquire(const QString& path) {
 #if defined(Q_OS_UNIX)
         const QByteArray name = QFile::encodeName(path);
         fd_ = ::open(name.constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd_ < 0) return true;
         if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return true;
         const bool busy = errno == EWOULDBLOCK;
-        release();
+        Release();
         return !busy;
 #else
         Q_UNUSED(path);
         return true;
 #endif
     }
-    void release() {
+    void Release() {
 #if defined(Q_OS_UNIX)
         if (fd_ >= 0) ::close(fd_);
 #endif
@@ -116,16 +116,16 @@ struct Port {
 std::array<std::unique_ptr<Port>, kMaxPort + 1> gPorts;
 std::array<int, kMaxPort + 1> gLastOpen{};
 
-bool validPortNumber(int port) {
+bool ValidPortNumber(int port) {
     return port >= 1 && port <= kMaxPort;
 }
 
-Port* openPort(int port) {
-    return validPortNumber(port) ? gPorts[static_cast<std::size_t>(port)].get() : nullptr;
+Port* OpenPort(int port) {
+    return ValidPortNumber(port) ? gPorts[static_cast<std::size_t>(port)].get() : nullptr;
 }
 
 // "comN" names the N-th port: KWD2_COMN when set, else the system's device.
-QString devicePath(const char* deviceName) {
+QString DevicePath(const char* deviceName) {
     std::string name = deviceName;
     std::string lower = name;
     std::transform(lower.begin(), lower.end(), lower.begin(),
@@ -146,7 +146,7 @@ QString devicePath(const char* deviceName) {
     return QFile::decodeName(name.c_str());
 }
 
-bool isPseudoTerminal(const QString& path) {
+bool IsPseudoTerminal(const QString& path) {
 #if defined(Q_OS_LINUX)
     const QString target = QFileInfo(path).canonicalFilePath();
     return target.startsWith(QStringLiteral("/dev/pts/")) || target == QStringLiteral("/dev/ptmx");
@@ -156,7 +156,7 @@ bool isPseudoTerminal(const QString& path) {
 #endif
 }
 
-std::optional<QSerialPort::Parity> qtParity(int parity) {
+std::optional<QSerialPort::Parity> QtParity(int parity) {
     switch (parity) {
         case 0:
             return QSerialPort::NoParity;
@@ -175,7 +175,7 @@ std::optional<QSerialPort::Parity> qtParity(int parity) {
 
 // Applies the line settings. A pseudo-terminal keeps neither data bits nor parity, so failing to set
 // them is tolerated there; a real port must take every setting.
-bool configure(Port& p, long baudRate, QSerialPort::Parity parity, int dataBits, int stopBits) {
+bool Configure(Port& p, long baudRate, QSerialPort::Parity parity, int dataBits, int stopBits) {
     QSerialPort& s = p.serial;
     if (!s.setBaudRate(static_cast<qint32>(baudRate))) return false;
     if (!s.setStopBits(stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop)) return false;
@@ -188,13 +188,13 @@ bool configure(Port& p, long baudRate, QSerialPort::Parity parity, int dataBits,
     return true;
 }
 
-std::chrono::microseconds wireTime(const Port& p, qint64 bytes) {
+std::chrono::microseconds WireTime(const Port& p, qint64 bytes) {
     return std::chrono::duration_cast<std::chrono::microseconds>(
         Rs232WireTime(bytes, p.bitsPerCharacter, p.baudRate));
 }
 
 // Bytes the operating system still holds for sending; -1 when it cannot tell.
-int systemOutputQueue(Port& p) {
+int SystemOutputQueue(Port& p) {
 #if defined(Q_OS_UNIX)
     int pending = 0;
     if (::ioctl(static_cast<int>(p.serial.handle()), TIOCOUTQ, &pending) == 0 && pending >= 0) return pending;
@@ -211,17 +211,17 @@ int systemOutputQueue(Port& p) {
 }
 
 // Estimate from the wire time of what was written, for lines that cannot report their queue.
-int estimatedOutputQueue(const Port& p) {
+int EstimatedOutputQueue(const Port& p) {
     const auto left = p.wireIdleAt - Clock::now();
     if (left <= Clock::duration::zero()) return 0;
-    const auto perByte = wireTime(p, 1);
+    const auto perByte = WireTime(p, 1);
     return static_cast<int>((left + perByte - Clock::duration(1)) / perByte);
 }
 
 // USB serial adapters hold received bytes up to their latency timer (often 16 ms) before passing
 // them on, which can double an exchange. Ask the driver for low latency; a line that has no such
 // mode (a pseudo-terminal, a plain UART driver, an adapter without it) refuses, and that is fine.
-void requestLowLatency(Port& p, const QString& path) {
+void RequestLowLatency(Port& p, const QString& path) {
 #if defined(Q_OS_LINUX)
     p.latency.requested = true;
     const int fd = static_cast<int>(p.serial.handle());
@@ -254,23 +254,23 @@ void requestLowLatency(Port& p, const QString& path) {
 }
 
 // The notifiers Qt has made for the line so far; a write notifier comes with the first write.
-QList<QSocketNotifier*> notifiers(Port& p) {
+QList<QSocketNotifier*> Notifiers(Port& p) {
     return p.serial.findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly);
 }
 
-void guardNotifiers(Port& p) {
-    for (QSocketNotifier* n : notifiers(p)) n->installEventFilter(&p.guard);
+void GuardNotifiers(Port& p) {
+    for (QSocketNotifier* n : Notifiers(p)) n->installEventFilter(&p.guard);
 }
 
 // For good: nothing may wait on, or be woken by, a line that is gone. Qt arms its read notifier
 // again whenever it reads, which is why no operation reads a lost line.
-void markLost(Port& p) {
+void MarkLost(Port& p) {
     p.lineLost = true;
-    for (QSocketNotifier* n : notifiers(p)) n->setEnabled(false);
+    for (QSocketNotifier* n : Notifiers(p)) n->setEnabled(false);
 }
 
 // The descriptor reports a hang-up (or an error) and holds no byte that could still be read.
-bool hungUp(Port& p) {
+bool HungUp(Port& p) {
 #if defined(Q_OS_UNIX)
     const int handle = static_cast<int>(p.serial.handle());
     pollfd fd{handle, POLLIN, 0};
@@ -283,10 +283,10 @@ bool hungUp(Port& p) {
 #endif
 }
 
-enum class Wait { Readable, TimedOut, Failed };
+enum class Wait { kReadable, kTimedOut, kFailed };
 
 // Waits until the line has a byte, the time is up, or the line has hung up.
-Wait waitReadable(Port& p, int timeoutMs) {
+Wait WaitReadable(Port& p, int timeoutMs) {
 #if defined(Q_OS_UNIX)
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
@@ -294,10 +294,10 @@ Wait waitReadable(Port& p, int timeoutMs) {
         pollfd fd{static_cast<int>(p.serial.handle()), POLLIN, 0};
         const int ready = ::poll(&fd, 1, static_cast<int>(std::max<long long>(0, left.count())));
         if (ready < 0 && errno == EINTR) continue;
-        if (ready < 0) return Wait::Failed;
-        if (ready == 0) return Wait::TimedOut;
-        if ((fd.revents & POLLIN) != 0) return Wait::Readable;
-        return Wait::Failed;  // POLLHUP, POLLERR or POLLNVAL without data
+        if (ready < 0) return Wait::kFailed;
+        if (ready == 0) return Wait::kTimedOut;
+        if ((fd.revents & POLLIN) != 0) return Wait::kReadable;
+        return Wait::kFailed;  // POLLHUP, POLLERR or POLLNVAL without data
     }
 #else
     return p.serial.waitForReadyRead(timeoutMs) ? Wait::Readable : Wait::TimedOut;
@@ -305,8 +305,8 @@ Wait waitReadable(Port& p, int timeoutMs) {
 }
 
 bool HangUpGuard::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::SockAct || !hungUp(port_)) return QObject::eventFilter(watched, event);
-    markLost(port_);
+    if (event->type() != QEvent::SockAct || !HungUp(port_)) return QObject::eventFilter(watched, event);
+    MarkLost(port_);
     return true;
 }
 
@@ -314,35 +314,35 @@ bool HangUpGuard::eventFilter(QObject* watched, QEvent* event) {
 
 int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, int dataBits, int stopBits,
                   int inputQueueSize, int outputQueueSize) {
-    const auto qParity = qtParity(parity);
-    if (!validPortNumber(port) || deviceName == nullptr || baudRate <= 0 || !qParity || dataBits < 5 ||
+    const auto qParity = QtParity(parity);
+    if (!ValidPortNumber(port) || deviceName == nullptr || baudRate <= 0 || !qParity || dataBits < 5 ||
         dataBits > 8 || (stopBits != 1 && stopBits != 2) || inputQueueSize < 0 || outputQueueSize < 0) {
         return RS232_INVALID_PORT;
     }
     CloseCom(port);
     int& result = gLastOpen[static_cast<std::size_t>(port)];
     auto p = std::make_unique<Port>();
-    const QString path = devicePath(deviceName);
-    p->pseudoTerminal = isPseudoTerminal(path);
+    const QString path = DevicePath(deviceName);
+    p->pseudoTerminal = IsPseudoTerminal(path);
     p->serial.setPortName(path);
     if (inputQueueSize > 0) p->serial.setReadBufferSize(inputQueueSize);
-    if (!p->lock.acquire(path)) return result = RS232_PORT_IN_USE;
+    if (!p->lock.Acquire(path)) return result = RS232_PORT_IN_USE;
     if (!p->serial.open(QIODevice::ReadWrite)) return result = RS232_CANNOT_OPEN;
-    if (!configure(*p, baudRate, *qParity, dataBits, stopBits)) {
+    if (!Configure(*p, baudRate, *qParity, dataBits, stopBits)) {
         p->serial.close();
         return result = RS232_CANNOT_OPEN;
     }
-    requestLowLatency(*p, path);
+    RequestLowLatency(*p, path);
     result = 0;
     p->serial.clear(QSerialPort::AllDirections);
-    guardNotifiers(*p);
+    GuardNotifiers(*p);
     gPorts[static_cast<std::size_t>(port)] = std::move(p);
     if (gRs232Hooks != nullptr) gRs232Hooks->opened(port);
     return 0;
 }
 
 int CloseCom(int port) {
-    Port* p = openPort(port);
+    Port* p = OpenPort(port);
     if (p == nullptr) return RS232_PORT_NOT_OPEN;
     p->serial.close();
     gPorts[static_cast<std::size_t>(port)].reset();
@@ -350,7 +350,7 @@ int CloseCom(int port) {
 }
 
 int SetComTime(int port, double timeoutSeconds) {
-    Port* p = openPort(port);
+    Port* p = OpenPort(port);
     if (p == nullptr) return RS232_PORT_NOT_OPEN;
     if (!std::isfinite(timeoutSeconds) || timeoutSeconds < 0.0 || timeoutSeconds > 1.0e6)
         return RS232_INVALID_PORT;
@@ -359,44 +359,44 @@ int SetComTime(int port, double timeoutSeconds) {
 }
 
 int ComWrt(int port, const char* buffer, int count) {
-    Port* p = openPort(port);
+    Port* p = OpenPort(port);
     if (p == nullptr) return RS232_PORT_NOT_OPEN;
     if (buffer == nullptr || count < 0) return RS232_WRITE_ERR;
     if (gRs232Hooks != nullptr) {
-        if (gRs232Hooks->fault(port, Rs232Fault::ComWrtFails)) return RS232_WRITE_ERR;
-        if (!p->lineLost && count > 0 && gRs232Hooks->fault(port, Rs232Fault::ComWrtShort)) --count;
+        if (gRs232Hooks->fault(port, Rs232Fault::kComWrtFails)) return RS232_WRITE_ERR;
+        if (!p->lineLost && count > 0 && gRs232Hooks->fault(port, Rs232Fault::kComWrtShort)) --count;
     }
     if (p->lineLost) return RS232_WRITE_ERR;
     p->serial.clearError();
     const qint64 written = p->serial.write(buffer, count);
     if (written < 0) return RS232_WRITE_ERR;
     p->serial.flush();  // hand the bytes to the line now, not at the next event loop turn
-    guardNotifiers(*p);
+    GuardNotifiers(*p);
     const auto error = p->serial.error();
     if (error == QSerialPort::WriteError || error == QSerialPort::ResourceError) return RS232_WRITE_ERR;
-    p->wireIdleAt = std::max(p->wireIdleAt, Clock::now()) + wireTime(*p, written);
+    p->wireIdleAt = std::max(p->wireIdleAt, Clock::now()) + WireTime(*p, written);
     return static_cast<int>(written);
 }
 
 namespace {
 
-int readByte(Port* p) {
+int ReadByte(Port* p) {
     if (p->lineLost) return RS232_READ_ERR;
     char byte = 0;
     if (p->serial.bytesAvailable() > 0 && p->serial.getChar(&byte)) return static_cast<unsigned char>(byte);
-    switch (waitReadable(*p, p->timeoutMs)) {
-        case Wait::TimedOut:
+    switch (WaitReadable(*p, p->timeoutMs)) {
+        case Wait::kTimedOut:
             return RS232_TIMEOUT_ERR;
-        case Wait::Failed:
-            markLost(*p);
+        case Wait::kFailed:
+            MarkLost(*p);
             return RS232_READ_ERR;
-        case Wait::Readable:
+        case Wait::kReadable:
             break;
     }
     // The data is there: let Qt take it into its buffer without waiting. Nothing there after all
     // is a hang-up that came with its last bytes.
     if (p->serial.bytesAvailable() == 0 && !p->serial.waitForReadyRead(0)) {
-        if (hungUp(*p)) markLost(*p);
+        if (HungUp(*p)) MarkLost(*p);
         return RS232_READ_ERR;
     }
     if (!p->serial.getChar(&byte)) return RS232_READ_ERR;
@@ -406,40 +406,40 @@ int readByte(Port* p) {
 }  // namespace
 
 int ComRdByte(int port) {
-    Port* p = openPort(port);
+    Port* p = OpenPort(port);
     if (p == nullptr) return RS232_PORT_NOT_OPEN;
-    const int result = readByte(p);
+    const int result = ReadByte(p);
     if (gRs232Hooks != nullptr) gRs232Hooks->byteRead(port, result == RS232_TIMEOUT_ERR);
     return result;
 }
 
 int GetOutQLen(int port) {
-    Port* p = openPort(port);
+    Port* p = OpenPort(port);
     if (p == nullptr) return RS232_PORT_NOT_OPEN;
     if (gRs232Hooks != nullptr) {
-        if (gRs232Hooks->fault(port, Rs232Fault::GetOutQLenFails)) return RS232_WRITE_ERR;
-        if (!p->lineLost && gRs232Hooks->fault(port, Rs232Fault::GetOutQLenStuck)) return 1;
+        if (gRs232Hooks->fault(port, Rs232Fault::kGetOutQLenFails)) return RS232_WRITE_ERR;
+        if (!p->lineLost && gRs232Hooks->fault(port, Rs232Fault::kGetOutQLenStuck)) return 1;
     }
     if (p->lineLost) return RS232_WRITE_ERR;
     if (p->serial.bytesToWrite() > 0) p->serial.flush();
     const qint64 held = p->serial.bytesToWrite();
-    int system = systemOutputQueue(*p);
-    if (system < 0) system = estimatedOutputQueue(*p);
+    int system = SystemOutputQueue(*p);
+    if (system < 0) system = EstimatedOutputQueue(*p);
     return static_cast<int>(held) + system;
 }
 
 int FlushInQ(int port) {
-    Port* p = openPort(port);
+    Port* p = OpenPort(port);
     if (p == nullptr) return RS232_PORT_NOT_OPEN;
-    if ((gRs232Hooks != nullptr && gRs232Hooks->fault(port, Rs232Fault::FlushInQFails)) || p->lineLost)
+    if ((gRs232Hooks != nullptr && gRs232Hooks->fault(port, Rs232Fault::kFlushInQFails)) || p->lineLost)
         return RS232_READ_ERR;
     return p->serial.clear(QSerialPort::Input) ? 0 : RS232_READ_ERR;
 }
 
 int FlushOutQ(int port) {
-    Port* p = openPort(port);
+    Port* p = OpenPort(port);
     if (p == nullptr) return RS232_PORT_NOT_OPEN;
-    if ((gRs232Hooks != nullptr && gRs232Hooks->fault(port, Rs232Fault::FlushOutQFails)) || p->lineLost)
+    if ((gRs232Hooks != nullptr && gRs232Hooks->fault(port, Rs232Fault::kFlushOutQFails)) || p->lineLost)
         return RS232_WRITE_ERR;
     // What a pseudo-terminal has taken is already with the other side: flushing it there would
     // discard the peer's unread input, so only bytes Qt still holds are dropped.
@@ -450,24 +450,24 @@ int FlushOutQ(int port) {
 }
 
 int Rs232_LastOpenResult(int port) {
-    return validPortNumber(port) ? gLastOpen[static_cast<std::size_t>(port)] : 0;
+    return ValidPortNumber(port) ? gLastOpen[static_cast<std::size_t>(port)] : 0;
 }
 
 int Rs232_LineLost(int port) {
-    Port* p = openPort(port);
+    Port* p = OpenPort(port);
     if (p == nullptr) return 0;
 #if defined(Q_OS_UNIX)
     // A hang-up shows on the descriptor whichever call ran into it first (a flush, a write).
     pollfd fd{static_cast<int>(p->serial.handle()), POLLIN, 0};
     if (!p->lineLost && ::poll(&fd, 1, 0) > 0 && (fd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
-        markLost(*p);
+        MarkLost(*p);
 #endif
     return p->lineLost ? 1 : 0;
 }
 
 int Rs232_DevicePath(const char* deviceName, char* path, int pathSize) {
     if (deviceName == nullptr || path == nullptr || pathSize <= 0) return RS232_INVALID_PORT;
-    const QByteArray name = QFile::encodeName(devicePath(deviceName));
+    const QByteArray name = QFile::encodeName(DevicePath(deviceName));
     if (name.size() >= pathSize) return RS232_INVALID_PORT;
     std::copy(name.begin(), name.end(), path);
     path[name.size()] = '\0';
@@ -477,14 +477,14 @@ int Rs232_DevicePath(const char* deviceName, char* path, int pathSize) {
 const Rs232Hooks* gRs232Hooks = nullptr;
 
 Rs232Latency Rs232_PortLatency(int port) {
-    const Port* p = openPort(port);
+    const Port* p = OpenPort(port);
     return p != nullptr ? p->latency : Rs232Latency{};
 }
 
 int Rs232_PortArmedNotifiers(int port) {
-    Port* p = openPort(port);
+    Port* p = OpenPort(port);
     if (p == nullptr) return 0;
-    const auto list = notifiers(*p);
+    const auto list = Notifiers(*p);
     return static_cast<int>(
         std::count_if(list.begin(), list.end(), [](QSocketNotifier* n) { return n->isEnabled(); }));
 }

@@ -6,12 +6,12 @@
 #pragma once
 
 enum class Rs232Fault {
-    FlushInQFails,    // FlushInQ returns an error
-    FlushOutQFails,   // FlushOutQ returns an error
-    ComWrtFails,      // ComWrt returns an error and sends nothing
-    ComWrtShort,      // ComWrt sends all but the last byte and returns that count
-    GetOutQLenFails,  // GetOutQLen returns an error
-    GetOutQLenStuck,  // GetOutQLen reports bytes waiting that never leave
+    kFlushInQFails,    // FlushInQ returns an error
+    kFlushOutQFails,   // FlushOutQ returns an error
+    kComWrtFails,      // ComWrt returns an error and sends nothing
+    kComWrtShort,      // ComWrt sends all but the last byte and returns that count
+    kGetOutQLenFails,  // GetOutQLen returns an error
+    kGetOutQLenStuck,  // GetOutQLen reports bytes waiting that never leave
 };
 
 // The next `count` calls of the operation on `port` fail as described.

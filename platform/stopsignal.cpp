@@ -16,27 +16,27 @@ volatile std::sig_atomic_t gRequested = 0;
 int gWake[2] = {-1, -1};
 std::once_flag gPipeOnce;
 
-void makePipe() {
+void MakePipe() {
     std::call_once(gPipeOnce, [] {
         if (::pipe2(gWake, O_CLOEXEC | O_NONBLOCK) != 0) gWake[0] = gWake[1] = -1;
     });
 }
 
-void wake() {
+void Wake() {
     if (gWake[1] >= 0) {
         const char byte = 1;
         [[maybe_unused]] const ssize_t w = ::write(gWake[1], &byte, 1);
     }
 }
 
-extern "C" void onStopSignal(int) {
+extern "C" void OnStopSignal(int) {
     const int saved = errno;
     gRequested = 1;
-    wake();
+    Wake();
     errno = saved;
 }
 
-void drain() {
+void Drain() {
     char buffer[32];
     while (gWake[0] >= 0 && ::read(gWake[0], buffer, sizeof buffer) > 0) {
     }
@@ -45,23 +45,23 @@ void drain() {
 }  // namespace
 
 void StopSignal_Install() {
-    makePipe();
+    MakePipe();
     struct sigaction action {};
-    action.sa_handler = onStopSignal;
+    action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
 }
 
 void StopSignal_Raise() {
-    makePipe();
+    MakePipe();
     gRequested = 1;
-    wake();
+    Wake();
 }
 
 void StopSignal_Reset() {
-    makePipe();
-    drain();
+    MakePipe();
+    Drain();
     gRequested = 0;
 }
 
@@ -70,12 +70,12 @@ bool StopSignal_Requested() {
 }
 
 int StopSignal_WaitFd() {
-    makePipe();
+    MakePipe();
     return gWake[0];
 }
 
 bool StopSignal_SleepUntil(std::chrono::steady_clock::time_point deadline) {
-    makePipe();
+    MakePipe();
     using namespace std::chrono;
     for (;;) {
         if (gRequested != 0) return true;
@@ -85,7 +85,7 @@ bool StopSignal_SleepUntil(std::chrono::steady_clock::time_point deadline) {
         timespec timeout{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
         pollfd fd{gWake[0], POLLIN, 0};
         const int ready = ::ppoll(&fd, gWake[0] >= 0 ? 1 : 0, &timeout, nullptr);
-        if (ready > 0) drain();
+        if (ready > 0) Drain();
         // EINTR and a woken pipe both loop back to check the request and the time left.
     }
 }

@@ -16,7 +16,7 @@
 
 namespace {
 
-std::string nameOf(const sockaddr* address) {
+std::string NameOf(const sockaddr* address) {
     char host[INET6_ADDRSTRLEN] = {};
     if (address->sa_family == AF_INET6) {
         const auto* a6 = reinterpret_cast<const sockaddr_in6*>(address);
@@ -28,7 +28,7 @@ std::string nameOf(const sockaddr* address) {
     return std::string(host) + ":" + std::to_string(ntohs(a4->sin_port));
 }
 
-bool isLoopback(const sockaddr* address) {
+bool IsLoopback(const sockaddr* address) {
     if (address->sa_family == AF_INET6) {
         const auto* a6 = reinterpret_cast<const sockaddr_in6*>(address);
         if (IN6_IS_ADDR_LOOPBACK(&a6->sin6_addr)) return true;
@@ -88,7 +88,7 @@ int Tcp_Listen(const std::string& host, int port, std::string& boundName, bool& 
         const int on = 1;
         ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
         if (::bind(fd, a->ai_addr, a->ai_addrlen) != 0 || ::listen(fd, 16) != 0) {
-            error = std::string("cannot listen on ") + nameOf(a->ai_addr) + ": " + std::strerror(errno);
+            error = std::string("cannot listen on ") + NameOf(a->ai_addr) + ": " + std::strerror(errno);
             ::close(fd);
             fd = -1;
         }
@@ -98,8 +98,8 @@ int Tcp_Listen(const std::string& host, int port, std::string& boundName, bool& 
     sockaddr_storage bound{};
     socklen_t length = sizeof bound;
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length);
-    boundName = nameOf(reinterpret_cast<const sockaddr*>(&bound));
-    loopback = isLoopback(reinterpret_cast<const sockaddr*>(&bound));
+    boundName = NameOf(reinterpret_cast<const sockaddr*>(&bound));
+    loopback = IsLoopback(reinterpret_cast<const sockaddr*>(&bound));
     return fd;
 }
 
@@ -112,7 +112,7 @@ int Tcp_Accept(int listenSocket, std::string& peerName) {
     // Answers are single short lines: send each at once instead of waiting to fill a segment.
     const int on = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    peerName = nameOf(reinterpret_cast<const sockaddr*>(&peer));
+    peerName = NameOf(reinterpret_cast<const sockaddr*>(&peer));
     return fd;
 }
 

@@ -18,26 +18,26 @@ namespace uiqt {
 namespace {
 
 std::map<std::string, std::vector<PanelDef>>& Resources() {
-    static std::map<std::string, std::vector<PanelDef>> resources;
-    return resources;
+    static std::map<std::string, std::vector<PanelDef>> gResources;
+    return gResources;
 }
 
 std::vector<std::unique_ptr<Panel>>& Panels() {
     // Never destroyed, like the application object: panels live until the process ends, and
     // deleting widgets from a static destructor, after Qt's own statics are gone, crashes.
-    static auto* panels = new std::vector<std::unique_ptr<Panel>>;
-    return *panels;
+    static auto* gPanels = new std::vector<std::unique_ptr<Panel>>;
+    return *gPanels;
 }
 
 bool HoldsDouble(const Control& c) {
-    return (c.def.kind == CtrlKind::Numeric && !c.def.intData) || c.def.kind == CtrlKind::Meter;
+    return (c.def.kind == CtrlKind::kNumeric && !c.def.intData) || c.def.kind == CtrlKind::kMeter;
 }
 bool HoldsInt(const Control& c) {
-    return (c.def.kind == CtrlKind::Numeric && c.def.intData) || c.def.kind == CtrlKind::Ring ||
-           c.def.kind == CtrlKind::Led || c.def.kind == CtrlKind::Toggle;
+    return (c.def.kind == CtrlKind::kNumeric && c.def.intData) || c.def.kind == CtrlKind::kRing ||
+           c.def.kind == CtrlKind::kLed || c.def.kind == CtrlKind::kToggle;
 }
 bool HoldsText(const Control& c) {
-    return c.def.kind == CtrlKind::String || c.def.kind == CtrlKind::TextMessage;
+    return c.def.kind == CtrlKind::kString || c.def.kind == CtrlKind::kTextMessage;
 }
 
 void InitialValues(Control& c) {
@@ -47,29 +47,29 @@ void InitialValues(Control& c) {
     c.onColor = def.onColor;
     c.interval = def.interval;
     switch (def.kind) {
-        case CtrlKind::Numeric:
+        case CtrlKind::kNumeric:
             if (def.intData) {
                 c.ival = static_cast<int>(Coerce(c, def.defaultValue));
             } else {
                 c.dval = Coerce(c, def.defaultValue);
             }
             break;
-        case CtrlKind::Meter:
+        case CtrlKind::kMeter:
             c.minValue = 0.0;
             c.dval = def.defaultValue;
             break;
-        case CtrlKind::Ring: {
+        case CtrlKind::kRing: {
             const int wanted = static_cast<int>(def.defaultValue);
             const bool listed = std::any_of(def.items.begin(), def.items.end(),
                                             [wanted](const RingItem& item) { return item.value == wanted; });
             c.ival = listed || def.items.empty() ? wanted : def.items.front().value;
             break;
         }
-        case CtrlKind::Led:
-        case CtrlKind::Toggle:
+        case CtrlKind::kLed:
+        case CtrlKind::kToggle:
             c.ival = def.defaultValue != 0.0 ? 1 : 0;
             break;
-        case CtrlKind::TextMessage:
+        case CtrlKind::kTextMessage:
             c.text = def.label;
             break;
         default:
@@ -85,7 +85,7 @@ int Lookup(int panel, int control, Control** found) {
 }
 
 int SetNumber(Control& c, double value) {
-    if (c.def.kind == CtrlKind::Meter) {
+    if (c.def.kind == CtrlKind::kMeter) {
         c.dval = value;
     } else {
         c.dval = Coerce(c, value);
@@ -96,10 +96,10 @@ int SetNumber(Control& c, double value) {
 
 int SetInteger(Control& c, int value) {
     switch (c.def.kind) {
-        case CtrlKind::Numeric:
+        case CtrlKind::kNumeric:
             c.ival = static_cast<int>(Coerce(c, value));
             break;
-        case CtrlKind::Ring: {
+        case CtrlKind::kRing: {
             const bool listed = std::any_of(c.def.items.begin(), c.def.items.end(),
                                             [value](const RingItem& item) { return item.value == value; });
             if (!listed) return UIE_VALUE_NOT_IN_LIST;
@@ -119,7 +119,7 @@ bool IsDoubleAttribute(int attribute) {
 }
 
 int SetAttribute(Control& c, int attribute, double value) {
-    const bool ranged = c.def.kind == CtrlKind::Numeric || c.def.kind == CtrlKind::Meter;
+    const bool ranged = c.def.kind == CtrlKind::kNumeric || c.def.kind == CtrlKind::kMeter;
     switch (attribute) {
         case ATTR_DIMMED:
             c.dimmed = value != 0.0;
@@ -131,14 +131,14 @@ int SetAttribute(Control& c, int attribute, double value) {
             c.labelColor = static_cast<int>(value);
             break;
         case ATTR_ON_COLOR:
-            if (c.def.kind != CtrlKind::Led) return UIE_INVALID_ATTRIBUTE;
+            if (c.def.kind != CtrlKind::kLed) return UIE_INVALID_ATTRIBUTE;
             c.onColor = static_cast<int>(value);
             break;
         case ATTR_MAX_VALUE:
         case ATTR_MIN_VALUE:
             if (!ranged) return UIE_INVALID_ATTRIBUTE;
             (attribute == ATTR_MAX_VALUE ? c.maxValue : c.minValue) = value;
-            if (c.def.kind == CtrlKind::Numeric) {
+            if (c.def.kind == CtrlKind::kNumeric) {
                 // The value stays inside the new range.
                 if (c.def.intData) {
                     c.ival = static_cast<int>(Coerce(c, c.ival));
@@ -148,11 +148,11 @@ int SetAttribute(Control& c, int attribute, double value) {
             }
             break;
         case ATTR_INTERVAL:
-            if (c.def.kind != CtrlKind::Timer || !(value > 0.0)) return UIE_INVALID_ATTRIBUTE;
+            if (c.def.kind != CtrlKind::kTimer || !(value > 0.0)) return UIE_INVALID_ATTRIBUTE;
             c.interval = value;
             break;
         case ATTR_ENABLED:
-            if (c.def.kind != CtrlKind::Timer) return UIE_INVALID_ATTRIBUTE;
+            if (c.def.kind != CtrlKind::kTimer) return UIE_INVALID_ATTRIBUTE;
             c.enabled = value != 0.0;
             break;
         default:
@@ -174,21 +174,21 @@ int GetAttribute(const Control& c, int attribute, double* value) {
             *value = c.labelColor;
             return UIE_NO_ERROR;
         case ATTR_ON_COLOR:
-            if (c.def.kind != CtrlKind::Led) return UIE_INVALID_ATTRIBUTE;
+            if (c.def.kind != CtrlKind::kLed) return UIE_INVALID_ATTRIBUTE;
             *value = c.onColor;
             return UIE_NO_ERROR;
         case ATTR_MAX_VALUE:
         case ATTR_MIN_VALUE:
-            if (c.def.kind != CtrlKind::Numeric && c.def.kind != CtrlKind::Meter)
+            if (c.def.kind != CtrlKind::kNumeric && c.def.kind != CtrlKind::kMeter)
                 return UIE_INVALID_ATTRIBUTE;
             *value = attribute == ATTR_MAX_VALUE ? c.maxValue : c.minValue;
             return UIE_NO_ERROR;
         case ATTR_INTERVAL:
-            if (c.def.kind != CtrlKind::Timer) return UIE_INVALID_ATTRIBUTE;
+            if (c.def.kind != CtrlKind::kTimer) return UIE_INVALID_ATTRIBUTE;
             *value = c.interval;
             return UIE_NO_ERROR;
         case ATTR_ENABLED:
-            if (c.def.kind != CtrlKind::Timer) return UIE_INVALID_ATTRIBUTE;
+            if (c.def.kind != CtrlKind::kTimer) return UIE_INVALID_ATTRIBUTE;
             *value = c.enabled ? 1 : 0;
             return UIE_NO_ERROR;
         default:

@@ -21,26 +21,26 @@ namespace uiqt {
 namespace {
 
 std::map<std::string, CtrlCallbackPtr>& CtrlCallbacks() {
-    static std::map<std::string, CtrlCallbackPtr> callbacks;
-    return callbacks;
+    static std::map<std::string, CtrlCallbackPtr> gCallbacks;
+    return gCallbacks;
 }
 
 std::map<std::string, PanelCallbackPtr>& PanelCallbacks() {
-    static std::map<std::string, PanelCallbackPtr> callbacks;
-    return callbacks;
+    static std::map<std::string, PanelCallbackPtr> gCallbacks;
+    return gCallbacks;
 }
 
-int g_callbackDepth = 0;
-const Control* g_leaving = nullptr;
-bool g_realTimers = true;
-bool g_quitRequested = false;
-int g_quitCode = 0;
+int gCallbackDepth = 0;
+const Control* gLeaving = nullptr;
+bool gRealTimers = true;
+bool gQuitRequested = false;
+int gQuitCode = 0;
 
 // Marks a callback as running for as long as it lives.
 class CallbackScope {
   public:
-    CallbackScope() { ++g_callbackDepth; }
-    ~CallbackScope() { --g_callbackDepth; }
+    CallbackScope() { ++gCallbackDepth; }
+    ~CallbackScope() { --gCallbackDepth; }
     CallbackScope(const CallbackScope&) = delete;
     CallbackScope& operator=(const CallbackScope&) = delete;
 };
@@ -53,7 +53,7 @@ CtrlCallbackPtr CtrlCallbackFor(const Control& control) {
 }
 
 void DeliverCtrlEvent(Control& control, int event) {
-    if (g_callbackDepth > 0) return;  // one callback at a time: what falls due meanwhile is dropped
+    if (gCallbackDepth > 0) return;  // one callback at a time: what falls due meanwhile is dropped
     const CtrlCallbackPtr callback = CtrlCallbackFor(control);
     if (callback == nullptr) return;
     const int panel = control.panel;
@@ -65,7 +65,7 @@ void DeliverCtrlEvent(Control& control, int event) {
 }  // namespace
 
 bool CallbackRunning() {
-    return g_callbackDepth > 0;
+    return gCallbackDepth > 0;
 }
 
 void DispatchCommit(Control& control) {
@@ -73,14 +73,14 @@ void DispatchCommit(Control& control) {
 }
 
 void DispatchLeavingCommit(Control& control) {
-    const Control* const outer = g_leaving;
-    g_leaving = &control;
+    const Control* const outer = gLeaving;
+    gLeaving = &control;
     DeliverCtrlEvent(control, EVENT_COMMIT);
-    g_leaving = outer;
+    gLeaving = outer;
 }
 
 bool BeingLeft(const Control& control) {
-    return g_leaving == &control;
+    return gLeaving == &control;
 }
 
 void DispatchTick(Control& control) {
@@ -89,7 +89,7 @@ void DispatchTick(Control& control) {
 }
 
 void DispatchClose(Panel& panel) {
-    if (g_callbackDepth > 0 || panel.def.callback.empty()) return;
+    if (gCallbackDepth > 0 || panel.def.callback.empty()) return;
     const auto found = PanelCallbacks().find(panel.def.callback);
     if (found == PanelCallbacks().end()) return;
     const int handle = panel.handle;
@@ -99,7 +99,7 @@ void DispatchClose(Panel& panel) {
 
 void StartTimer(Control& control) {
     if (control.timer == nullptr) return;
-    const bool run = g_realTimers && control.enabled && control.interval > 0.0;
+    const bool run = gRealTimers && control.enabled && control.interval > 0.0;
     const int milliseconds = static_cast<int>(std::lround(control.interval * 1000.0));
     if (run && (!control.timer->isActive() || control.timer->interval() != milliseconds)) {
         control.timer->start(milliseconds);
@@ -109,11 +109,11 @@ void StartTimer(Control& control) {
 }
 
 void SetRealTimers(bool running) {
-    g_realTimers = running;
+    gRealTimers = running;
     RestartAllTimers();
 }
 
-const PopupHooks* g_popupHooks = nullptr;
+const PopupHooks* gPopupHooks = nullptr;
 
 }  // namespace uiqt
 
@@ -127,17 +127,17 @@ void RegisterPanelCallback(const char* name, PanelCallbackPtr function) {
 
 int RunUserInterface() {
     if (QApplication::instance() == nullptr) return UIE_NOT_INITIALISED;
-    if (!uiqt::g_quitRequested) {
+    if (!uiqt::gQuitRequested) {
         QApplication::setQuitOnLastWindowClosed(false);
         QApplication::exec();
     }
-    uiqt::g_quitRequested = false;
-    return uiqt::g_quitCode;
+    uiqt::gQuitRequested = false;
+    return uiqt::gQuitCode;
 }
 
 int QuitUserInterface(int returnCode) {
-    uiqt::g_quitRequested = true;
-    uiqt::g_quitCode = returnCode;
+    uiqt::gQuitRequested = true;
+    uiqt::gQuitCode = returnCode;
     QApplication::exit(returnCode);
     return UIE_NO_ERROR;
 }
@@ -207,7 +207,7 @@ std::string ReplaceQuestion(const std::string& path) {
 // question would name what the operator typed, and "cal" would silently replace "cal.kwd".
 bool ReplaceConfirmed(const std::string& title, const std::string& path) {
     const std::string question = ReplaceQuestion(path);
-    if (uiqt::g_popupHooks != nullptr) return uiqt::g_popupHooks->question(title, question);
+    if (uiqt::gPopupHooks != nullptr) return uiqt::gPopupHooks->question(title, question);
     return QMessageBox::question(nullptr, uiqt::FromLatin1(title), QFile::decodeName(question.c_str()),
                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
@@ -224,7 +224,7 @@ struct FileDialogSetup {
 
 // One run of the dialog: the operator's choice, or cancel.
 uiqt::FileAnswer AskForFile(const FileDialogSetup& setup) {
-    if (uiqt::g_popupHooks != nullptr) return uiqt::g_popupHooks->file(setup.title, setup.defaultDirectory);
+    if (uiqt::gPopupHooks != nullptr) return uiqt::gPopupHooks->file(setup.title, setup.defaultDirectory);
     if (QApplication::instance() == nullptr) return {};
     QFileDialog dialog(nullptr, uiqt::FromLatin1(setup.title),
                        QFile::decodeName(setup.defaultDirectory.c_str()));
@@ -261,8 +261,8 @@ int MessagePopup(const char* title, const char* message) {
     // Modal: no callback runs while it is open, also when it is opened outside one; ticks that
     // fall due meanwhile are dropped.
     uiqt::CallbackScope modal;
-    if (uiqt::g_popupHooks != nullptr) {
-        uiqt::g_popupHooks->message(Text(title), Text(message));
+    if (uiqt::gPopupHooks != nullptr) {
+        uiqt::gPopupHooks->message(Text(title), Text(message));
         return 0;
     }
     if (QApplication::instance() == nullptr) return UIE_NOT_INITIALISED;
@@ -294,7 +294,7 @@ int FileSelectPopup(const char* defaultDirectory, const char* defaultFileSpec, c
         if (path.size() > kMaxPath) return UIE_PATH_TOO_LONG;
         if (save && IsFile(path) && !ReplaceConfirmed(setup.title, path)) continue;  // choose again
         int result = answer.result;
-        if (uiqt::g_popupHooks == nullptr)
+        if (uiqt::gPopupHooks == nullptr)
             result = IsFile(path) ? VAL_EXISTING_FILE_SELECTED : VAL_NEW_FILE_SELECTED;
         CopyPath(path, pathName);
         return result;

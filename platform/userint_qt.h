@@ -96,7 +96,7 @@ struct PopupHooks {
     bool (*question)(const std::string& title, const std::string& text);  // true: yes
     FileAnswer (*file)(const std::string& title, const std::string& defaultDirectory);
 };
-extern const PopupHooks* g_popupHooks;
+extern const PopupHooks* gPopupHooks;
 
 // Creates the window of a panel (close box reports EVENT_CLOSE instead of closing).
 std::unique_ptr<QWidget> MakePanelWindow(Panel& panel);

@@ -56,8 +56,8 @@ class NumericBox;
 // Numerics holding typed text that is not taken yet. Normally only the focused one; another one
 // keeps its text when the operator switched windows while typing.
 std::vector<QPointer<NumericBox>>& TypedBoxes() {
-    static std::vector<QPointer<NumericBox>> boxes;
-    return boxes;
+    static std::vector<QPointer<NumericBox>> gBoxes;
+    return gBoxes;
 }
 
 void ForgetTyped(NumericBox* box) {
@@ -463,9 +463,9 @@ class MeterDial : public QWidget, public PaintedDisplay {
 // The display widget of a lamp or meter, which knows whether a paint would change anything.
 PaintedDisplay* Painted(const Control& control) {
     switch (control.def.kind) {
-        case CtrlKind::Led:
+        case CtrlKind::kLed:
             return static_cast<LedLamp*>(control.widget);
-        case CtrlKind::Meter:
+        case CtrlKind::kMeter:
             return static_cast<MeterDial*>(control.widget);
         default:
             return nullptr;
@@ -595,9 +595,9 @@ QSize SizeOr(const CtrlDef& def, QSize natural) {
 QWidget* MakeWidget(Control& control, QWidget* parent) {
     const CtrlDef& def = control.def;
     switch (def.kind) {
-        case CtrlKind::Numeric:
+        case CtrlKind::kNumeric:
             return new NumericBox(control, parent);
-        case CtrlKind::Ring: {
+        case CtrlKind::kRing: {
             auto* ring = new RingBox(parent);
             for (const RingItem& item : def.items) ring->addItem(FromLatin1(item.label), item.value);
             if (def.width > 0)
@@ -608,13 +608,13 @@ QWidget* MakeWidget(Control& control, QWidget* parent) {
             });
             return ring;
         }
-        case CtrlKind::Led:
+        case CtrlKind::kLed:
             return new LedLamp(control, parent);
-        case CtrlKind::Toggle:
+        case CtrlKind::kToggle:
             return new VerticalToggle(control, parent);
-        case CtrlKind::Meter:
+        case CtrlKind::kMeter:
             return new MeterDial(control, def.height > 0 ? def.height : 58, parent);
-        case CtrlKind::String: {
+        case CtrlKind::kString: {
             auto* line = new QLineEdit(parent);
             line->setReadOnly(def.displayOnly);
             QObject::connect(line, &QLineEdit::textEdited, line,
@@ -624,16 +624,16 @@ QWidget* MakeWidget(Control& control, QWidget* parent) {
             });
             return line;
         }
-        case CtrlKind::TextMessage:
+        case CtrlKind::kTextMessage:
             return new QLabel(parent);
-        case CtrlKind::Command: {
+        case CtrlKind::kCommand: {
             auto* button = new QPushButton(ButtonCaption(def.label), parent);
             button->setAutoDefault(false);
             FitCaption(button, def.width);
             QObject::connect(button, &QPushButton::clicked, button, [&control] { OperatorCommit(control); });
             return button;
         }
-        case CtrlKind::PictureButton: {
+        case CtrlKind::kPictureButton: {
             auto* button = new QToolButton(parent);
             const QSize size = SizeOr(def, QSize(22, 22));
             button->setIcon(QIcon(GeneratedImage(def.image, size - QSize(4, 4))));
@@ -641,18 +641,18 @@ QWidget* MakeWidget(Control& control, QWidget* parent) {
             QObject::connect(button, &QToolButton::clicked, button, [&control] { OperatorCommit(control); });
             return button;
         }
-        case CtrlKind::Decoration: {
+        case CtrlKind::kDecoration: {
             auto* frame = new QFrame(parent);
             frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
             frame->setAttribute(Qt::WA_TransparentForMouseEvents);
             return frame;
         }
-        case CtrlKind::Picture: {
+        case CtrlKind::kPicture: {
             auto* picture = new QLabel(parent);
             picture->setPixmap(GeneratedImage(def.image, SizeOr(def, QSize(48, 48))));
             return picture;
         }
-        case CtrlKind::Timer:
+        case CtrlKind::kTimer:
             return nullptr;
     }
     return nullptr;
@@ -661,13 +661,13 @@ QWidget* MakeWidget(Control& control, QWidget* parent) {
 QSize WidgetSize(const Control& control, QWidget* widget) {
     const CtrlDef& def = control.def;
     switch (def.kind) {
-        case CtrlKind::Toggle:
+        case CtrlKind::kToggle:
             return QSize(SizeOr(def, QSize(20, 50)).width() + 28, SizeOr(def, QSize(20, 50)).height());
-        case CtrlKind::Meter: {
+        case CtrlKind::kMeter: {
             const QSize dial = SizeOr(def, QSize(149, 58));
             return QSize(dial.width(), dial.height() + kMeterDigitalGap + kMeterDigitalHeight);
         }
-        case CtrlKind::TextMessage:
+        case CtrlKind::kTextMessage:
             // A fixed text never gets cut: first a smaller font inside its given width, and if
             // even that is too narrow, the box grows to what the text needs.
             if (def.width > 0) {
@@ -682,7 +682,7 @@ QSize WidgetSize(const Control& control, QWidget* widget) {
 
 void PlaceCaption(Control& control, QWidget* parent) {
     const CtrlDef& def = control.def;
-    if (def.labelSide == LabelSide::None || def.label.empty()) return;
+    if (def.labelSide == LabelSide::kNone || def.label.empty()) return;
     auto* caption = new QLabel(FromLatin1(def.label), parent);
     caption->adjustSize();
     const QSize size = caption->size();
@@ -691,27 +691,27 @@ void PlaceCaption(Control& control, QWidget* parent) {
     int top = box.top();
     int left = box.left();
     switch (def.labelSide) {
-        case LabelSide::Above:
+        case LabelSide::kAbove:
             top = box.top() - size.height() - 2;
             break;
-        case LabelSide::Below:
+        case LabelSide::kBelow:
             top = box.bottom() + 3;
             break;
-        case LabelSide::Left:
+        case LabelSide::kLeft:
             left = box.left() - kGap - size.width();
             top = box.top() + (box.height() - size.height()) / 2;
             caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             break;
-        case LabelSide::Right:
+        case LabelSide::kRight:
             left = box.right() + 8;
             top = box.top() + (box.height() - size.height()) / 2;
             break;
-        case LabelSide::None:
+        case LabelSide::kNone:
             break;
     }
     if (def.labelTop >= 0) top = def.labelTop;
     if (def.labelLeft >= 0) left = def.labelLeft;
-    if (def.labelSide == LabelSide::Left && def.labelLeft >= 0) {
+    if (def.labelSide == LabelSide::kLeft && def.labelLeft >= 0) {
         // A caption placed at a fixed left ends before its control starts.
         ShrinkUntil(caption,
                     [caption, left, &box] { return left + caption->sizeHint().width() < box.left() - 2; });
@@ -748,7 +748,7 @@ std::unique_ptr<QWidget> MakePanelWindow(Panel& panel) {
 
 void BuildControl(Panel& panel, Control& control) {
     QWidget* parent = panel.window.get();
-    if (control.def.kind == CtrlKind::Timer) {
+    if (control.def.kind == CtrlKind::kTimer) {
         control.timer = new QTimer(parent);
         control.timer->setTimerType(Qt::CoarseTimer);
         QObject::connect(control.timer, &QTimer::timeout, control.timer,
@@ -759,35 +759,35 @@ void BuildControl(Panel& panel, Control& control) {
     QWidget* widget = MakeWidget(control, parent);
     control.widget = widget;
     widget->setGeometry(QRect(QPoint(control.def.left, control.def.top), WidgetSize(control, widget)));
-    if (control.def.kind == CtrlKind::Decoration) widget->lower();
+    if (control.def.kind == CtrlKind::kDecoration) widget->lower();
     PlaceCaption(control, parent);
     Refresh(control);
 }
 
 void Refresh(Control& control) {
-    if (control.def.kind == CtrlKind::Timer) {
+    if (control.def.kind == CtrlKind::kTimer) {
         StartTimer(control);
         return;
     }
     QWidget* widget = control.widget;
     if (widget == nullptr) return;
     switch (control.def.kind) {
-        case CtrlKind::Numeric:
+        case CtrlKind::kNumeric:
             static_cast<NumericBox*>(widget)->Show();
             break;
-        case CtrlKind::Ring: {
+        case CtrlKind::kRing: {
             auto* ring = static_cast<QComboBox*>(widget);
             const int index = ring->findData(control.ival);
             if (index >= 0) ring->setCurrentIndex(index);
             break;
         }
-        case CtrlKind::Toggle:
+        case CtrlKind::kToggle:
             static_cast<QAbstractButton*>(widget)->setChecked(control.ival != 0);
             break;
-        case CtrlKind::String:
+        case CtrlKind::kString:
             static_cast<QLineEdit*>(widget)->setText(FromLatin1(control.text));
             break;
-        case CtrlKind::TextMessage:
+        case CtrlKind::kTextMessage:
             static_cast<QLabel*>(widget)->setText(FromLatin1(control.text));
             widget->resize(WidgetSize(control, widget));
             break;
@@ -798,7 +798,7 @@ void Refresh(Control& control) {
     // more than the rest of a write.
     const bool recolour = control.paletteLabelColor != control.labelColor;
     control.paletteLabelColor = control.labelColor;
-    if (recolour && control.def.kind == CtrlKind::Command) {
+    if (recolour && control.def.kind == CtrlKind::kCommand) {
         QPalette palette = widget->palette();
         SetTextColour(palette, QPalette::ButtonText, Rgb(control.labelColor));
         if (palette != widget->palette()) widget->setPalette(palette);

@@ -13,7 +13,7 @@ namespace {
 
 // A comment or identification must not start a line of its own: a device could answer with
 // anything, and a stray line break would forge a row.
-std::string oneLine(const std::string& text) {
+std::string OneLine(const std::string& text) {
     std::string out = text;
     for (char& c : out) {
         if (c == '\n' || c == '\r') c = ' ';
@@ -21,7 +21,7 @@ std::string oneLine(const std::string& text) {
     return out;
 }
 
-std::string jsonString(const std::string& text) {
+std::string JsonString(const std::string& text) {
     std::string out = "\"";
     for (const char c : text) {
         const auto u = static_cast<unsigned char>(c);
@@ -44,7 +44,7 @@ std::string jsonString(const std::string& text) {
 }
 
 // Milliseconds, the whole number however large (a double has up to 309 digits before the point).
-std::string elapsedText(double seconds) {
+std::string ElapsedText(double seconds) {
     if (!std::isfinite(seconds)) return {};
     std::array<char, 400> text{};
     const auto result =
@@ -59,7 +59,7 @@ struct RowWriter::Sink {
     std::ostream* stream = nullptr;
 };
 
-std::string isoTime(std::chrono::system_clock::time_point time) {
+std::string IsoTime(std::chrono::system_clock::time_point time) {
     using namespace std::chrono;
     const auto ms = floor<milliseconds>(time);
     const auto day = floor<days>(ms);
@@ -74,7 +74,7 @@ std::string isoTime(std::chrono::system_clock::time_point time) {
     return text.data();
 }
 
-std::string shortestNumber(double value) {
+std::string ShortestNumber(double value) {
     std::array<char, 64> text{};
     const auto result = std::to_chars(text.data(), text.data() + text.size(), value);
     return std::string(text.data(), result.ptr);
@@ -82,28 +82,28 @@ std::string shortestNumber(double value) {
 
 RowWriter::RowWriter() = default;
 RowWriter::~RowWriter() {
-    close();
+    Close();
 }
 
-int RowWriter::openFile(const std::string& path, Format format) {
-    close();
+int RowWriter::OpenFile(const std::string& path, Format format) {
+    Close();
     auto sink = std::make_unique<Sink>();
-    if (!sink->file.open(path)) {
-        errorText_ = sink->file.errorText();
+    if (!sink->file.Open(path)) {
+        errorText_ = sink->file.ErrorText();
         return kOpenFailed;
     }
-    hadContent_ = sink->file.sizeAtOpen() > 0;
+    hadContent_ = sink->file.SizeAtOpen() > 0;
     format_ = format;
     rows_ = 0;
-    const bool tornLastLine = hadContent_ && sink->file.lastByteAtOpen() != '\n';
+    const bool tornLastLine = hadContent_ && sink->file.LastByteAtOpen() != '\n';
     sink_ = std::move(sink);
     // A line cut short by a crash is ended, so the new session does not continue it.
-    if (tornLastLine && put("") != 0) return kWriteFailed;
+    if (tornLastLine && Put("") != 0) return kWriteFailed;
     return 0;
 }
 
-int RowWriter::openStream(std::ostream& stream, Format format) {
-    close();
+int RowWriter::OpenStream(std::ostream& stream, Format format) {
+    Close();
     sink_ = std::make_unique<Sink>();
     sink_->stream = &stream;
     hadContent_ = false;
@@ -112,7 +112,7 @@ int RowWriter::openStream(std::ostream& stream, Format format) {
     return 0;
 }
 
-int RowWriter::put(const std::string& line) {
+int RowWriter::Put(const std::string& line) {
     if (!sink_) return kWriteFailed;
     const std::string text = line + '\n';
     if (sink_->stream != nullptr) {
@@ -124,75 +124,75 @@ int RowWriter::put(const std::string& line) {
         }
         return 0;
     }
-    if (!sink_->file.write(text.data(), text.size())) {
-        errorText_ = sink_->file.errorText();
+    if (!sink_->file.Write(text.data(), text.size())) {
+        errorText_ = sink_->file.ErrorText();
         return kWriteFailed;
     }
     return 0;
 }
 
-int RowWriter::writeHeader(const Session& s) {
+int RowWriter::WriteHeader(const Session& s) {
     std::vector<std::string> lines;
-    if (format_ == Format::Csv) {
+    if (format_ == Format::kCsv) {
         lines.push_back("# kwd2 measurement log");
-        lines.push_back("# program: " + oneLine(s.program + " " + s.version));
-        lines.push_back("# port: " + oneLine(s.port + " (" + s.devicePath + ")"));
-        lines.push_back("# started: " + isoTime(s.started));
+        lines.push_back("# program: " + OneLine(s.program + " " + s.version));
+        lines.push_back("# port: " + OneLine(s.port + " (" + s.devicePath + ")"));
+        lines.push_back("# started: " + IsoTime(s.started));
         for (const auto& [address, id] : s.devices) {
-            lines.push_back("# device " + std::to_string(address) + ": " + oneLine(id));
+            lines.push_back("# device " + std::to_string(address) + ": " + OneLine(id));
         }
         if (!hadContent_) lines.push_back("time,elapsed_s,address,voltage_V,current_mA,status1,error");
     } else {
         std::string devices;
         for (const auto& [address, id] : s.devices) {
             devices +=
-                (devices.empty() ? "" : ",") + jsonString(std::to_string(address)) + ":" + jsonString(id);
+                (devices.empty() ? "" : ",") + JsonString(std::to_string(address)) + ":" + JsonString(id);
         }
         lines.push_back(
-            "{\"log\":\"kwd2 measurement log\",\"program\":" + jsonString(s.program + " " + s.version) +
-            ",\"port\":" + jsonString(s.port) + ",\"device_path\":" + jsonString(s.devicePath) +
-            ",\"started\":" + jsonString(isoTime(s.started)) + ",\"devices\":{" + devices + "}}");
+            "{\"log\":\"kwd2 measurement log\",\"program\":" + JsonString(s.program + " " + s.version) +
+            ",\"port\":" + JsonString(s.port) + ",\"device_path\":" + JsonString(s.devicePath) +
+            ",\"started\":" + JsonString(IsoTime(s.started)) + ",\"devices\":{" + devices + "}}");
     }
     for (const auto& line : lines) {
-        if (const int rc = put(line); rc != 0) return rc;
+        if (const int rc = Put(line); rc != 0) return rc;
     }
     hadContent_ = true;
     return 0;
 }
 
-int RowWriter::writeRow(const Row& row) {
+int RowWriter::WriteRow(const Row& row) {
     // A value that is no number counts as missing: JSON has no word for it, and both formats say the same.
     const auto number = [](const std::optional<double>& v) {
-        return v && std::isfinite(*v) ? shortestNumber(*v) : std::string();
+        return v && std::isfinite(*v) ? ShortestNumber(*v) : std::string();
     };
     const std::string status = row.status1 ? std::to_string(*row.status1) : std::string();
     std::string line;
-    if (format_ == Format::Csv) {
-        line = isoTime(row.time) + ',' + elapsedText(row.elapsedSeconds) + ',' + std::to_string(row.address) +
+    if (format_ == Format::kCsv) {
+        line = IsoTime(row.time) + ',' + ElapsedText(row.elapsedSeconds) + ',' + std::to_string(row.address) +
                ',' + number(row.volts) + ',' + number(row.milliamps) + ',' + status + ',' +
                std::to_string(row.error);
     } else {
         const auto json = [](const std::string& v) { return v.empty() ? std::string("null") : v; };
-        line = "{\"time\":" + jsonString(isoTime(row.time)) +
-               ",\"elapsed_s\":" + json(elapsedText(row.elapsedSeconds)) +
+        line = "{\"time\":" + JsonString(IsoTime(row.time)) +
+               ",\"elapsed_s\":" + json(ElapsedText(row.elapsedSeconds)) +
                ",\"address\":" + std::to_string(row.address) + ",\"voltage_V\":" + json(number(row.volts)) +
                ",\"current_mA\":" + json(number(row.milliamps)) + ",\"status1\":" + json(status) +
                ",\"error\":" + std::to_string(row.error) + "}";
     }
-    if (const int rc = put(line); rc != 0) return rc;
+    if (const int rc = Put(line); rc != 0) return rc;
     ++rows_;
     return 0;
 }
 
-int RowWriter::writeComment(const std::string& text) {
-    if (format_ == Format::Csv) return put("# " + oneLine(text));
-    return put("{\"comment\":" + jsonString(text) + "}");
+int RowWriter::WriteComment(const std::string& text) {
+    if (format_ == Format::kCsv) return Put("# " + OneLine(text));
+    return Put("{\"comment\":" + JsonString(text) + "}");
 }
 
-int RowWriter::close() {
+int RowWriter::Close() {
     if (!sink_) return 0;
-    const bool ok = sink_->stream != nullptr || sink_->file.close();
-    if (!ok) errorText_ = sink_->file.errorText();
+    const bool ok = sink_->stream != nullptr || sink_->file.Close();
+    if (!ok) errorText_ = sink_->file.ErrorText();
     sink_.reset();
     return ok ? 0 : kWriteFailed;
 }

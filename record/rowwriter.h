@@ -30,7 +30,7 @@
 
 namespace record {
 
-enum class Format { Csv, JsonLines };
+enum class Format { kCsv, kJsonLines };
 
 // Error codes (error number 308: file cannot be opened, 301: error writing to file).
 inline constexpr int kOpenFailed = -308230;
@@ -56,9 +56,9 @@ struct Row {
 };
 
 // "2026-01-02T03:04:05.678Z"
-std::string isoTime(std::chrono::system_clock::time_point time);
+std::string IsoTime(std::chrono::system_clock::time_point time);
 // The shortest text that reads back to the same double ("12.5", "0.1", "1e-07").
-std::string shortestNumber(double value);
+std::string ShortestNumber(double value);
 
 class RowWriter {
   public:
@@ -68,30 +68,30 @@ class RowWriter {
     RowWriter& operator=(const RowWriter&) = delete;
 
     // Appends to `path`, creating it when missing. Returns 0, or kOpenFailed (nothing written).
-    int openFile(const std::string& path, Format format);
+    int OpenFile(const std::string& path, Format format);
     // Writes to a stream (standard output): every line is flushed on its own. Returns 0.
-    int openStream(std::ostream& stream, Format format);
+    int OpenStream(std::ostream& stream, Format format);
 
     // Writes the session header: the comment lines, and for CSV the column header unless the file
     // already held something. Returns 0 or kWriteFailed.
-    int writeHeader(const Session& session);
+    int WriteHeader(const Session& session);
     // One reading. Returns 0 or kWriteFailed.
-    int writeRow(const Row& row);
+    int WriteRow(const Row& row);
     // A note between rows ("# <text>" in CSV). Line breaks in `text` become blanks. 0 or kWriteFailed.
-    int writeComment(const std::string& text);
+    int WriteComment(const std::string& text);
     // Rows written since the writer was opened.
-    long long rowCount() const { return rows_; }
+    long long RowCount() const { return rows_; }
     // Closes the file. Returns 0 or kWriteFailed when the system reports a late write error.
-    int close();
+    int Close();
     // The system's reason for the last failure ("Permission denied"), or "".
-    const std::string& errorText() const { return errorText_; }
+    const std::string& ErrorText() const { return errorText_; }
 
   private:
     struct Sink;
-    int put(const std::string& line);
+    int Put(const std::string& line);
 
     std::unique_ptr<Sink> sink_;
-    Format format_ = Format::Csv;
+    Format format_ = Format::kCsv;
     bool hadContent_ = false;
     long long rows_ = 0;
     std::string errorText_;

@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-serialport-dev libgl-dev
-  libgtest-dev libgmock-dev googletest
+  libgtest-dev libgmock-dev googletest clang-tidy
   python3-pyvisa python3-pyvisa-py
   xvfb xauth x11-apps imagemagick
   locales

@@ -8,24 +8,24 @@
 namespace kwd2sim::detail {
 
 const std::array<RegisterInfo, kRegisterCount> kRegisters = {{
-    {"usoll1", "V1", 1, Check::Volts},      {"usoll2", "V2", 1, Check::Volts},
-    {"usoll3", "V3", 1, Check::Volts},      {"isoll1", "C1", 1, Check::Milliamps},
-    {"isoll2", "C2", 1, Check::Milliamps},  {"isoll3", "C3", 1, Check::Milliamps},
-    {"tauu1", "F1", 3, Check::NonNegative}, {"tauu2", "F2", 3, Check::NonNegative},
-    {"taui1", "F3", 3, Check::NonNegative}, {"taui2", "F4", 3, Check::NonNegative},
-    {"tauu3", "F5", 3, Check::NonNegative}, {"taui3", "F6", 3, Check::NonNegative},
-    {"zeit3", "T3", 3, Check::NonNegative}, {"uist", "V0", 3, Check::ReadOnly},
-    {"iist", "C0", 3, Check::ReadOnly},     {"usoll_v", "01", 6, Check::Positive},
-    {"usoll_off", "02", 6, Check::None},    {"uist_v", "03", 6, Check::Positive},
-    {"uist_off", "04", 6, Check::None},     {"isoll1_v", "05", 6, Check::Positive},
-    {"isoll1_off", "06", 6, Check::None},   {"iist1_v", "07", 6, Check::Positive},
-    {"iist1_off", "08", 6, Check::None},    {"isoll2_v", "09", 6, Check::Positive},
-    {"isoll2_off", "10", 6, Check::None},   {"iist2_v", "11", 6, Check::Positive},
-    {"iist2_off", "12", 6, Check::None},    {"isoll3_v", "13", 6, Check::Positive},
-    {"isoll3_off", "14", 6, Check::None},   {"iist3_v", "15", 6, Check::Positive},
-    {"iist3_off", "16", 6, Check::None},    {"isoll4_v", "17", 6, Check::Positive},
-    {"isoll4_off", "18", 6, Check::None},   {"iist4_v", "19", 6, Check::Positive},
-    {"iist4_off", "20", 6, Check::None},
+    {"usoll1", "V1", 1, Check::kVolts},      {"usoll2", "V2", 1, Check::kVolts},
+    {"usoll3", "V3", 1, Check::kVolts},      {"isoll1", "C1", 1, Check::kMilliamps},
+    {"isoll2", "C2", 1, Check::kMilliamps},  {"isoll3", "C3", 1, Check::kMilliamps},
+    {"tauu1", "F1", 3, Check::kNonNegative}, {"tauu2", "F2", 3, Check::kNonNegative},
+    {"taui1", "F3", 3, Check::kNonNegative}, {"taui2", "F4", 3, Check::kNonNegative},
+    {"tauu3", "F5", 3, Check::kNonNegative}, {"taui3", "F6", 3, Check::kNonNegative},
+    {"zeit3", "T3", 3, Check::kNonNegative}, {"uist", "V0", 3, Check::kReadOnly},
+    {"iist", "C0", 3, Check::kReadOnly},     {"usoll_v", "01", 6, Check::kPositive},
+    {"usoll_off", "02", 6, Check::kNone},    {"uist_v", "03", 6, Check::kPositive},
+    {"uist_off", "04", 6, Check::kNone},     {"isoll1_v", "05", 6, Check::kPositive},
+    {"isoll1_off", "06", 6, Check::kNone},   {"iist1_v", "07", 6, Check::kPositive},
+    {"iist1_off", "08", 6, Check::kNone},    {"isoll2_v", "09", 6, Check::kPositive},
+    {"isoll2_off", "10", 6, Check::kNone},   {"iist2_v", "11", 6, Check::kPositive},
+    {"iist2_off", "12", 6, Check::kNone},    {"isoll3_v", "13", 6, Check::kPositive},
+    {"isoll3_off", "14", 6, Check::kNone},   {"iist3_v", "15", 6, Check::kPositive},
+    {"iist3_off", "16", 6, Check::kNone},    {"isoll4_v", "17", 6, Check::kPositive},
+    {"isoll4_off", "18", 6, Check::kNone},   {"iist4_v", "19", 6, Check::kPositive},
+    {"iist4_off", "20", 6, Check::kNone},
 }};
 
 namespace {
@@ -56,37 +56,37 @@ constexpr std::array<const char*, 4> kCurrentSetOffset = {"isoll1_off", "isoll2_
 constexpr std::array<const char*, 4> kCurrentGain = {"iist1_v", "iist2_v", "iist3_v", "iist4_v"};
 constexpr std::array<const char*, 4> kCurrentOffset = {"iist1_off", "iist2_off", "iist3_off", "iist4_off"};
 
-bool withinLimits(Check check, double v) {
+bool WithinLimits(Check check, double v) {
     switch (check) {
-        case Check::ReadOnly:
+        case Check::kReadOnly:
             return false;
-        case Check::Volts:
+        case Check::kVolts:
             return v >= 0.0 && v <= 250.0;
-        case Check::Milliamps:
+        case Check::kMilliamps:
             return v >= 0.0 && v <= 6000.0;
-        case Check::NonNegative:
+        case Check::kNonNegative:
             return v >= 0.0;
-        case Check::Positive:
+        case Check::kPositive:
             return v > 0.0;
-        case Check::None:
+        case Check::kNone:
             return true;
     }
     return false;
 }
 
-double approach(double current, double target, double tau, double dt) {
+double Approach(double current, double target, double tau, double dt) {
     if (!(tau > 0.0)) return target;
     return current + (target - current) * (1.0 - std::exp(-dt / tau));
 }
 
-int autoRange(double milliamps) {
+int AutoRange(double milliamps) {
     for (std::size_t i = 0; i < kRangeFullScale.size(); ++i) {
         if (std::fabs(milliamps) <= kRangeFullScale[i]) return static_cast<int>(i) + 1;
     }
     return 4;
 }
 
-Answer nak() {
+Answer Nak() {
     Answer a;
     a.ack = kNak;
     return a;
@@ -94,21 +94,21 @@ Answer nak() {
 
 }  // namespace
 
-int registerByName(std::string_view name) {
+int RegisterByName(std::string_view name) {
     for (std::size_t i = 0; i < kRegisters.size(); ++i) {
         if (name == kRegisters[i].name) return static_cast<int>(i);
     }
     return -1;
 }
 
-int registerByCode(std::string_view code) {
+int RegisterByCode(std::string_view code) {
     for (std::size_t i = 0; i < kRegisters.size(); ++i) {
         if (code == kRegisters[i].code) return static_cast<int>(i);
     }
     return -1;
 }
 
-std::string formatValue(double value, int decimals, std::size_t maxChars) {
+std::string FormatValue(double value, int decimals, std::size_t maxChars) {
     std::string text;
     for (int d = decimals; d >= 0; --d) {
         char buffer[64];
@@ -125,7 +125,7 @@ std::string formatValue(double value, int decimals, std::size_t maxChars) {
     return text;
 }
 
-std::optional<double> parseValue(std::string_view text) {
+std::optional<double> ParseValue(std::string_view text) {
     std::size_t i = 0;
     if (i < text.size() && text[i] == '-') ++i;
     const std::size_t intStart = i;
@@ -147,11 +147,11 @@ Device::Device(int address, std::string identification, bool kwd2, double loadOh
       loadOhms_(loadOhms),
       lastUpdate_(now) {
     for (std::size_t i = 0; i < kRegisters.size(); ++i) {
-        registers_[i] = kRegisters[i].check == Check::Positive ? 1.0 : 0.0;  // gains 1, rest 0
+        registers_[i] = kRegisters[i].check == Check::kPositive ? 1.0 : 0.0;  // gains 1, rest 0
     }
 }
 
-Answer Device::reply(std::string echo, std::string value, std::string tail) const {
+Answer Device::Reply(std::string echo, std::string value, std::string tail) const {
     Answer a;
     a.hasReply = true;
     a.head.reserve(2 + echo.size());
@@ -163,104 +163,104 @@ Answer Device::reply(std::string echo, std::string value, std::string tail) cons
     return a;
 }
 
-Answer Device::handle(std::string_view body, double now) {
-    if (!kwd2_) return body == "IDR" ? reply({}, identification_) : nak();
-    return handleKwd2(body, now);
+Answer Device::Handle(std::string_view body, double now) {
+    if (!kwd2_) return body == "IDR" ? Reply({}, identification_) : Nak();
+    return HandleKwd2(body, now);
 }
 
-Answer Device::handleKwd2(std::string_view body, double now) {
-    if (body == "IDR") return reply({}, identification_);
+Answer Device::HandleKwd2(std::string_view body, double now) {
+    if (body == "IDR") return Reply({}, identification_);
     if (body == "DF1" || body == "DF2") {
-        body[2] == '1' ? start(now) : stop(now);
+        body[2] == '1' ? Start(now) : Stop(now);
         return Answer{};
     }
-    if (body == "VL" || body == "AL") return directRead(body[0], now);
+    if (body == "VL" || body == "AL") return DirectRead(body[0], now);
     if (body.size() >= 3 && body[1] == 'S' &&
         std::string_view("VWAB").find(body[0]) != std::string_view::npos) {
-        return directWrite(body[0], body.substr(2), now) ? Answer{} : nak();
+        return DirectWrite(body[0], body.substr(2), now) ? Answer{} : Nak();
     }
-    if (body.size() < 3) return nak();
+    if (body.size() < 3) return Nak();
     const std::string_view code = body.substr(0, 2);
     const char op = body[2];
     const std::string_view rest = body.substr(3);
     if (code[0] == 'M' && code[1] >= '1' && code[1] <= '3') {
         const int set = code[1] - '0';
-        if (op == 'R' && rest.empty()) return reply(std::string(body), std::to_string(range(set)));
+        if (op == 'R' && rest.empty()) return Reply(std::string(body), std::to_string(Range(set)));
         if (op == 'W' && rest.size() == 1 && rest[0] >= '0' && rest[0] <= '4') {
-            advance(now);
-            setRange(set, rest[0] - '0');
+            Advance(now);
+            SetRange(set, rest[0] - '0');
             return Answer{};
         }
-        return nak();
+        return Nak();
     }
     if (code[0] == 'S' && (code[1] == '1' || code[1] == '2') && op == 'R' && rest.empty()) {
         char hex[8];
-        std::snprintf(hex, sizeof hex, "$%02X", status(code[1] - '0', now) & 0xff);
-        return reply(std::string(body), hex);
+        std::snprintf(hex, sizeof hex, "$%02X", Status(code[1] - '0', now) & 0xff);
+        return Reply(std::string(body), hex);
     }
-    const int index = registerByCode(code);
-    if (index < 0) return nak();
-    if (op == 'R' && rest.empty()) return readRegister(index, body, now);
-    if (op == 'W') return writeRegister(index, rest, now) ? Answer{} : nak();
-    return nak();
+    const int index = RegisterByCode(code);
+    if (index < 0) return Nak();
+    if (op == 'R' && rest.empty()) return ReadRegister(index, body, now);
+    if (op == 'W') return WriteRegister(index, rest, now) ? Answer{} : Nak();
+    return Nak();
 }
 
-Answer Device::readRegister(int index, std::string_view echo, double now) {
-    const double v = registerValue(index, now);
-    return reply(std::string(echo), formatValue(v, kRegisters[index].decimals, kRegisterValueChars));
+Answer Device::ReadRegister(int index, std::string_view echo, double now) {
+    const double v = RegisterValue(index, now);
+    return Reply(std::string(echo), FormatValue(v, kRegisters[index].decimals, kRegisterValueChars));
 }
 
-bool Device::writeRegister(int index, std::string_view valueText, double now) {
-    const auto value = parseValue(valueText);
-    if (!value || !withinLimits(kRegisters[index].check, *value)) return false;
-    setRegisterValue(index, *value, now);
+bool Device::WriteRegister(int index, std::string_view valueText, double now) {
+    const auto value = ParseValue(valueText);
+    if (!value || !WithinLimits(kRegisters[index].check, *value)) return false;
+    SetRegisterValue(index, *value, now);
     return true;
 }
 
-Answer Device::directRead(char quantity, double now) {
+Answer Device::DirectRead(char quantity, double now) {
     if (quantity == 'V') {
-        return reply({}, formatValue(registerValue(registerByName("uist"), now), 3, kVoltsValueChars), "V");
+        return Reply({}, FormatValue(RegisterValue(RegisterByName("uist"), now), 3, kVoltsValueChars), "V");
     }
-    return reply({}, formatValue(registerValue(registerByName("iist"), now), 3, kMilliampsValueChars), "MA");
+    return Reply({}, FormatValue(RegisterValue(RegisterByName("iist"), now), 3, kMilliampsValueChars), "MA");
 }
 
-bool Device::directWrite(char letter, std::string_view valueText, double now) {
+bool Device::DirectWrite(char letter, std::string_view valueText, double now) {
     // Selector 1 sets parameter set 1, selector 2 parameter set 2.
     static constexpr std::string_view kLetters = "VWAB";
     static constexpr std::array<const char*, 4> kTargets = {"usoll1", "usoll2", "isoll1", "isoll2"};
-    const int index = registerByName(kTargets[kLetters.find(letter)]);
-    return writeRegister(index, valueText, now);
+    const int index = RegisterByName(kTargets[kLetters.find(letter)]);
+    return WriteRegister(index, valueText, now);
 }
 
-double& Device::reg(const char* name) {
-    return registers_[registerByName(name)];
+double& Device::Reg(const char* name) {
+    return registers_[RegisterByName(name)];
 }
 
-double Device::registerValue(int index, double now) {
+double Device::RegisterValue(int index, double now) {
     const std::string_view name = kRegisters.at(index).name;
     if (name == "uist") {
-        const Output out = output(now);
-        return reg("uist_v") * out.volts + reg("uist_off");
+        const Output out = OutputAt(now);
+        return Reg("uist_v") * out.volts + Reg("uist_off");
     }
     if (name == "iist") {
-        const Output out = output(now);
-        const std::size_t r = activeRange(now) - 1;
-        return registers_[registerByName(kCurrentGain[r])] * out.milliamps +
-               registers_[registerByName(kCurrentOffset[r])];
+        const Output out = OutputAt(now);
+        const std::size_t r = ActiveRange(now) - 1;
+        return registers_[RegisterByName(kCurrentGain[r])] * out.milliamps +
+               registers_[RegisterByName(kCurrentOffset[r])];
     }
     return registers_[index];
 }
 
-void Device::setRegisterValue(int index, double value, double now) {
-    advance(now);  // the lag so far ran towards the old set values
+void Device::SetRegisterValue(int index, double value, double now) {
+    Advance(now);  // the lag so far ran towards the old set values
     registers_.at(index) = value;
 }
 
-int Device::range(int parameterSet) const {
+int Device::Range(int parameterSet) const {
     return ranges_.at(parameterSet - 1);
 }
 
-void Device::overrideStatus(int selector, int value) {
+void Device::OverrideStatus(int selector, int value) {
     auto& slot = statusOverride_.at(selector - 1);
     if (value < 0) {
         slot.reset();
@@ -269,59 +269,59 @@ void Device::overrideStatus(int selector, int value) {
     }
 }
 
-int Device::status(int selector, double now) {
+int Device::Status(int selector, double now) {
     if (const auto& o = statusOverride_.at(selector - 1)) return *o;
-    const Output out = output(now);
+    const Output out = OutputAt(now);
     if (selector == 1) {
-        const int setBit = phaseSet() == 2 ? 1 : 0;
-        return setBit | ((activeRange(now) - 1) << 1);
+        const int setBit = PhaseSet() == 2 ? 1 : 0;
+        return setBit | ((ActiveRange(now) - 1) << 1);
     }
     // Status byte 2: output on, pulse phase, current limit reached.
     const bool limited = running_ && out.volts + 1e-9 < voltsLag_;
     return (running_ ? 1 : 0) | (pulse_ ? 2 : 0) | (limited ? 4 : 0);
 }
 
-void Device::selectParameterSet(int set, double now) {
+void Device::SelectParameterSet(int set, double now) {
     if (set != 1 && set != 2) throw std::invalid_argument("parameter set must be 1 or 2");
-    advance(now);
+    Advance(now);
     selectedSet_ = set;
 }
 
-void Device::start(double now) {
-    advance(now);
+void Device::Start(double now) {
+    Advance(now);
     running_ = true;
-    const double pulseTime = reg("zeit3");
+    const double pulseTime = Reg("zeit3");
     pulse_ = pulseTime > 0.0;
     pulseEnd_ = now + pulseTime;
 }
 
-void Device::stop(double now) {
-    advance(now);
+void Device::Stop(double now) {
+    Advance(now);
     running_ = false;
     pulse_ = false;
 }
 
-int Device::phaseSet() const {
+int Device::PhaseSet() const {
     return running_ && pulse_ ? 3 : selectedSet_;
 }
 
-void Device::advance(double now) {
+void Device::Advance(double now) {
     for (;;) {
         const bool pulseEnds = running_ && pulse_ && pulseEnd_ <= now;
         const double end = pulseEnds ? std::max(pulseEnd_, lastUpdate_) : now;
         const double dt = std::max(0.0, end - lastUpdate_);
-        const SetRegisters& set = kSetRegisters[phaseSet() - 1];
+        const SetRegisters& set = kSetRegisters[PhaseSet() - 1];
         double targetVolts = 0.0;
         double targetMilliamps = 0.0;
         if (running_) {
-            targetVolts = std::max(0.0, reg("usoll_v") * reg(set.volts) + reg("usoll_off"));
-            const int r = range(phaseSet()) == 0 ? autoRange(reg(set.milliamps)) : range(phaseSet());
+            targetVolts = std::max(0.0, Reg("usoll_v") * Reg(set.volts) + Reg("usoll_off"));
+            const int r = Range(PhaseSet()) == 0 ? AutoRange(Reg(set.milliamps)) : Range(PhaseSet());
             targetMilliamps =
-                std::max(0.0, registers_[registerByName(kCurrentSetGain[r - 1])] * reg(set.milliamps) +
-                                  registers_[registerByName(kCurrentSetOffset[r - 1])]);
+                std::max(0.0, registers_[RegisterByName(kCurrentSetGain[r - 1])] * Reg(set.milliamps) +
+                                  registers_[RegisterByName(kCurrentSetOffset[r - 1])]);
         }
-        voltsLag_ = approach(voltsLag_, targetVolts, reg(set.tauVolts), dt);
-        milliampsLag_ = approach(milliampsLag_, targetMilliamps, reg(set.tauMilliamps), dt);
+        voltsLag_ = Approach(voltsLag_, targetVolts, Reg(set.tauVolts), dt);
+        milliampsLag_ = Approach(milliampsLag_, targetMilliamps, Reg(set.tauMilliamps), dt);
         lastUpdate_ = std::max(lastUpdate_, end);
         if (!pulseEnds) return;
         pulse_ = false;  // the pulse phase is over: parameter set 1 takes over
@@ -329,18 +329,18 @@ void Device::advance(double now) {
     }
 }
 
-Device::Output Device::output(double now) {
-    advance(now);
+Device::Output Device::OutputAt(double now) {
+    Advance(now);
     if (!(loadOhms_ > 0.0)) return {0.0, milliampsLag_};  // short circuit
     // Constant voltage until the load would draw more than the current set value.
     const double volts = std::min(voltsLag_, milliampsLag_ * loadOhms_ / 1000.0);
     return {volts, volts / loadOhms_ * 1000.0};
 }
 
-int Device::activeRange(double now) {
-    const int configured = range(phaseSet());
+int Device::ActiveRange(double now) {
+    const int configured = Range(PhaseSet());
     if (configured >= 1 && configured <= 4) return configured;
-    return autoRange(output(now).milliamps);
+    return AutoRange(OutputAt(now).milliamps);
 }
 
 }  // namespace kwd2sim::detail

@@ -23,7 +23,7 @@ struct Answer {
     std::string tail;  // unit letters after the value
 };
 
-enum class Check { ReadOnly, Volts, Milliamps, NonNegative, Positive, None };
+enum class Check { kReadOnly, kVolts, kMilliamps, kNonNegative, kPositive, kNone };
 
 struct RegisterInfo {
     const char* name;
@@ -36,13 +36,13 @@ inline constexpr int kRegisterCount = 35;
 extern const std::array<RegisterInfo, kRegisterCount> kRegisters;
 
 // Index into kRegisters, or -1.
-int registerByName(std::string_view name);
-int registerByCode(std::string_view code);
+int RegisterByName(std::string_view name);
+int RegisterByCode(std::string_view code);
 
 // Formats like the device firmware: fixed point, rounded, shortened to fit `maxChars`.
-std::string formatValue(double value, int decimals, std::size_t maxChars);
+std::string FormatValue(double value, int decimals, std::size_t maxChars);
 // Strict decimal number: optional '-', digits, optional '.' and digits.
-std::optional<double> parseValue(std::string_view text);
+std::optional<double> ParseValue(std::string_view text);
 
 class Device {
   public:
@@ -50,36 +50,36 @@ class Device {
 
     // `body` is the request between the address digit and CR. `replyAddress` is the digit the
     // device writes into replies (its own address).
-    Answer handle(std::string_view body, double now);
-    bool isKwd2() const { return kwd2_; }
+    Answer Handle(std::string_view body, double now);
+    bool IsKwd2() const { return kwd2_; }
 
-    double registerValue(int index, double now);
-    void setRegisterValue(int index, double value, double now);
-    int range(int parameterSet) const;
-    void setRange(int parameterSet, int range) { ranges_.at(parameterSet - 1) = range; }
-    void overrideStatus(int selector, int value);
-    int status(int selector, double now);
-    bool running() const { return running_; }
-    void selectParameterSet(int set, double now);
+    double RegisterValue(int index, double now);
+    void SetRegisterValue(int index, double value, double now);
+    int Range(int parameterSet) const;
+    void SetRange(int parameterSet, int range) { ranges_.at(parameterSet - 1) = range; }
+    void OverrideStatus(int selector, int value);
+    int Status(int selector, double now);
+    bool Running() const { return running_; }
+    void SelectParameterSet(int set, double now);
 
   private:
     struct Output {
         double volts;
         double milliamps;
     };
-    Answer handleKwd2(std::string_view body, double now);
-    Answer readRegister(int index, std::string_view echo, double now);
-    bool writeRegister(int index, std::string_view valueText, double now);
-    Answer directRead(char quantity, double now);
-    bool directWrite(char letter, std::string_view valueText, double now);
-    void start(double now);
-    void stop(double now);
-    void advance(double now);
-    int phaseSet() const;  // parameter set whose values drive the output now
-    double& reg(const char* name);
-    Output output(double now);
-    int activeRange(double now);
-    Answer reply(std::string echo, std::string value, std::string tail = {}) const;
+    Answer HandleKwd2(std::string_view body, double now);
+    Answer ReadRegister(int index, std::string_view echo, double now);
+    bool WriteRegister(int index, std::string_view valueText, double now);
+    Answer DirectRead(char quantity, double now);
+    bool DirectWrite(char letter, std::string_view valueText, double now);
+    void Start(double now);
+    void Stop(double now);
+    void Advance(double now);
+    int PhaseSet() const;  // parameter set whose values drive the output now
+    double& Reg(const char* name);
+    Output OutputAt(double now);
+    int ActiveRange(double now);
+    Answer Reply(std::string echo, std::string value, std::string tail = {}) const;
 
     int address_;
     std::string identification_;

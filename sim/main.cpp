@@ -23,7 +23,7 @@ struct DeviceArg {
     bool kwd2;
 };
 
-[[noreturn]] void usage(const std::string& problem) {
+[[noreturn]] void Usage(const std::string& problem) {
     std::cerr
         << "kwd2sim: " << problem << "\n"
         << "usage: kwd2sim [--link PATH] [--pace] [--trace FILE] [--device ADDR[:ID]] [--foreign ADDR:ID]\n"
@@ -32,26 +32,26 @@ struct DeviceArg {
     std::exit(2);
 }
 
-int parseAddress(const std::string& text) {
-    if (text.size() != 1 || text[0] < '0' || text[0] > '8') usage("bus address must be 0 to 8: " + text);
+int ParseAddress(const std::string& text) {
+    if (text.size() != 1 || text[0] < '0' || text[0] > '8') Usage("bus address must be 0 to 8: " + text);
     return text[0] - '0';
 }
 
-double parseNumber(const std::string& text) {
+double ParseNumber(const std::string& text) {
     char* end = nullptr;
     const double v = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0') usage("not a number: " + text);
+    if (text.empty() || *end != '\0') Usage("not a number: " + text);
     return v;
 }
 
 // Splits "ADDR:REST"; REST may be absent when `restOptional`.
-std::pair<int, std::string> splitAddress(const std::string& arg, bool restOptional) {
+std::pair<int, std::string> SplitAddress(const std::string& arg, bool restOptional) {
     const auto colon = arg.find(':');
     if (colon == std::string::npos) {
-        if (!restOptional) usage("expected ADDR:VALUE, got " + arg);
-        return {parseAddress(arg), {}};
+        if (!restOptional) Usage("expected ADDR:VALUE, got " + arg);
+        return {ParseAddress(arg), {}};
     }
-    return {parseAddress(arg.substr(0, colon)), arg.substr(colon + 1)};
+    return {ParseAddress(arg.substr(0, colon)), arg.substr(colon + 1)};
 }
 
 }  // namespace
@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&]() -> std::string {
-            if (i + 1 >= argc) usage(arg + " needs a value");
+            if (i + 1 >= argc) Usage(arg + " needs a value");
             return argv[++i];
         };
         if (arg == "--pace") {
@@ -76,30 +76,30 @@ int main(int argc, char** argv) {
         } else if (arg == "--trace") {
             options.tracePath = value();
         } else if (arg == "--device") {
-            auto [address, id] = splitAddress(value(), true);
+            auto [address, id] = SplitAddress(value(), true);
             devices.push_back({address, id.empty() ? "ZEL-KWD2-V1.5" : id, true});
         } else if (arg == "--foreign") {
-            auto [address, id] = splitAddress(value(), false);
+            auto [address, id] = SplitAddress(value(), false);
             devices.push_back({address, id, false});
         } else if (arg == "--fault") {
-            auto [address, name] = splitAddress(value(), false);
+            auto [address, name] = SplitAddress(value(), false);
             kwd2sim::Fault fault;
-            if (!kwd2sim::faultFromName(name, fault)) usage("unknown fault " + name);
+            if (!kwd2sim::FaultFromName(name, fault)) Usage("unknown fault " + name);
             faults.emplace_back(address, fault);
         } else if (arg == "--load") {
-            auto [address, ohms] = splitAddress(value(), false);
-            loads.emplace_back(address, parseNumber(ohms));
+            auto [address, ohms] = SplitAddress(value(), false);
+            loads.emplace_back(address, ParseNumber(ohms));
         } else if (arg == "--slow") {
-            slow = parseNumber(value());
+            slow = ParseNumber(value());
         } else if (arg == "--replug-after") {
-            replugAfter = parseNumber(value());
-            if (replugAfter < 0.0) usage("--replug-after needs a time of 0 seconds or more");
+            replugAfter = ParseNumber(value());
+            if (replugAfter < 0.0) Usage("--replug-after needs a time of 0 seconds or more");
         } else {
-            usage("unknown argument " + arg);
+            Usage("unknown argument " + arg);
         }
     }
     if (devices.empty()) devices.push_back({0, "ZEL-KWD2-V1.5", true});
-    if (replugAfter >= 0.0 && options.linkPath.empty()) usage("--replug-after needs --link");
+    if (replugAfter >= 0.0 && options.linkPath.empty()) Usage("--replug-after needs --link");
 
     // Block the stop signals before the serving thread exists, so that only sigwait sees them.
     sigset_t stopSignals;
@@ -118,27 +118,27 @@ int main(int argc, char** argv) {
             for (const auto& [address, value] : loads) {
                 if (address == d.address) ohms = value;
             }
-            d.kwd2 ? sim.addKwd2(d.address, d.id, ohms) : sim.addForeign(d.address, d.id);
+            d.kwd2 ? sim.AddKwd2(d.address, d.id, ohms) : sim.AddForeign(d.address, d.id);
         }
-        for (const auto& [address, fault] : faults) sim.setFault(address, fault);
-        if (slow >= 0.0) sim.setSlowDelay(slow);
-        std::printf("%s\n", sim.path().c_str());
+        for (const auto& [address, fault] : faults) sim.SetFault(address, fault);
+        if (slow >= 0.0) sim.SetSlowDelay(slow);
+        std::printf("%s\n", sim.Path().c_str());
         std::fflush(stdout);
-        sim.start();
+        sim.Start();
         for (;;) {
             int signal = 0;
             sigwait(&waited, &signal);
             if (signal != SIGUSR1) break;
-            sim.unplug();
+            sim.Unplug();
             // The line stays away for the given time unless a stop signal comes first.
             const timespec away{
                 static_cast<time_t>(replugAfter),
                 static_cast<long>((replugAfter - static_cast<double>(static_cast<time_t>(replugAfter))) *
                                   1e9)};
             if (sigtimedwait(&stopSignals, nullptr, &away) >= 0) break;
-            sim.replug();
+            sim.Replug();
         }
-        sim.stop();
+        sim.Stop();
     } catch (const std::exception& e) {
         std::cerr << "kwd2sim: " << e.what() << "\n";
         return 1;

@@ -25,14 +25,14 @@ class Reducer {
   public:
     Reducer(const History& history, double t0, double t1, int width)
         : history_(history), t0_(t0), scale_(width / (t1 - t0)), width_(width) {
-        constexpr double inf = std::numeric_limits<double>::infinity();
-        result_.volts = {inf, -inf};
-        result_.milliamps = {inf, -inf};
+        constexpr double kInf = std::numeric_limits<double>::infinity();
+        result_.volts = {kInf, -kInf};
+        result_.milliamps = {kInf, -kInf};
     }
 
-    void add(const Sample& sample, bool inside) {
+    void Add(const Sample& sample, bool inside) {
         // The common case, kept tight: one more reading in the column being filled.
-        if (sample.kind == SampleKind::Reading && run_ != nullptr && sample.series == run_->series &&
+        if (sample.kind == SampleKind::kReading && run_ != nullptr && sample.series == run_->series &&
             sample.time < columnEnd_ && sample.status == lastReading_.status) {
             Column& column = run_->columns.back();
             Extend(column.volts, sample.volts);
@@ -40,29 +40,29 @@ class Reducer {
             last_ = &sample;
             return;
         }
-        addSlowly(sample, inside);
+        AddSlowly(sample, inside);
     }
 
-    Decimated finish() {
-        closeRun();
+    Decimated Finish() {
+        CloseRun();
         return std::move(result_);
     }
 
   private:
-    void addSlowly(const Sample& sample, bool inside) {
+    void AddSlowly(const Sample& sample, bool inside) {
         const int x = ColumnOf(sample.time, inside);
-        if (sample.kind != SampleKind::Reading) {
-            if (sample.kind == SampleKind::Failed && inside &&
+        if (sample.kind != SampleKind::kReading) {
+            if (sample.kind == SampleKind::kFailed && inside &&
                 (result_.failures.empty() || result_.failures.back() != x)) {
                 result_.failures.push_back(x);
             }
-            closeRun();
+            CloseRun();
             return;
         }
-        markStatus(sample, x, inside);
-        if (run_ == nullptr || run_->series != sample.series) openRun(sample);
+        MarkStatus(sample, x, inside);
+        if (run_ == nullptr || run_->series != sample.series) OpenRun(sample);
         if (run_->columns.empty() || run_->columns.back().x != x) {
-            closeColumn();
+            CloseColumn();
             run_->columns.push_back({x,
                                      {sample.volts, sample.volts, sample.volts, sample.volts},
                                      {sample.milliamps, sample.milliamps, sample.milliamps, sample.milliamps},
@@ -86,7 +86,7 @@ class Reducer {
         return static_cast<int>(std::clamp(x, 0.0, static_cast<double>(width_ - 1)));
     }
 
-    void markStatus(const Sample& sample, int x, bool inside) {
+    void MarkStatus(const Sample& sample, int x, bool inside) {
         const bool changed = lastReading_.has && lastReading_.series == sample.series &&
                              ((lastReading_.status ^ sample.status) & kStatusBits) != 0;
         if (changed && inside) {
@@ -100,20 +100,20 @@ class Reducer {
         lastReading_ = {true, sample.series, sample.status};
     }
 
-    void openRun(const Sample& sample) {
-        closeRun();
-        const SeriesInfo* info = history_.findSeries(sample.series);
+    void OpenRun(const Sample& sample) {
+        CloseRun();
+        const SeriesInfo* info = history_.FindSeries(sample.series);
         result_.runs.push_back({sample.series, info != nullptr ? info->address : -1, {}});
         run_ = &result_.runs.back();
     }
 
     // The set values in force at the column's last reading, for the parameter set it reports.
-    void closeColumn() {
+    void CloseColumn() {
         if (run_ == nullptr || run_->columns.empty() || last_ == nullptr) return;
         Column& column = run_->columns.back();
         const int set = ActiveSet(last_->status);
-        column.setVolts = history_.setValueAt(run_->address, set, Quantity::Volts, last_->time);
-        column.setMilliamps = history_.setValueAt(run_->address, set, Quantity::Milliamps, last_->time);
+        column.setVolts = history_.SetValueAt(run_->address, set, Quantity::kVolts, last_->time);
+        column.setMilliamps = history_.SetValueAt(run_->address, set, Quantity::kMilliamps, last_->time);
         if (column.x >= 0 && column.x < width_) {
             Widen(result_.volts, column.volts.low);
             Widen(result_.volts, column.volts.high);
@@ -124,8 +124,8 @@ class Reducer {
         }
     }
 
-    void closeRun() {
-        closeColumn();
+    void CloseRun() {
+        CloseColumn();
         run_ = nullptr;
         last_ = nullptr;
         columnEnd_ = -std::numeric_limits<double>::infinity();
@@ -152,15 +152,15 @@ class Reducer {
 
 Decimated Decimate(const History& history, double t0, double t1, int width) {
     Reducer reducer(history, t0, t1, width);
-    std::uint64_t begin = history.lowerBound(t0);
-    std::uint64_t end = history.lowerBound(std::nextafter(t1, std::numeric_limits<double>::infinity()));
+    std::uint64_t begin = history.LowerBound(t0);
+    std::uint64_t end = history.LowerBound(std::nextafter(t1, std::numeric_limits<double>::infinity()));
     // One sample beyond each edge carries the curve to the border (a gap there ends it instead).
-    const bool before = begin > history.firstIndex();
-    const bool after = end < history.endIndex();
-    if (before) reducer.add(history.at(begin - 1), false);
-    for (std::uint64_t i = begin; i < end; ++i) reducer.add(history.at(i), true);
-    if (after) reducer.add(history.at(end), false);
-    return reducer.finish();
+    const bool before = begin > history.FirstIndex();
+    const bool after = end < history.EndIndex();
+    if (before) reducer.Add(history.At(begin - 1), false);
+    for (std::uint64_t i = begin; i < end; ++i) reducer.Add(history.At(i), true);
+    if (after) reducer.Add(history.At(end), false);
+    return reducer.Finish();
 }
 
 }  // namespace trend

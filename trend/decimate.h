@@ -41,7 +41,7 @@ struct StatusMark {
 struct ValueRange {
     double low;
     double high;
-    bool any() const { return low <= high; }
+    bool Any() const { return low <= high; }
 };
 
 struct Decimated {

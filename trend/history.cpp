@@ -9,17 +9,17 @@ namespace trend {
 History::History(std::size_t minimumSamples)
     : maxChunks_(std::max<std::size_t>(1, (minimumSamples + kChunkSamples - 1) / kChunkSamples) + 1) {}
 
-const Sample& History::at(std::uint64_t index) const {
+const Sample& History::At(std::uint64_t index) const {
     const std::uint64_t offset = index - first_;
     return (*chunks_[offset / kChunkSamples])[offset % kChunkSamples];
 }
 
-std::uint64_t History::lowerBound(double time) const {
-    std::uint64_t low = firstIndex();
-    std::uint64_t high = endIndex();
+std::uint64_t History::LowerBound(double time) const {
+    std::uint64_t low = FirstIndex();
+    std::uint64_t high = EndIndex();
     while (low < high) {
         const std::uint64_t middle = low + (high - low) / 2;
-        if (at(middle).time < time) {
+        if (At(middle).time < time) {
             low = middle + 1;
         } else {
             high = middle;
@@ -28,26 +28,26 @@ std::uint64_t History::lowerBound(double time) const {
     return low;
 }
 
-void History::append(Sample sample) {
+void History::Append(Sample sample) {
     // Lookups by time need sorted times: a clock that stepped back counts from the last sample.
-    if (size_ > 0) sample.time = std::max(sample.time, at(endIndex() - 1).time);
+    if (size_ > 0) sample.time = std::max(sample.time, At(EndIndex() - 1).time);
     const std::size_t slot = size_ % kChunkSamples;
     if (slot == 0) {
         // One chunk more than the minimum is allowed, so dropping a whole chunk still leaves at
         // least the minimum behind.
-        if (chunks_.size() == maxChunks_) dropOldestChunk();
+        if (chunks_.size() == maxChunks_) DropOldestChunk();
         chunks_.push_back(std::make_unique<Chunk>());
     }
     (*chunks_.back())[size_ % kChunkSamples] = sample;
     ++size_;
 }
 
-void History::dropOldestChunk() {
+void History::DropOldestChunk() {
     chunks_.pop_front();
     first_ += kChunkSamples;
     size_ -= kChunkSamples;
     if (size_ == 0) return;
-    const Sample& oldest = at(first_);
+    const Sample& oldest = At(first_);
     while (series_.size() > 1 && series_.front().id < oldest.series) series_.pop_front();
     // Keep the last set point before the oldest sample: it is still the value in force there.
     for (std::vector<SetPoint>& points : setPoints_) {
@@ -57,30 +57,30 @@ void History::dropOldestChunk() {
     }
 }
 
-void History::startSeries(int address) {
+void History::StartSeries(int address) {
     series_.push_back({nextSeriesId_++, address, identifications_[static_cast<std::size_t>(address)]});
     seriesOpen_ = true;
 }
 
-void History::addReading(double time, int address, double volts, double milliamps, int status) {
+void History::AddReading(double time, int address, double volts, double milliamps, int status) {
     if (address < 0 || address >= kAddresses) return;
-    if (!seriesOpen_ || series_.back().address != address) startSeries(address);
-    append({time, static_cast<float>(volts), static_cast<float>(milliamps), series_.back().id,
-            static_cast<std::uint8_t>(status & 0xff), SampleKind::Reading});
+    if (!seriesOpen_ || series_.back().address != address) StartSeries(address);
+    Append({time, static_cast<float>(volts), static_cast<float>(milliamps), series_.back().id,
+            static_cast<std::uint8_t>(status & 0xff), SampleKind::kReading});
 }
 
-void History::addFailure(double time) {
-    append({time, 0.0f, 0.0f, series_.empty() ? 0u : series_.back().id, 0, SampleKind::Failed});
+void History::AddFailure(double time) {
+    Append({time, 0.0f, 0.0f, series_.empty() ? 0u : series_.back().id, 0, SampleKind::kFailed});
 }
 
-bool History::addBreak(double time) {
+bool History::AddBreak(double time) {
     // A failure already broke the curve; and off stays off until the next reading.
-    if (empty() || at(endIndex() - 1).kind != SampleKind::Reading) return false;
-    append({time, 0.0f, 0.0f, series_.back().id, 0, SampleKind::Break});
+    if (Empty() || At(EndIndex() - 1).kind != SampleKind::kReading) return false;
+    Append({time, 0.0f, 0.0f, series_.back().id, 0, SampleKind::kBreak});
     return true;
 }
 
-void History::setIdentification(int address, const std::string& identification) {
+void History::SetIdentification(int address, const std::string& identification) {
     if (address < 0 || address >= kAddresses) return;
     identifications_[static_cast<std::size_t>(address)] = identification;
     if (!seriesOpen_ || series_.back().address != address) return;
@@ -92,28 +92,28 @@ void History::setIdentification(int address, const std::string& identification) 
     }
 }
 
-const SeriesInfo* History::findSeries(std::uint32_t id) const {
+const SeriesInfo* History::FindSeries(std::uint32_t id) const {
     if (series_.empty() || id < series_.front().id || id > series_.back().id) return nullptr;
     return &series_[id - series_.front().id];
 }
 
-std::vector<History::SetPoint>& History::setPoints(int address, int parameterSet, Quantity quantity) {
+std::vector<History::SetPoint>& History::SetPoints(int address, int parameterSet, Quantity quantity) {
     return setPoints_[static_cast<std::size_t>((address * kSets + parameterSet - 1) * 2 +
                                                static_cast<int>(quantity))];
 }
 
-const std::vector<History::SetPoint>& History::setPoints(int address, int parameterSet,
+const std::vector<History::SetPoint>& History::SetPoints(int address, int parameterSet,
                                                          Quantity quantity) const {
     return setPoints_[static_cast<std::size_t>((address * kSets + parameterSet - 1) * 2 +
                                                static_cast<int>(quantity))];
 }
 
-void History::setValue(double time, int address, int parameterSet, Quantity quantity, double value) {
+void History::SetValue(double time, int address, int parameterSet, Quantity quantity, double value) {
     if (parameterSet < 1 || parameterSet > kSets || address < 0 || address > kAddresses) return;
     const int lowest = address == kAddresses ? 0 : address;
     const int highest = address == kAddresses ? kAddresses - 1 : address;
     for (int a = lowest; a <= highest; ++a) {
-        std::vector<SetPoint>& points = setPoints(a, parameterSet, quantity);
+        std::vector<SetPoint>& points = SetPoints(a, parameterSet, quantity);
         // A clock that went back must not unsort the points: the write counts from the last one.
         if (!points.empty()) time = std::max(time, points.back().time);
         if (!points.empty() && points.back().value == value) continue;  // nothing changed
@@ -127,17 +127,17 @@ void History::setValue(double time, int address, int parameterSet, Quantity quan
     }
 }
 
-double History::setValueAt(int address, int parameterSet, Quantity quantity, double time) const {
+double History::SetValueAt(int address, int parameterSet, Quantity quantity, double time) const {
     if (parameterSet < 1 || parameterSet > kSets || address < 0 || address >= kAddresses) {
         return std::numeric_limits<double>::quiet_NaN();
     }
-    const std::vector<SetPoint>& points = setPoints(address, parameterSet, quantity);
+    const std::vector<SetPoint>& points = SetPoints(address, parameterSet, quantity);
     auto after = std::upper_bound(points.begin(), points.end(), time,
                                   [](double t, const SetPoint& p) { return t < p.time; });
     return after == points.begin() ? std::numeric_limits<double>::quiet_NaN() : (after - 1)->value;
 }
 
-std::size_t History::memoryBytes() const {
+std::size_t History::MemoryBytes() const {
     std::size_t bytes = chunks_.size() * sizeof(Chunk);
     for (const SeriesInfo& s : series_) bytes += sizeof(SeriesInfo) + s.identification.capacity();
     for (const std::vector<SetPoint>& points : setPoints_) bytes += points.capacity() * sizeof(SetPoint);

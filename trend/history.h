@@ -15,9 +15,9 @@
 namespace trend {
 
 enum class SampleKind : std::uint8_t {
-    Reading,  // a successful tick: voltage, current and status byte 1
-    Failed,   // a tick whose reading failed: the curve breaks here
-    Break,    // measuring switched off: the curve breaks here
+    kReading,  // a successful tick: voltage, current and status byte 1
+    kFailed,   // a tick whose reading failed: the curve breaks here
+    kBreak,    // measuring switched off: the curve breaks here
 };
 
 struct Sample {
@@ -36,7 +36,7 @@ struct SeriesInfo {
     std::string identification;  // Latin-1, empty while unknown
 };
 
-enum class Quantity { Volts = 0, Milliamps = 1 };
+enum class Quantity { kVolts = 0, kMilliamps = 1 };
 
 class History {
   public:
@@ -50,34 +50,34 @@ class History {
     // Keeps at least `minimumSamples` of the newest samples (rounded up to whole chunks).
     explicit History(std::size_t minimumSamples = kDefaultCapacity);
 
-    void addReading(double time, int address, double volts, double milliamps, int status);
-    void addFailure(double time);
+    void AddReading(double time, int address, double volts, double milliamps, int status);
+    void AddFailure(double time);
     // Measuring switched off: one break, however often it is reported. True when it was added.
-    bool addBreak(double time);
+    bool AddBreak(double time);
     // What a device at `address` identified itself as. Labels the running series of that address
     // when it had none yet; a different identification there starts a new series.
-    void setIdentification(int address, const std::string& identification);
+    void SetIdentification(int address, const std::string& identification);
     // A set value written to or read back from the device at `address` (9: all addresses).
-    void setValue(double time, int address, int parameterSet, Quantity quantity, double value);
+    void SetValue(double time, int address, int parameterSet, Quantity quantity, double value);
 
-    std::uint64_t firstIndex() const { return first_; }
-    std::uint64_t endIndex() const { return first_ + size_; }
-    std::size_t size() const { return size_; }
-    std::size_t capacity() const { return maxChunks_ * kChunkSamples; }
-    bool empty() const { return size_ == 0; }
-    const Sample& at(std::uint64_t index) const;
+    std::uint64_t FirstIndex() const { return first_; }
+    std::uint64_t EndIndex() const { return first_ + size_; }
+    std::size_t Size() const { return size_; }
+    std::size_t Capacity() const { return maxChunks_ * kChunkSamples; }
+    bool Empty() const { return size_ == 0; }
+    const Sample& At(std::uint64_t index) const;
     // First kept index whose time is not before `time` (endIndex() when none).
-    std::uint64_t lowerBound(double time) const;
+    std::uint64_t LowerBound(double time) const;
 
     // Series that still have kept samples, oldest first, and the one new readings go to.
-    const std::deque<SeriesInfo>& series() const { return series_; }
-    const SeriesInfo* findSeries(std::uint32_t id) const;
+    const std::deque<SeriesInfo>& Series() const { return series_; }
+    const SeriesInfo* FindSeries(std::uint32_t id) const;
 
     // The set value in force at `time` for the device at `address`, NaN when none is known.
-    double setValueAt(int address, int parameterSet, Quantity quantity, double time) const;
+    double SetValueAt(int address, int parameterSet, Quantity quantity, double time) const;
 
     // Bytes held by the samples, series and set values (for the memory budget).
-    std::size_t memoryBytes() const;
+    std::size_t MemoryBytes() const;
 
   private:
     struct SetPoint {
@@ -86,11 +86,11 @@ class History {
     };
     using Chunk = std::array<Sample, kChunkSamples>;
 
-    void append(Sample sample);
-    void dropOldestChunk();
-    void startSeries(int address);
-    std::vector<SetPoint>& setPoints(int address, int parameterSet, Quantity quantity);
-    const std::vector<SetPoint>& setPoints(int address, int parameterSet, Quantity quantity) const;
+    void Append(Sample sample);
+    void DropOldestChunk();
+    void StartSeries(int address);
+    std::vector<SetPoint>& SetPoints(int address, int parameterSet, Quantity quantity);
+    const std::vector<SetPoint>& SetPoints(int address, int parameterSet, Quantity quantity) const;
 
     std::size_t maxChunks_;
     std::deque<std::unique_ptr<Chunk>> chunks_;

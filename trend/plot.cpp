@@ -59,12 +59,12 @@ struct Axis {
 Axis ValueAxis(const ValueRange& data, double fullScale, bool autoscale) {
     const ValueRange full{0.0, fullScale > 0.0 ? fullScale : 1.0};
     ValueRange r = full;
-    if (autoscale && data.any()) {
+    if (autoscale && data.Any()) {
         const double pad =
             std::max((data.high - data.low) * 0.05, std::max(std::fabs(data.high) * 0.01, 0.01));
         r = {data.low - pad, data.high + pad};
         if (data.low >= 0.0 && r.low < 0.0) r.low = 0.0;
-    } else if (data.any()) {
+    } else if (data.Any()) {
         r = {std::min(r.low, data.low), std::max(r.high, data.high)};
     }
     const double step = NiceStep((r.high - r.low) / 4.0);
@@ -110,37 +110,37 @@ PlotWidget::PlotWidget(const History& history, QWidget* parent) : QWidget(parent
     setMouseTracking(false);
 }
 
-void PlotWidget::setSpan(double seconds) {
+void PlotWidget::SetSpan(double seconds) {
     if (!live_) {
         // Stay where the user looked: the right edge keeps its time.
-        end_ = timeWindow().t1;
+        end_ = ShownWindow().t1;
     }
     span_ = std::max(seconds, 0.0);
     zoomed_ = false;
     update();
 }
 
-void PlotWidget::followLive() {
+void PlotWidget::FollowLive() {
     live_ = true;
     zoomed_ = false;
     update();
 }
 
-void PlotWidget::setFullScale(double volts, double milliamps) {
+void PlotWidget::SetFullScale(double volts, double milliamps) {
     fullVolts_ = volts;
     fullMilliamps_ = milliamps;
     update();
 }
 
-void PlotWidget::setAutoscale(bool on) {
+void PlotWidget::SetAutoscale(bool on) {
     autoscale_ = on;
     update();
 }
 
-TimeWindow PlotWidget::timeWindow() const {
-    const bool none = history_.empty();
-    const double oldest = none ? 0.0 : history_.at(history_.firstIndex()).time;
-    const double newest = none ? 0.0 : history_.at(history_.endIndex() - 1).time;
+TimeWindow PlotWidget::ShownWindow() const {
+    const bool none = history_.Empty();
+    const double oldest = none ? 0.0 : history_.At(history_.FirstIndex()).time;
+    const double newest = none ? 0.0 : history_.At(history_.EndIndex() - 1).time;
     if (zoomed_) {
         const double t1 = live_ ? newest : end_;
         return {t1 - zoomSpan_, t1};
@@ -154,11 +154,11 @@ TimeWindow PlotWidget::timeWindow() const {
     return {t1 - span_, t1};
 }
 
-QImage PlotWidget::image() {
+QImage PlotWidget::Image() {
     return grab().toImage();
 }
 
-void PlotWidget::changed() {
+void PlotWidget::Changed() {
     update();
     if (viewChanged) viewChanged();
 }
@@ -169,7 +169,7 @@ void PlotWidget::wheelEvent(QWheelEvent* event) {
     // 120 is one notch of a wheel; touchpads send fractions of it.
     const double notches = event->angleDelta().y() / 120.0;
     if (notches == 0.0) return;
-    const TimeWindow w = timeWindow();
+    const TimeWindow w = ShownWindow();
     const double span = w.t1 - w.t0;
     const double newSpan = std::clamp(span * std::pow(kWheelFactor, notches), kMinSpan, kMaxSpan);
     const double fraction =
@@ -180,14 +180,14 @@ void PlotWidget::wheelEvent(QWheelEvent* event) {
     zoomSpan_ = newSpan;
     end_ = anchor + (1.0 - fraction) * newSpan;
     event->accept();
-    changed();
+    Changed();
 }
 
 void PlotWidget::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     dragging_ = true;
     dragX_ = event->position().x();
-    dragWindow_ = timeWindow();
+    dragWindow_ = ShownWindow();
 }
 
 void PlotWidget::mouseMoveEvent(QMouseEvent* event) {
@@ -199,7 +199,7 @@ void PlotWidget::mouseMoveEvent(QMouseEvent* event) {
     zoomSpan_ = span;
     live_ = false;
     end_ = dragWindow_.t1 - shift;
-    changed();
+    Changed();
 }
 
 void PlotWidget::mouseReleaseEvent(QMouseEvent*) {
@@ -210,12 +210,12 @@ void PlotWidget::mouseDoubleClickEvent(QMouseEvent*) {
     dragging_ = false;
     live_ = true;
     zoomed_ = false;
-    changed();
+    Changed();
 }
 
 // ---- Painting ----
 
-int PlotWidget::drawLegend(QPainter& painter, const Decimated& data) const {
+int PlotWidget::DrawLegend(QPainter& painter, const Decimated& data) const {
     // What the legend says changes rarely (a new series, another width): it is drawn once into a
     // picture and only copied on the repaint of every tick.
     std::vector<LegendEntry> entries;
@@ -225,7 +225,7 @@ int PlotWidget::drawLegend(QPainter& painter, const Decimated& data) const {
         if (std::find(series.begin(), series.end(), run.series) == series.end()) series.push_back(run.series);
     }
     for (std::size_t i = 0; i < std::min(series.size(), kMaxLegendSeries); ++i) {
-        if (const SeriesInfo* info = history_.findSeries(series[i])) {
+        if (const SeriesInfo* info = history_.FindSeries(series[i])) {
             entries.push_back({SeriesLabel(*info), QPen(SeriesColour(info->id), 2)});
         }
     }
@@ -242,13 +242,13 @@ int PlotWidget::drawLegend(QPainter& painter, const Decimated& data) const {
     if (!(legend_.entries == wanted.entries && legend_.width == wanted.width && legend_.font == wanted.font &&
           legend_.ratio == wanted.ratio)) {
         legend_ = std::move(wanted);
-        drawLegendPicture();
+        DrawLegendPicture();
     }
     painter.drawPixmap(0, 0, legend_.picture);
     return legend_.height;
 }
 
-void PlotWidget::drawLegendPicture() const {
+void PlotWidget::DrawLegendPicture() const {
     const QFontMetrics metrics(font());
     const int lineHeight = metrics.height() + 4;
     const int right = width() - kRightMargin;
@@ -283,7 +283,7 @@ void PlotWidget::drawLegendPicture() const {
     }
 }
 
-void PlotWidget::drawTimeAxis(QPainter& painter, const QRect& area, TimeWindow window) const {
+void PlotWidget::DrawTimeAxis(QPainter& painter, const QRect& area, TimeWindow window) const {
     const double span = window.t1 - window.t0;
     const double step = TimeStep(span, area.width());
     // Steps align with the local clock (full minutes, hours, days).
@@ -304,7 +304,7 @@ void PlotWidget::drawTimeAxis(QPainter& painter, const QRect& area, TimeWindow w
     }
 }
 
-void PlotWidget::drawPane(QPainter& painter, const Pane& pane, const Decimated& data, Quantity quantity,
+void PlotWidget::DrawPane(QPainter& painter, const Pane& pane, const Decimated& data, Quantity quantity,
                           const char* title) const {
     const QRectF& r = pane.rect;
     const double low = pane.axis.low;
@@ -326,7 +326,7 @@ void PlotWidget::drawPane(QPainter& painter, const Pane& pane, const Decimated& 
 
     painter.save();
     painter.setClipRect(r.adjusted(0, -1, 1, 1));
-    const bool volts = quantity == Quantity::Volts;
+    const bool volts = quantity == Quantity::kVolts;
     QPolygonF line;
     for (const Run& run : data.runs) {
         const QColor colour = SeriesColour(run.series);
@@ -390,7 +390,7 @@ void PlotWidget::drawPane(QPainter& painter, const Pane& pane, const Decimated& 
     painter.drawText(r.adjusted(6, 3, 0, 0), Qt::AlignLeft | Qt::AlignTop, QString::fromUtf8(title));
 }
 
-void PlotWidget::drawMarks(QPainter& painter, const QRect& area, const Decimated& data) const {
+void PlotWidget::DrawMarks(QPainter& painter, const QRect& area, const Decimated& data) const {
     // All lines in one call, then the labels that have room.
     QVector<QLine> lines;
     for (const StatusMark& mark : data.marks) {
@@ -420,9 +420,9 @@ void PlotWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::white);
     const int plotWidth = std::max(1, width() - kLeftMargin - kRightMargin);
-    const TimeWindow window = timeWindow();
+    const TimeWindow window = ShownWindow();
     const Decimated data = Decimate(history_, window.t0, window.t1, plotWidth);
-    const int legendHeight = drawLegend(painter, data);
+    const int legendHeight = DrawLegend(painter, data);
     const QRect area(kLeftMargin, legendHeight, plotWidth,
                      std::max(2 * kPaneGap, height() - legendHeight - kBottomMargin));
     dataArea_ = area;
@@ -436,11 +436,11 @@ void PlotWidget::paintEvent(QPaintEvent*) {
     const Pane bottom{QRectF(area.left(), area.top() + paneHeight + kPaneGap, area.width(), paneHeight),
                       milliamps.range, milliamps.step};
 
-    if (!history_.empty()) drawTimeAxis(painter, area, window);
-    drawPane(painter, top, data, Quantity::Volts, "Spannung / V");
-    drawPane(painter, bottom, data, Quantity::Milliamps, "Strom / mA");
-    drawMarks(painter, area, data);
-    if (history_.empty()) {
+    if (!history_.Empty()) DrawTimeAxis(painter, area, window);
+    DrawPane(painter, top, data, Quantity::kVolts, "Spannung / V");
+    DrawPane(painter, bottom, data, Quantity::kMilliamps, "Strom / mA");
+    DrawMarks(painter, area, data);
+    if (history_.Empty()) {
         painter.setPen(Qt::darkGray);
         painter.drawText(area, Qt::AlignCenter,
                          QStringLiteral("Noch keine Messwerte \u2013 \u201eMessen\u201c einschalten"));

@@ -29,23 +29,23 @@ class PlotWidget : public QWidget {
     explicit PlotWidget(const History& history, QWidget* parent = nullptr);
 
     // Seconds shown when not zoomed; 0 shows the whole history.
-    void setSpan(double seconds);
-    double span() const { return span_; }
+    void SetSpan(double seconds);
+    double Span() const { return span_; }
     // Newest data at the right edge, the chosen span, no zoom.
-    void followLive();
-    bool live() const { return live_; }
-    bool zoomed() const { return zoomed_; }
-    void setFullScale(double volts, double milliamps);
-    void setAutoscale(bool on);
-    bool autoscale() const { return autoscale_; }
+    void FollowLive();
+    bool Live() const { return live_; }
+    bool Zoomed() const { return zoomed_; }
+    void SetFullScale(double volts, double milliamps);
+    void SetAutoscale(bool on);
+    bool Autoscale() const { return autoscale_; }
 
-    TimeWindow timeWindow() const;
+    TimeWindow ShownWindow() const;
     // The two value axes as drawn last: [low, high] of voltage and current.
-    ValueRange voltsAxis() const { return voltsAxis_; }
-    ValueRange milliampsAxis() const { return milliampsAxis_; }
+    ValueRange VoltsAxis() const { return voltsAxis_; }
+    ValueRange MilliampsAxis() const { return milliampsAxis_; }
     // Where the two panes were drawn last (time runs left to right across its width).
-    QRect dataArea() const { return dataArea_; }
-    QImage image();
+    QRect DataArea() const { return dataArea_; }
+    QImage Image();
 
     // Called after the view changed by the mouse (zoom, pan, back to live).
     std::function<void()> viewChanged;
@@ -78,13 +78,13 @@ class PlotWidget : public QWidget {
         QPixmap picture;
         int height = 0;
     };
-    int drawLegend(QPainter& painter, const Decimated& data) const;
-    void drawLegendPicture() const;
-    void drawTimeAxis(QPainter& painter, const QRect& area, TimeWindow window) const;
-    void drawPane(QPainter& painter, const Pane& pane, const Decimated& data, Quantity quantity,
+    int DrawLegend(QPainter& painter, const Decimated& data) const;
+    void DrawLegendPicture() const;
+    void DrawTimeAxis(QPainter& painter, const QRect& area, TimeWindow window) const;
+    void DrawPane(QPainter& painter, const Pane& pane, const Decimated& data, Quantity quantity,
                   const char* title) const;
-    void drawMarks(QPainter& painter, const QRect& area, const Decimated& data) const;
-    void changed();
+    void DrawMarks(QPainter& painter, const QRect& area, const Decimated& data) const;
+    void Changed();
 
     const History& history_;
     double span_ = 600.0;

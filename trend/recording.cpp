@@ -28,8 +28,8 @@ PortText DescribePort(int port) {
 
 Recording::Recording(std::string version) : version_(std::move(version)) {}
 
-int Recording::start(const std::string& path) {
-    if (state_.active) stop();
+int Recording::Start(const std::string& path) {
+    if (state_.active) Stop();
     state_ = RecordingState{};
     state_.path = path;
     notes_.clear();
@@ -39,43 +39,43 @@ int Recording::start(const std::string& path) {
                             {}};
     session.devices.assign(identifications_.begin(), identifications_.end());
 
-    if (const int rc = writer_.openFile(path, record::Format::Csv); rc != 0) return fail(rc);
+    if (const int rc = writer_.OpenFile(path, record::Format::kCsv); rc != 0) return Fail(rc);
     state_.active = true;
-    if (const int rc = writer_.writeHeader(session); rc != 0) return fail(rc);
+    if (const int rc = writer_.WriteHeader(session); rc != 0) return Fail(rc);
     started_ = std::chrono::steady_clock::now();
-    notify();
+    Notify();
     return 0;
 }
 
-int Recording::stop() {
+int Recording::Stop() {
     if (!state_.active) return 0;
     state_.active = false;
-    const int rc = writer_.close();
+    const int rc = writer_.Close();
     if (rc != 0) {
         state_.error = rc;
-        state_.reason = writer_.errorText();
+        state_.reason = writer_.ErrorText();
     }
-    notify();
+    Notify();
     return rc;
 }
 
-int Recording::reading(int address, double volts, double milliamps, int status1) {
+int Recording::Reading(int address, double volts, double milliamps, int status1) {
     record::Row row;
     row.address = address;
     row.volts = volts;
     row.milliamps = milliamps;
     row.status1 = status1;
-    return writeRow(row);
+    return WriteRow(row);
 }
 
-int Recording::failure(int address, int code) {
+int Recording::Failure(int address, int code) {
     record::Row row;
     row.address = address;
     row.error = -code;  // the number the operator reads, as kwd2ctl writes it
-    return writeRow(row);
+    return WriteRow(row);
 }
 
-int Recording::identification(int address, const std::string& text) {
+int Recording::Identification(int address, const std::string& text) {
     const auto known = identifications_.find(address);
     if (known != identifications_.end() && known->second == text) return 0;
     identifications_[address] = text;
@@ -85,18 +85,18 @@ int Recording::identification(int address, const std::string& text) {
     return 0;
 }
 
-int Recording::writeRow(record::Row row) {
+int Recording::WriteRow(record::Row row) {
     if (!state_.active) return 0;
-    if (const int rc = writeNotes(); rc != 0) return rc;
+    if (const int rc = WriteNotes(); rc != 0) return rc;
     row.time = std::chrono::system_clock::now();
     row.elapsedSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-    if (writer_.writeRow(row) != 0) return fail(record::kWriteFailed);
-    state_.rows = writer_.rowCount();
-    notify();
+    if (writer_.WriteRow(row) != 0) return Fail(record::kWriteFailed);
+    state_.rows = writer_.RowCount();
+    Notify();
     return 0;
 }
 
-int Recording::writeNotes() {
+int Recording::WriteNotes() {
     const int port = portQuery_ != nullptr ? portQuery_() : 0;
     if (port != notedPort_) {
         notedPort_ = port;
@@ -104,24 +104,24 @@ int Recording::writeNotes() {
         notes_.insert(notes_.begin(), "port: " + text.name + " (" + text.devicePath + ")");
     }
     for (const std::string& note : notes_) {
-        if (writer_.writeComment(note) != 0) return fail(record::kWriteFailed);
+        if (writer_.WriteComment(note) != 0) return Fail(record::kWriteFailed);
     }
     notes_.clear();
     return 0;
 }
 
 // The file is given up at the first failure: the rows already written stay as they are.
-int Recording::fail(int code) {
-    state_.reason = writer_.errorText();
+int Recording::Fail(int code) {
+    state_.reason = writer_.ErrorText();
     state_.error = code;
     state_.active = false;
     notes_.clear();
-    writer_.close();
-    notify();
+    writer_.Close();
+    Notify();
     return code;
 }
 
-void Recording::notify() const {
+void Recording::Notify() const {
     if (changed) changed();
 }
 

@@ -31,32 +31,32 @@ class Recording {
     // `version` is the program's, written into the log's header.
     explicit Recording(std::string version);
 
-    void setPortQuery(PortQuery query) { portQuery_ = query; }
+    void SetPortQuery(PortQuery query) { portQuery_ = query; }
 
     // Appends to `path` (created when missing): the comment header, and the column header when
     // the file was empty. 0, or the code of the failure (then nothing is recording).
-    int start(const std::string& path);
+    int Start(const std::string& path);
     // Closes the file; a late write error reported by the close is returned (0 otherwise).
-    int stop();
+    int Stop();
 
     // One tick of the live readout. 0 while nothing records; else 0 or the write's code, after
     // which the recording has stopped.
-    int reading(int address, double volts, double milliamps, int status1);
-    int failure(int address, int code);
+    int Reading(int address, double volts, double milliamps, int status1);
+    int Failure(int address, int code);
     // A device's identification: in the header of every later recording, and noted in a
     // running one (before its next row) when it is new or changed.
-    int identification(int address, const std::string& text);
+    int Identification(int address, const std::string& text);
 
-    const RecordingState& state() const { return state_; }
+    const RecordingState& State() const { return state_; }
     // Called whenever the state changes (start, stop, every row).
     std::function<void()> changed;
 
   private:
-    int writeRow(record::Row row);
+    int WriteRow(record::Row row);
     // Comments due before the next row: identifications, and the port when it changed.
-    int writeNotes();
-    int fail(int code);
-    void notify() const;
+    int WriteNotes();
+    int Fail(int code);
+    void Notify() const;
 
     std::string version_;
     PortQuery portQuery_ = nullptr;

@@ -19,9 +19,9 @@ namespace {
 // Wall-clock seconds that never step back: the start time plus a steady clock.
 double RealClock() {
     using namespace std::chrono;
-    static const steady_clock::time_point steadyStart = steady_clock::now();
-    static const double wallStart = duration<double>(system_clock::now().time_since_epoch()).count();
-    return wallStart + duration<double>(steady_clock::now() - steadyStart).count();
+    static const steady_clock::time_point kSteadyStart = steady_clock::now();
+    static const double kWallStart = duration<double>(system_clock::now().time_since_epoch()).count();
+    return kWallStart + duration<double>(steady_clock::now() - kSteadyStart).count();
 }
 
 struct Module {
@@ -36,16 +36,16 @@ struct Module {
 };
 
 Module& State() {
-    static Module module;
-    return module;
+    static Module gModule;
+    return gModule;
 }
 
 trend::TrendWindow& Window() {
     Module& m = State();
     if (m.window == nullptr) {
         m.window = new trend::TrendWindow(m.history);
-        m.window->plot().setFullScale(m.fullVolts, m.fullMilliamps);
-        m.window->attachRecording(
+        m.window->Plot().SetFullScale(m.fullVolts, m.fullMilliamps);
+        m.window->AttachRecording(
             m.recording, [](const std::string& path) { Trend_Aufzeichnen(path.c_str()); },
             [] { Trend_AufzeichnungBeenden(); });
     }
@@ -54,7 +54,7 @@ trend::TrendWindow& Window() {
 
 void Repaint() {
     const Module& m = State();
-    if (m.window != nullptr && m.window->isVisible()) m.window->plot().update();
+    if (m.window != nullptr && m.window->isVisible()) m.window->Plot().update();
 }
 
 // A failed recording shows its code where every other failure shows; measuring goes on.
@@ -67,36 +67,36 @@ void Report(int code) {
 
 void Trend_Messwert(int adresse, double spannung, double strom, int statusByte1) {
     Module& m = State();
-    m.history.addReading(m.clock(), adresse, spannung, strom, statusByte1);
+    m.history.AddReading(m.clock(), adresse, spannung, strom, statusByte1);
     Repaint();
-    Report(m.recording.reading(adresse, spannung, strom, statusByte1));
+    Report(m.recording.Reading(adresse, spannung, strom, statusByte1));
 }
 
 void Trend_Fehlmessung(int adresse, int fehlerCode) {
     Module& m = State();
-    m.history.addFailure(m.clock());
+    m.history.AddFailure(m.clock());
     Repaint();
-    Report(m.recording.failure(adresse, fehlerCode));
+    Report(m.recording.Failure(adresse, fehlerCode));
 }
 
 void Trend_Messen(int ein) {
     // The timer reports "off" on every tick while measuring is off: repaint only for news.
     Module& m = State();
-    if (ein == 0 && m.history.addBreak(m.clock())) Repaint();
+    if (ein == 0 && m.history.AddBreak(m.clock())) Repaint();
 }
 
 void Trend_Kennung(int adresse, const char* kennung) {
     Module& m = State();
     const std::string text = kennung != nullptr ? kennung : "";
-    m.history.setIdentification(adresse, text);
+    m.history.SetIdentification(adresse, text);
     Repaint();
-    Report(m.recording.identification(adresse, text));
+    Report(m.recording.Identification(adresse, text));
 }
 
 void Trend_Sollwert(int adresse, int parameterSatz, int groesse, double wert) {
     Module& m = State();
-    m.history.setValue(m.clock(), adresse, parameterSatz,
-                       groesse == 0 ? trend::Quantity::Volts : trend::Quantity::Milliamps, wert);
+    m.history.SetValue(m.clock(), adresse, parameterSatz,
+                       groesse == 0 ? trend::Quantity::kVolts : trend::Quantity::kMilliamps, wert);
     Repaint();
 }
 
@@ -104,7 +104,7 @@ void Trend_Skalenendwerte(double spannung, double strom) {
     Module& m = State();
     m.fullVolts = spannung;
     m.fullMilliamps = strom;
-    if (m.window != nullptr) m.window->plot().setFullScale(spannung, strom);
+    if (m.window != nullptr) m.window->Plot().SetFullScale(spannung, strom);
 }
 
 void Trend_Anzeigen() {
@@ -117,17 +117,17 @@ void Trend_Anzeigen() {
 void Trend_Anbinden(void (*fehlerMelden)(int), int (*comPort)()) {
     Module& m = State();
     m.reportError = fehlerMelden;
-    m.recording.setPortQuery(comPort);
+    m.recording.SetPortQuery(comPort);
 }
 
 int Trend_Aufzeichnen(const char* pfad) {
-    const int code = State().recording.start(pfad != nullptr ? pfad : "");
+    const int code = State().recording.Start(pfad != nullptr ? pfad : "");
     Report(code);
     return code;
 }
 
 void Trend_AufzeichnungBeenden() {
-    Report(State().recording.stop());
+    Report(State().recording.Stop());
 }
 
 namespace trendtest {

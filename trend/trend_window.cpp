@@ -60,36 +60,36 @@ TrendWindow::TrendWindow(const History& history, QWidget* parent)
         toolbar->addWidget(button);
     }
     spans_->button(kDefaultSpan)->setChecked(true);
-    plot_->setSpan(kSpans[kDefaultSpan].seconds);
+    plot_->SetSpan(kSpans[kDefaultSpan].seconds);
     connect(spans_, &QButtonGroup::idClicked, this, [this](int id) {
-        plot_->setSpan(kSpans[static_cast<std::size_t>(id)].seconds);
-        syncSpanButtons();
+        plot_->SetSpan(kSpans[static_cast<std::size_t>(id)].seconds);
+        SyncSpanButtons();
     });
 
     auto* live = new QPushButton(QStringLiteral("Live"), this);
     live->setToolTip(QStringLiteral("Neueste Werte rechts zeigen (auch: Doppelklick in die Grafik)"));
     connect(live, &QPushButton::clicked, this, [this] {
-        plot_->followLive();
-        syncSpanButtons();
+        plot_->FollowLive();
+        SyncSpanButtons();
     });
     toolbar->addSpacing(12);
     toolbar->addWidget(live);
 
-    autoscale_->setChecked(plot_->autoscale());
+    autoscale_->setChecked(plot_->Autoscale());
     autoscale_->setToolTip(QStringLiteral("Aus: Achsen von 0 bis zum Skalenendwert des Hauptfensters"));
-    connect(autoscale_, &QCheckBox::toggled, this, [this](bool on) { plot_->setAutoscale(on); });
+    connect(autoscale_, &QCheckBox::toggled, this, [this](bool on) { plot_->SetAutoscale(on); });
     toolbar->addSpacing(12);
     toolbar->addWidget(autoscale_);
     toolbar->addStretch(1);
 
     auto* save = new QPushButton(QStringLiteral("Bild speichern\u2026"), this);
-    connect(save, &QPushButton::clicked, this, [this] { saveImage(); });
+    connect(save, &QPushButton::clicked, this, [this] { SaveImage(); });
     toolbar->addWidget(save);
 
     plot_->setToolTip(
         QStringLiteral("Mausrad: Zeitachse zoomen \u2013 Ziehen: verschieben \u2013 "
                        "Doppelklick: zur\u00fcck zu den neuesten Werten"));
-    plot_->viewChanged = [this] { syncSpanButtons(); };
+    plot_->viewChanged = [this] { SyncSpanButtons(); };
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(toolbar);
@@ -98,22 +98,22 @@ TrendWindow::TrendWindow(const History& history, QWidget* parent)
 }
 
 // A zoomed view shows none of the fixed spans.
-void TrendWindow::syncSpanButtons() {
+void TrendWindow::SyncSpanButtons() {
     spans_->setExclusive(false);
     for (int i = 0; i < static_cast<int>(kSpans.size()); ++i) {
-        spans_->button(i)->setChecked(!plot_->zoomed() &&
-                                      plot_->span() == kSpans[static_cast<std::size_t>(i)].seconds);
+        spans_->button(i)->setChecked(!plot_->Zoomed() &&
+                                      plot_->Span() == kSpans[static_cast<std::size_t>(i)].seconds);
     }
     spans_->setExclusive(true);
 }
 
-void TrendWindow::saveImage() {
+void TrendWindow::SaveImage() {
     std::array<char, kPathBuffer> path{};
     const int chosen = FileSelectPopup("", "verlauf.png", "*.png", "Bild speichern", VAL_SAVE_BUTTON, 0, 1, 1,
                                        1, path.data());
     if (chosen == VAL_NO_FILE_SELECTED) return;
     path.back() = '\0';
-    if (!WritePng(plot_->image(), QFile::decodeName(path.data()))) {
+    if (!WritePng(plot_->Image(), QFile::decodeName(path.data()))) {
         const std::string text = std::string("Das Bild konnte nicht gespeichert werden:\n") + path.data();
         MessagePopup("Bild speichern", text.c_str());
     }
@@ -123,7 +123,7 @@ void TrendWindow::saveImage() {
 
 namespace trend {
 
-void TrendWindow::attachRecording(Recording& recording, std::function<void(const std::string&)> start,
+void TrendWindow::AttachRecording(Recording& recording, std::function<void(const std::string&)> start,
                                   std::function<void()> stop) {
     recording_ = &recording;
     startRecording_ = std::move(start);
@@ -132,17 +132,17 @@ void TrendWindow::attachRecording(Recording& recording, std::function<void(const
     stopButton_ = new QPushButton(QStringLiteral("Aufzeichnung beenden"), this);
     recordStatus_ = new QLabel(this);
     recordStatus_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    connect(recordButton_, &QPushButton::clicked, this, [this] { chooseRecordingFile(); });
+    connect(recordButton_, &QPushButton::clicked, this, [this] { ChooseRecordingFile(); });
     connect(stopButton_, &QPushButton::clicked, this, [stop = std::move(stop)] { stop(); });
     bottomRow_->addWidget(recordButton_);
     bottomRow_->addWidget(stopButton_);
     bottomRow_->addSpacing(12);
     bottomRow_->addWidget(recordStatus_, 1);
-    recording.changed = [this] { showRecordingState(); };
-    showRecordingState();
+    recording.changed = [this] { ShowRecordingState(); };
+    ShowRecordingState();
 }
 
-void TrendWindow::chooseRecordingFile() {
+void TrendWindow::ChooseRecordingFile() {
     std::array<char, kPathBuffer> path{};
     // An existing log is continued, not replaced: the rows are appended to it.
     const int chosen =
@@ -152,8 +152,8 @@ void TrendWindow::chooseRecordingFile() {
     if (startRecording_) startRecording_(path.data());
 }
 
-void TrendWindow::showRecordingState() {
-    const RecordingState& s = recording_->state();
+void TrendWindow::ShowRecordingState() {
+    const RecordingState& s = recording_->State();
     recordButton_->setEnabled(!s.active);
     stopButton_->setEnabled(s.active);
     const QString file = QFileInfo(QFile::decodeName(s.path.c_str())).fileName();

@@ -24,21 +24,21 @@ class TrendWindow : public QWidget {
   public:
     explicit TrendWindow(const History& history, QWidget* parent = nullptr);
 
-    PlotWidget& plot() { return *plot_; }
+    PlotWidget& Plot() { return *plot_; }
     // Asks for a file and writes the plot into it as PNG; a failure is shown in a message.
-    void saveImage();
+    void SaveImage();
     // The row under the plot, kept for the recording controls.
-    QHBoxLayout& bottomRow() { return *bottomRow_; }
+    QHBoxLayout& BottomRow() { return *bottomRow_; }
     // Puts "Aufzeichnen…", "Aufzeichnung beenden" and the recording's status line into the
     // bottom row. `start` gets the file the operator chose; the window never writes itself.
-    void attachRecording(Recording& recording, std::function<void(const std::string& path)> start,
+    void AttachRecording(Recording& recording, std::function<void(const std::string& path)> start,
                          std::function<void()> stop);
     // Asks for a file and hands it to `start`.
-    void chooseRecordingFile();
+    void ChooseRecordingFile();
 
   private:
-    void syncSpanButtons();
-    void showRecordingState();
+    void SyncSpanButtons();
+    void ShowRecordingState();
 
     PlotWidget* plot_;
     QButtonGroup* spans_;

@@ -54,7 +54,7 @@ struct Range {
 
 CtrlDef Numeric(int id, const char* name, int top, int left, int width, Range range, const char* callback,
                 int height = 0) {
-    CtrlDef def = Control(id, name, CtrlKind::Numeric, top, left, width + kSpinArrows, height);
+    CtrlDef def = Control(id, name, CtrlKind::kNumeric, top, left, width + kSpinArrows, height);
     def.defaultValue = range.defaultValue;
     def.minValue = range.minValue;
     def.maxValue = range.maxValue;
@@ -66,7 +66,7 @@ CtrlDef Numeric(int id, const char* name, int top, int left, int width, Range ra
 
 CtrlDef Ring(int id, const char* name, int top, int left, int width, std::vector<RingItem> items,
              const char* callback) {
-    CtrlDef def = Control(id, name, CtrlKind::Ring, top, left, width);
+    CtrlDef def = Control(id, name, CtrlKind::kRing, top, left, width);
     def.items = std::move(items);
     def.defaultValue = def.items.front().value;
     def.callback = callback;
@@ -75,20 +75,20 @@ CtrlDef Ring(int id, const char* name, int top, int left, int width, std::vector
 
 CtrlDef Button(int id, const char* name, const char* caption, int top, int left, int width, int height,
                const char* callback) {
-    CtrlDef def = Control(id, name, CtrlKind::Command, top, left, width, height);
+    CtrlDef def = Control(id, name, CtrlKind::kCommand, top, left, width, height);
     def.label = caption;
     def.callback = callback;
     return def;
 }
 
 CtrlDef Text(int id, const char* name, const char* text, int top, int left, int width = 0, int height = 0) {
-    CtrlDef def = Control(id, name, CtrlKind::TextMessage, top, left, width, height);
+    CtrlDef def = Control(id, name, CtrlKind::kTextMessage, top, left, width, height);
     def.label = text;
     return def;
 }
 
 CtrlDef Led(int id, const char* name, int top, int left, int size, int onColor) {
-    CtrlDef def = Control(id, name, CtrlKind::Led, top, left, size, size);
+    CtrlDef def = Control(id, name, CtrlKind::kLed, top, left, size, size);
     def.onColor = onColor;
     return def;
 }
@@ -101,11 +101,11 @@ void AddConnection(std::vector<CtrlDef>& c) {
     for (int a = 0; a <= 8; ++a) addresses.push_back({std::to_string(a), a});
     addresses.push_back({"alle", 9});
     c.push_back(Captioned(Ring(KWD2_CTRL(PANEL_KWDID), 44, 36, 74, addresses, ""), "KWD-2 Adresse",
-                          LabelSide::Above, 23));
+                          LabelSide::kAbove, 23));
     std::vector<RingItem> ports{{"not open", 0}};
     for (int p = 1; p <= 8; ++p) ports.push_back({"COM" + std::to_string(p), p});
     c.push_back(Captioned(Ring(KWD2_CTRL(PANEL_PORT), 104, 38, 74, ports, "PortSelect"), "COM-Port",
-                          LabelSide::Above, 83));
+                          LabelSide::kAbove, 83));
 
     constexpr std::array<int, 9> kLedLefts{167, 191, 216, 240, 265, 290, 314, 339, 364};
     constexpr Named kLeds[9]{{KWD2_CTRL(PANEL_LED0)}, {KWD2_CTRL(PANEL_LED1)}, {KWD2_CTRL(PANEL_LED2)},
@@ -115,15 +115,15 @@ void AddConnection(std::vector<CtrlDef>& c) {
         const std::string caption = std::to_string(i);
         CtrlDef led = Led(kLeds[i].id, kLeds[i].name, 28, kLedLefts[i], 14, 0x00CC00);
         led.label = caption;
-        led.labelSide = LabelSide::Below;
+        led.labelSide = LabelSide::kBelow;
         led.labelTop = 48;
         led.labelLeft = kLedLefts[i] + 3;
         c.push_back(led);
     }
     c.push_back(Button(KWD2_CTRL(PANEL_SCANN), "Scann", 21, 412, 53, 23, "Scann_Callback"));
     c.push_back(Button(KWD2_CTRL(PANEL_IDLESEN), "ID Lesen", 21, 478, 57, 23, "IdLesen_Callback"));
-    CtrlDef id = Captioned(Control(KWD2_CTRL(PANEL_IDSTRING), CtrlKind::String, 55, 413, 129, 21), "ID",
-                           LabelSide::Right, -1, 554);
+    CtrlDef id = Captioned(Control(KWD2_CTRL(PANEL_IDSTRING), CtrlKind::kString, 55, 413, 129, 21), "ID",
+                           LabelSide::kRight, -1, 554);
     id.displayOnly = true;
     c.push_back(id);
     c.push_back(Text(KWD2_CTRL(PANEL_TEXT), "...", 73, 168));
@@ -132,12 +132,12 @@ void AddConnection(std::vector<CtrlDef>& c) {
 void AddMeasurement(std::vector<CtrlDef>& c) {
     c.push_back(Captioned(
         Numeric(KWD2_CTRL(PANEL_UENDWERT), 165, 55, 43, {250, 1, 250, 1, 0}, "Skalenendwerte_Callback"),
-        "Skalen-\nendwerte", LabelSide::Left, 171, 10));
+        "Skalen-\nendwerte", LabelSide::kLeft, 171, 10));
     c.push_back(
         Numeric(KWD2_CTRL(PANEL_IENDWERT), 191, 55, 43, {6000, 1, 6000, 1, 0}, "Skalenendwerte_Callback"));
 
-    CtrlDef messen = Captioned(Control(KWD2_CTRL(PANEL_MESSEN), CtrlKind::Toggle, 116, 142, 20, 50), "Messen",
-                               LabelSide::Below, 168, 132);
+    CtrlDef messen = Captioned(Control(KWD2_CTRL(PANEL_MESSEN), CtrlKind::kToggle, 116, 142, 20, 50),
+                               "Messen", LabelSide::kBelow, 168, 132);
     messen.onText = "ein";
     messen.offText = "aus";
     messen.callback = "Messen";
@@ -153,8 +153,8 @@ void AddMeasurement(std::vector<CtrlDef>& c) {
     };
     for (const MeterRow& m : {MeterRow{KWD2_CTRL(PANEL_SPANNUNG), "Spannung/V", 214, 250, 2},
                               MeterRow{KWD2_CTRL(PANEL_STROM), "Strom/mA", 413, 6000, 1}}) {
-        CtrlDef meter = Captioned(Control(m.id, m.name, CtrlKind::Meter, 111, m.left, 149, 58), m.caption,
-                                  LabelSide::Above, 90);
+        CtrlDef meter = Captioned(Control(m.id, m.name, CtrlKind::kMeter, 111, m.left, 149, 58), m.caption,
+                                  LabelSide::kAbove, 90);
         meter.maxValue = m.maximum;
         meter.digits = m.digits;
         meter.step = m.id == PANEL_STROM ? 0.1 : 1.0;
@@ -162,7 +162,7 @@ void AddMeasurement(std::vector<CtrlDef>& c) {
         c.push_back(meter);
     }
 
-    CtrlDef timer = Control(KWD2_CTRL(PANEL_TIMER), CtrlKind::Timer, 0, 0);
+    CtrlDef timer = Control(KWD2_CTRL(PANEL_TIMER), CtrlKind::kTimer, 0, 0);
     timer.interval = 0.5;
     timer.callback = "TimerCb";
     c.push_back(timer);
@@ -180,7 +180,7 @@ void AddMeasurement(std::vector<CtrlDef>& c) {
                           Lamp{KWD2_CTRL(PANEL_LEDBEREICH3), "I-Messbereich 3", 339},
                           Lamp{KWD2_CTRL(PANEL_LEDBEREICH4), "I-Messbereich 4", 361}}) {
         c.push_back(
-            Captioned(Led(l.id, l.name, l.top, 15, 16, 0x00CC00), l.caption, LabelSide::Right, -1, 35));
+            Captioned(Led(l.id, l.name, l.top, 15, 16, 0x00CC00), l.caption, LabelSide::kRight, -1, 35));
     }
 }
 
@@ -219,22 +219,22 @@ void AddParameters(std::vector<CtrlDef>& c) {
         for (int set = 0; set < 3; ++set) {
             c.push_back(Captioned(Numeric(row.controls[set].id, row.controls[set].name, row.tops[set],
                                           kLefts[set], 68 - kSpinArrows, row.range, "Parameter_Callback"),
-                                  row.captions[set], LabelSide::Left));
+                                  row.captions[set], LabelSide::kLeft));
         }
     }
     c.push_back(Captioned(
         Numeric(KWD2_CTRL(PANEL_ZEITPULS), 360, 233, 68 - kSpinArrows, kSeconds, "Parameter_Callback"),
-        "tpuls [sek]", LabelSide::Left));
+        "tpuls [sek]", LabelSide::kLeft));
 
     const std::vector<RingItem> ranges{
         {"Auto", 0}, {"Bereich 1", 1}, {"Bereich 2", 2}, {"Bereich 3", 3}, {"Bereich 4", 4}};
-    constexpr Named rings[3] = {
+    constexpr Named kRings[3] = {
         {KWD2_CTRL(PANEL_MESSBEREICH)}, {KWD2_CTRL(PANEL_MESSBEREICH2)}, {KWD2_CTRL(PANEL_MESSBEREICHPULS)}};
     const int ringTops[3] = {354, 354, 437};
     for (int set = 0; set < 3; ++set) {
-        c.push_back(Captioned(Ring(rings[set].id, rings[set].name, ringTops[set], kLefts[set], 76, ranges,
+        c.push_back(Captioned(Ring(kRings[set].id, kRings[set].name, ringTops[set], kLefts[set], 76, ranges,
                                    "Parameter_Callback"),
-                              "Messbereich", LabelSide::Left));
+                              "Messbereich", LabelSide::kLeft));
     }
 
     c.push_back(Button(KWD2_CTRL(PANEL_START), "Start", 389, 324, 51, 23, "Kwd2Start_Callback"));
@@ -261,23 +261,23 @@ void AddParameters(std::vector<CtrlDef>& c) {
                      "angew\xe4"
                      "hlt\nsein).",
                      381, 387, 98, 80));
-    c.push_back(Control(KWD2_CTRL(PANEL_DECORATION), CtrlKind::Decoration, 211, 146, 348, 265));
-    c.push_back(Control(KWD2_CTRL(PANEL_DECORATION_2), CtrlKind::Decoration, 211, 508, 167, 187));
+    c.push_back(Control(KWD2_CTRL(PANEL_DECORATION), CtrlKind::kDecoration, 211, 146, 348, 265));
+    c.push_back(Control(KWD2_CTRL(PANEL_DECORATION_2), CtrlKind::kDecoration, 211, 508, 167, 187));
 }
 
 void AddErrorRow(std::vector<CtrlDef>& c) {
-    CtrlDef text = Captioned(Control(KWD2_CTRL(PANEL_FEHLERSTRING), CtrlKind::String, 493, 96, 319, 21),
-                             "Fehler", LabelSide::Left, 495, 29);
+    CtrlDef text = Captioned(Control(KWD2_CTRL(PANEL_FEHLERSTRING), CtrlKind::kString, 493, 96, 319, 21),
+                             "Fehler", LabelSide::kLeft, 495, 29);
     text.displayOnly = true;
     c.push_back(text);
     c.push_back(Led(KWD2_CTRL(PANEL_FEHLERLED), 494, 67, 20, 0xFF0000));
-    CtrlDef number = Control(KWD2_CTRL(PANEL_FEHLERNUMMER), CtrlKind::Numeric, 493, 415, 84, 21);
+    CtrlDef number = Control(KWD2_CTRL(PANEL_FEHLERNUMMER), CtrlKind::kNumeric, 493, 415, 84, 21);
     number.intData = true;
     number.minValue = INT_MIN;
     number.maxValue = INT_MAX;
     number.displayOnly = true;
     c.push_back(number);
-    CtrlDef picture = Control(KWD2_CTRL(PANEL_PICTURE), CtrlKind::Picture, 12, 634, 48, 47);
+    CtrlDef picture = Control(KWD2_CTRL(PANEL_PICTURE), CtrlKind::kPicture, 12, 634, 48, 47);
     picture.image = "logo";
     c.push_back(picture);
 }
@@ -293,7 +293,7 @@ void AddCalibrationStrip(std::vector<CtrlDef>& c) {
         c.push_back(
             Captioned(Numeric(KalibrierFaktorControl(i), gain ? kanal.verstaerkungName : kanal.offsetName,
                               kTops[i], 777, 60, range, "Kalibrierparameter_Callback", kSmallNumericHeight),
-                      caption.c_str(), LabelSide::Left, -1, 722));
+                      caption.c_str(), LabelSide::kLeft, -1, 722));
     }
 
     struct Command {
@@ -309,7 +309,7 @@ void AddCalibrationStrip(std::vector<CtrlDef>& c) {
           Command{KWD2_CTRL(PANEL_SPEICHERN), "DateiSpeichern_Callback", "speichern", 772},
           Command{KWD2_CTRL(PANEL_KWDLESEN), "KwdLesen_Callback", "kwdlesen", 800},
           Command{KWD2_CTRL(PANEL_KWDSCHREIBEN), "KwdSchreiben_Callback", "kwdschreiben", 829}}) {
-        CtrlDef button = Control(b.id, b.name, CtrlKind::PictureButton, 488, b.left, 22, 22);
+        CtrlDef button = Control(b.id, b.name, CtrlKind::kPictureButton, 488, b.left, 22, 22);
         button.callback = b.callback;
         button.image = b.image;
         c.push_back(button);
@@ -371,7 +371,7 @@ PanelDef CalculatorPanel() {
          }) {
         c.push_back(Captioned(Numeric(in.id, in.name, in.top, in.left, 77,
                                       {in.defaultValue, -kInf, kInf, 1, 6}, in.callback, kSmallNumericHeight),
-                              in.caption, LabelSide::Left, -1, in.labelLeft));
+                              in.caption, LabelSide::kLeft, -1, in.labelLeft));
     }
 
     for (std::size_t i = 0; i < kKalibrierKanaele.size(); ++i) {

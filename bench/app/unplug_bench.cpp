@@ -48,7 +48,7 @@ double IdleLoad(double seconds) {
 
 int Int(int control) {
     int value = 0;
-    GetCtrlVal(panelHandle, control, &value);
+    GetCtrlVal(gPanelHandle, control, &value);
     return value;
 }
 
@@ -59,11 +59,11 @@ void Report(const char* moment, double load) {
 
 // Port 1 on the simulator, measuring on, one good tick.
 void Connect(kwd2sim::Simulator& sim, int address) {
-    sim.setFault(address, kwd2sim::Fault::None);
-    uitest::ChooseRingValue(panelHandle, PANEL_PORT, 0);
-    uitest::ChooseRingValue(panelHandle, PANEL_PORT, 1);
-    if (Int(PANEL_MESSEN) == 0) uitest::Click(panelHandle, PANEL_MESSEN);
-    uitest::FireTimer(panelHandle, PANEL_TIMER);
+    sim.SetFault(address, kwd2sim::Fault::kNone);
+    uitest::ChooseRingValue(gPanelHandle, PANEL_PORT, 0);
+    uitest::ChooseRingValue(gPanelHandle, PANEL_PORT, 1);
+    if (Int(PANEL_MESSEN) == 0) uitest::Click(gPanelHandle, PANEL_MESSEN);
+    uitest::FireTimer(gPanelHandle, PANEL_TIMER);
     if (Int(PANEL_FEHLERNUMMER) != 0) std::printf("  (first tick failed: %d)\n", Int(PANEL_FEHLERNUMMER));
 }
 
@@ -86,30 +86,30 @@ int main(int argc, char* argv[]) {
     if (ProgrammStarten(1, args) != 0) return 1;
     uitest::EnablePopupTestMode();
     const int address = KwdTestFunc_Adresse();
-    sim.addKwd2(address);
-    sim.start();
+    sim.AddKwd2(address);
+    sim.Start();
 
     std::printf("event loop idle for %.0f s with the line gone:\n", seconds);
     Report("before any unplug (line healthy)", IdleLoad(seconds));
 
     Connect(sim, address);
-    sim.setFault(address, kwd2sim::Fault::Silent);
+    sim.SetFault(address, kwd2sim::Fault::kSilent);
     std::thread pull([&sim] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        sim.unplug();
+        sim.Unplug();
     });
-    uitest::FireTimer(panelHandle, PANEL_TIMER);
+    uitest::FireTimer(gPanelHandle, PANEL_TIMER);
     pull.join();
     Report("pulled while waiting for a reply", IdleLoad(seconds));
 
-    sim.replug();
+    sim.Replug();
     Connect(sim, address);
-    sim.unplug();
+    sim.Unplug();
     Report("pulled between two exchanges", IdleLoad(seconds));
-    uitest::FireTimer(panelHandle, PANEL_TIMER);
+    uitest::FireTimer(gPanelHandle, PANEL_TIMER);
     Report("  ... after the next tick", IdleLoad(seconds));
 
-    DiscardPanel(panelHandle);
+    DiscardPanel(gPanelHandle);
     std::filesystem::current_path("/");
     std::filesystem::remove_all(dir);
     return 0;

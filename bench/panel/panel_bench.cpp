@@ -69,17 +69,17 @@ long RssKb() {
 // The device's readings: the same every tick, or a new voltage and current every tick (as a
 // real output drifts and ripples).
 void SetReadings(kwd2sim::Simulator& sim, int tick, bool changing) {
-    sim.clearTrace();  // the simulator records every byte; that is not the program's memory
+    sim.ClearTrace();  // the simulator records every byte; that is not the program's memory
     const double volts = changing ? 100.0 + (tick % 97) * 0.37 : 12.5;
     const double milliamps = changing ? 1000.0 + (tick % 89) * 3.1 : 42.25;
-    sim.setRegisterValue(kAddress, "uist_off", volts);
+    sim.SetRegisterValue(kAddress, "uist_off", volts);
     for (const char* offset : {"iist1_off", "iist2_off", "iist3_off", "iist4_off"}) {
-        sim.setRegisterValue(kAddress, offset, milliamps);
+        sim.SetRegisterValue(kAddress, offset, milliamps);
     }
 }
 
 void Tick() {
-    uitest::FireTimer(panelHandle, PANEL_TIMER);
+    uitest::FireTimer(gPanelHandle, PANEL_TIMER);
     uitest::ProcessEvents();  // what the tick left for the event loop (deferred paints)
 }
 
@@ -137,21 +137,21 @@ int main(int argc, char** argv) {
     std::filesystem::current_path(scratch);
 
     kwd2sim::Simulator sim;  // unpaced
-    sim.addKwd2(kAddress);
+    sim.AddKwd2(kAddress);
     const std::vector<std::string> before = Tasks();
-    sim.start();
+    sim.Start();
     for (const std::string& task : Tasks()) {
         if (std::find(before.begin(), before.end(), task) == before.end()) g_simTask = task;
     }
     if (g_simTask.empty()) return 1;
-    setenv("KWD2_COM1", sim.path().c_str(), 1);
+    setenv("KWD2_COM1", sim.Path().c_str(), 1);
     static std::array<char, 16> name{"kwd2steuerung"};
     static std::array<char*, 2> args{name.data(), nullptr};
     if (ProgrammStarten(1, args.data()) != 0) return 1;
     uitest::EnablePopupTestMode();  // ticks come only from this benchmark
-    uitest::ChooseRingValue(panelHandle, PANEL_PORT, 1);
-    uitest::ChooseRingValue(panelHandle, PANEL_KWDID, kAddress);
-    uitest::Click(panelHandle, PANEL_MESSEN);
+    uitest::ChooseRingValue(gPanelHandle, PANEL_PORT, 1);
+    uitest::ChooseRingValue(gPanelHandle, PANEL_KWDID, kAddress);
+    uitest::Click(gPanelHandle, PANEL_MESSEN);
     uitest::ProcessEvents();
     int tick = 0;
     for (int i = 0; i < 50; ++i, ++tick) Tick();  // warm-up: fonts, caches, first paints
@@ -185,14 +185,14 @@ int main(int argc, char** argv) {
             Tick();
         }
         const long minuteKb = RssKb();
-        const long minuteHistoryKb = static_cast<long>(trendtest::History().memoryBytes() / 1024);
+        const long minuteHistoryKb = static_cast<long>(trendtest::History().MemoryBytes() / 1024);
         for (; done < memoryTicks; ++done, ++tick) {
             SetReadings(sim, tick, true);
             Tick();
         }
         // The trend history keeps every reading by design (up to its capacity): its share is told apart.
         const long endKb = RssKb();
-        const long historyKb = static_cast<long>(trendtest::History().memoryBytes() / 1024) - minuteHistoryKb;
+        const long historyKb = static_cast<long>(trendtest::History().MemoryBytes() / 1024) - minuteHistoryKb;
         std::printf(
             "Resident size (trend window %s, readings changing): after %d ticks %ld kB, after %ld "
             "ticks %ld kB; grown %ld kB, of which the trend history %ld kB, the rest %ld kB\n",

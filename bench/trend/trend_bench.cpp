@@ -74,11 +74,11 @@ int Status(int i) {
 void StripChart() {
     std::puts("QPainter strip chart (trend/):");
     trend::History history;
-    history.setValue(0.0, 1, 1, trend::Quantity::Volts, 150.0);
-    history.setValue(0.0, 1, 2, trend::Quantity::Volts, 80.0);
+    history.SetValue(0.0, 1, 1, trend::Quantity::kVolts, 150.0);
+    history.SetValue(0.0, 1, 2, trend::Quantity::kVolts, 80.0);
     int next = 0;
     auto add = [&] {
-        history.addReading(next * 0.5, 1, Volts(next), Milliamps(next), Status(next));
+        history.AddReading(next * 0.5, 1, Volts(next), Milliamps(next), Status(next));
         ++next;
     };
     for (int i = 0; i < kShown; ++i) add();
@@ -87,15 +87,15 @@ void StripChart() {
     window.resize(1000, 640);
     window.show();
     QApplication::processEvents();
-    trend::PlotWidget& plot = window.plot();
-    plot.setSpan(kShown * 0.5);  // exactly the last 10^5 ticks
+    trend::PlotWidget& plot = window.Plot();
+    plot.SetSpan(kShown * 0.5);  // exactly the last 10^5 ticks
     plot.repaint();
     Report("tick: append + repaint, 1e5 ticks shown", 200, [&](int) {
         add();
         plot.repaint();
     });
     Report("  of which: reduction of 1e5 ticks to 1000 columns", 200, [&](int) {
-        const trend::TimeWindow w = plot.timeWindow();
+        const trend::TimeWindow w = plot.ShownWindow();
         const trend::Decimated d = trend::Decimate(history, w.t0, w.t1, 1000);
         if (d.runs.empty()) std::puts("nothing reduced");
     });
@@ -107,20 +107,20 @@ void StripChart() {
     const long before = RssKb();
     trend::History million;
     for (int i = 0; i < kMillion; ++i)
-        million.addReading(i * 0.5, i / 250'000, Volts(i), Milliamps(i), Status(i));
+        million.AddReading(i * 0.5, i / 250'000, Volts(i), Milliamps(i), Status(i));
     std::printf("  %-58s %7.1f MB (resident %.1f MB)\n", "memory of 1e6 ticks",
-                million.memoryBytes() / 1048576.0, (RssKb() - before) / 1024.0);
+                million.MemoryBytes() / 1048576.0, (RssKb() - before) / 1024.0);
 
     trend::TrendWindow all(million);
     all.resize(1000, 640);
     all.show();
     QApplication::processEvents();
-    all.plot().setSpan(0);
+    all.Plot().SetSpan(0);
     int more = kMillion;
     Report("tick with all 1e6 ticks shown (no goal)", 20, [&](int) {
-        million.addReading(more * 0.5, 3, Volts(more), Milliamps(more), Status(more));
+        million.AddReading(more * 0.5, 3, Volts(more), Milliamps(more), Status(more));
         ++more;
-        all.plot().repaint();
+        all.Plot().repaint();
     });
 }
 

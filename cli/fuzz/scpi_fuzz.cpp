@@ -29,24 +29,24 @@ class RecordingBus : public scpi::Bus {
     unsigned failEvery = 0;  // every n-th exchange fails as a silent device does
     unsigned exchanges = 0;
 
-    int identification(int address, std::string& id) override {
+    int Identification(int address, std::string& id) override {
         checkAddress(address);
         if (fails()) return -403012;
         id = address == 2 ? "OTHER" : "ZEL-KWD2-V1.5";
         return 0;
     }
-    int readRegister(int address, const char* name, double& value) override {
+    int ReadRegister(int address, const char* name, double& value) override {
         checkAddress(address);
-        if (zelkwd2::findRegister(name) == nullptr) return -401071;
+        if (zelkwd2::FindRegister(name) == nullptr) return -401071;
         if (fails()) return -403078;
         value = 1.5;
         return 0;
     }
-    int writeRegister(int address, const char* name, double value) override {
+    int WriteRegister(int address, const char* name, double value) override {
         checkAddress(address);
-        const zelkwd2::RegisterInfo* row = zelkwd2::findRegister(name);
-        if (row == nullptr || row->check == zelkwd2::WriteCheck::ReadOnly) return -401090;
-        if (zelkwd2::violatesWriteCheck(*row, value)) return row->limitCode;
+        const zelkwd2::RegisterInfo* row = zelkwd2::FindRegister(name);
+        if (row == nullptr || row->check == zelkwd2::WriteCheck::kReadOnly) return -401090;
+        if (zelkwd2::ViolatesWriteCheck(*row, value)) return row->limitCode;
         const bool isCalibration =
             std::find_if(kalibrierung::kRegister.begin(), kalibrierung::kRegister.end(), [&](const char* r) {
                 return std::string_view(r) == name;
@@ -55,28 +55,28 @@ class RecordingBus : public scpi::Bus {
         ++writes;
         return fails() ? -403097 : 0;
     }
-    int readRange(int address, int parameterSet, int& range) override {
+    int ReadRange(int address, int parameterSet, int& range) override {
         checkAddress(address);
         require(parameterSet >= 1 && parameterSet <= 3);
         if (fails()) return -403078;
         range = 0;
         return 0;
     }
-    int writeRange(int address, int parameterSet, int range) override {
+    int WriteRange(int address, int parameterSet, int range) override {
         checkAddress(address);
         require(parameterSet >= 1 && parameterSet <= 3);
         if (range < 0 || range > 4) return -500083;
         ++writes;
         return fails() ? -403097 : 0;
     }
-    int readStatus(int address, int selector, int& status) override {
+    int ReadStatus(int address, int selector, int& status) override {
         checkAddress(address);
         require(selector == 1);
         if (fails()) return -403106;
         status = 5;
         return 0;
     }
-    int deviceFunction(int address, const char* function) override {
+    int DeviceFunction(int address, const char* function) override {
         checkAddress(address);
         const std::string_view f(function);
         require(f == "start" || f == "stopp");
@@ -84,7 +84,7 @@ class RecordingBus : public scpi::Bus {
         ++writes;
         return fails() ? -403040 : 0;
     }
-    std::string message(int code) override { return "device error " + std::to_string(code); }
+    std::string Message(int code) override { return "device error " + std::to_string(code); }
 
   private:
     static void checkAddress(int address) { require(address >= 0 && address <= 8); }
@@ -117,20 +117,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const int stopsBefore = bus.stops;
         scpi::Message message(line);
         std::size_t units = 0;
-        while (!message.done()) {
-            message.step(bridge, client);
+        while (!message.Done()) {
+            message.Step(bridge, client);
             ++units;
         }
-        const std::string response = message.response();
+        const std::string response = message.Response();
         require(response.empty() || (response.back() == '\n' && response.find('\n') == response.size() - 1));
         require(bus.writes - writesBefore <= static_cast<int>(units));
-        if (bridge.settings().readOnly) require(bus.writes == writesBefore);
+        if (bridge.Settings().readOnly) require(bus.writes == writesBefore);
         const std::string text = upper(line);
         if (bus.starts != startsBefore) require(text.find("OUTP") != std::string::npos);
         if (bus.stops != stopsBefore) {
             require(text.find("OUTP") != std::string::npos || text.find("*RST") != std::string::npos);
         }
-        require(client.errors.size() <= scpi::ErrorQueue::kCapacity);
+        require(client.errors.Size() <= scpi::ErrorQueue::kCapacity);
         require(client.address >= 0 && client.address <= 8);
         start = lf + 1;
     }

@@ -26,8 +26,8 @@ void require(bool condition) {
 }
 
 void requireWithinCheck(const char* registerName, double value) {
-    const zelkwd2::RegisterInfo* row = zelkwd2::findRegister(registerName);
-    require(row != nullptr && std::isfinite(value) && !zelkwd2::violatesWriteCheck(*row, value));
+    const zelkwd2::RegisterInfo* row = zelkwd2::FindRegister(registerName);
+    require(row != nullptr && std::isfinite(value) && !zelkwd2::ViolatesWriteCheck(*row, value));
 }
 
 // A refusal reads "steps.csv:<line>: <problem>", the line counted from 1.
@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::istringstream in(text);
     std::vector<kwd2ctl::Step> steps;
     try {
-        steps = kwd2ctl::parseSteps(in, kFile);
+        steps = kwd2ctl::ParseSteps(in, kFile);
     } catch (const kwd2ctl::UsageError& e) {
         requireNamedRefusal(e.what(), lines);
         return 0;
@@ -101,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(step.tauMilliamps.has_value() == steps.front().tauMilliamps.has_value());
     }
     std::istringstream again(written(steps));
-    const std::vector<kwd2ctl::Step> reread = kwd2ctl::parseSteps(again, kFile);
+    const std::vector<kwd2ctl::Step> reread = kwd2ctl::ParseSteps(again, kFile);
     require(reread.size() == steps.size());
     for (std::size_t i = 0; i < steps.size(); ++i) require(same(reread[i], steps[i]));
     return 0;

@@ -46,8 +46,8 @@ void ByteRead(int port, bool timedOut) {
 
 // Installed as soon as a test binary starts, so read counts cover every port it opens.
 Seam& TheSeam() {
-    static Seam seam;
-    return seam;
+    static Seam gSeam;
+    return gSeam;
 }
 
 const bool kInstalled = [] {

@@ -14,8 +14,8 @@ struct Seam {
 };
 
 Seam& TheSeam() {
-    static Seam seam;
-    return seam;
+    static Seam gSeam;
+    return gSeam;
 }
 
 int BeforeStep(SafeFileStep step) {

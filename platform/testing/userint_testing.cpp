@@ -31,8 +31,8 @@ struct PopupSeam {
 };
 
 PopupSeam& Seam() {
-    static PopupSeam seam;
-    return seam;
+    static PopupSeam gSeam;
+    return gSeam;
 }
 
 // While a test popup "is open", pending events (a tick that fell due) get their chance to run,
@@ -82,7 +82,7 @@ constexpr uiqt::PopupHooks kPopupHooks{AnswerMessage, AnswerQuestion, AnswerFile
 namespace uitest {
 
 void EnablePopupTestMode() {
-    uiqt::g_popupHooks = &kPopupHooks;
+    uiqt::gPopupHooks = &kPopupHooks;
     // Ticks come from FireTimer only, so a test sees no tick it did not ask for.
     SetRealTimers(false);
 }
@@ -192,7 +192,7 @@ void ClosePanel(int panel) {
 
 void FireTimer(int panel, int control) {
     uiqt::Control* timer = uiqt::FindControl(panel, control);
-    if (timer != nullptr && timer->def.kind == CtrlKind::Timer) uiqt::DispatchTick(*timer);
+    if (timer != nullptr && timer->def.kind == CtrlKind::kTimer) uiqt::DispatchTick(*timer);
 }
 
 void ProcessEvents() {

@@ -296,13 +296,13 @@ void checkCsv(const std::string& out, const record::Session& s, const std::vecto
     const std::vector<std::string> got = lines(out);
     std::vector<std::string> header = {
         "# kwd2 measurement log", "# program: " + oneLine(s.program + " " + s.version),
-        "# port: " + oneLine(s.port + " (" + s.devicePath + ")"), "# started: " + record::isoTime(s.started)};
+        "# port: " + oneLine(s.port + " (" + s.devicePath + ")"), "# started: " + record::IsoTime(s.started)};
     for (const auto& [address, id] : s.devices)
         header.push_back("# device " + std::to_string(address) + ": " + oneLine(id));
     header.push_back("time,elapsed_s,address,voltage_V,current_mA,status1,error");
     require(got.size() == header.size() + entries.size());
     for (std::size_t i = 0; i < header.size(); ++i) require(got[i] == header[i]);
-    require(readTime(record::isoTime(s.started).substr(0, 24)) ==
+    require(readTime(record::IsoTime(s.started).substr(0, 24)) ==
             std::chrono::floor<std::chrono::milliseconds>(s.started));
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const std::string& line = got[header.size() + i];
@@ -387,23 +387,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             entries.emplace_back(row(in));
         }
     }
-    for (const record::Format format : {record::Format::Csv, record::Format::JsonLines}) {
+    for (const record::Format format : {record::Format::kCsv, record::Format::kJsonLines}) {
         std::ostringstream out;
         record::RowWriter w;
-        require(w.openStream(out, format) == 0 && w.writeHeader(s) == 0);
+        require(w.OpenStream(out, format) == 0 && w.WriteHeader(s) == 0);
         for (const Entry& e : entries) {
             if (const auto* c = std::get_if<Comment>(&e)) {
-                require(w.writeComment(c->text) == 0);
+                require(w.WriteComment(c->text) == 0);
             } else {
-                require(w.writeRow(std::get<record::Row>(e)) == 0);
+                require(w.WriteRow(std::get<record::Row>(e)) == 0);
             }
         }
-        require(w.rowCount() ==
+        require(w.RowCount() ==
                 static_cast<long long>(std::count_if(entries.begin(), entries.end(), [](const Entry& e) {
                     return std::holds_alternative<record::Row>(e);
                 })));
-        require(w.close() == 0);
-        if (format == record::Format::Csv) {
+        require(w.Close() == 0);
+        if (format == record::Format::kCsv) {
             checkCsv(out.str(), s, entries);
         } else {
             checkJson(out.str(), s, entries);

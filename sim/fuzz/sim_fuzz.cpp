@@ -28,7 +28,7 @@ std::size_t ReplyLimit(std::string_view body) {
 }
 
 void CheckAnswer(Device& device, std::string_view body, double now) {
-    const Answer a = device.handle(body, now);
+    const Answer a = device.Handle(body, now);
     if (a.ack != kAck && a.ack != kNak) std::abort();
     if (!a.hasReply) {
         if (!a.head.empty() || !a.value.empty() || !a.tail.empty()) std::abort();
@@ -40,7 +40,7 @@ void CheckAnswer(Device& device, std::string_view body, double now) {
         if (reply.size() + 1 > ReplyLimit(body)) std::abort();
     }
     for (int i = 0; i < kRegisterCount; ++i) {
-        if (!std::isfinite(device.registerValue(i, now))) std::abort();
+        if (!std::isfinite(device.RegisterValue(i, now))) std::abort();
     }
 }
 

@@ -46,23 +46,23 @@ struct Cause {
 };
 
 const Cause kCauses[] = {
-    {"none", Fault::None, {}, Line::Stays, 0},
-    {"slow", Fault::Slow, {}, Line::Stays, 0},
-    {"silent", Fault::Silent, {}, Line::Stays, 403078},
-    {"nak", Fault::Nak, {}, Line::Stays, 402076},
-    {"can", Fault::Can, {}, Line::Stays, 405077},
-    {"garbage", Fault::GarbageFirstByte, {}, Line::Stays, 404079},
-    {"wrongaddress", Fault::WrongAddress, {}, Line::Stays, 404081},
-    {"wrongecho", Fault::WrongEcho, {}, Line::Stays, 404081},
-    {"missingcr", Fault::MissingCr, {}, Line::Stays, 404080},
-    {"overlong", Fault::OverlongReply, {}, Line::Stays, 404081},
-    {"hangup", Fault::HangUp, {}, Line::HangsUp, 404080, 403078},
-    {"unplugged", Fault::None, {}, Line::Pulled, 112073},
-    {"flushin", Fault::None, Rs232Fault::FlushInQFails, Line::Stays, 112073},
-    {"flushout", Fault::None, Rs232Fault::FlushOutQFails, Line::Stays, 112073},
-    {"writefails", Fault::None, Rs232Fault::ComWrtFails, Line::Stays, 101074},
-    {"writeshort", Fault::None, Rs232Fault::ComWrtShort, Line::Stays, 114075},
-    {"queuefails", Fault::None, Rs232Fault::GetOutQLenFails, Line::Stays, 101074},
+    {"none", Fault::kNone, {}, Line::Stays, 0},
+    {"slow", Fault::kSlow, {}, Line::Stays, 0},
+    {"silent", Fault::kSilent, {}, Line::Stays, 403078},
+    {"nak", Fault::kNak, {}, Line::Stays, 402076},
+    {"can", Fault::kCan, {}, Line::Stays, 405077},
+    {"garbage", Fault::kGarbageFirstByte, {}, Line::Stays, 404079},
+    {"wrongaddress", Fault::kWrongAddress, {}, Line::Stays, 404081},
+    {"wrongecho", Fault::kWrongEcho, {}, Line::Stays, 404081},
+    {"missingcr", Fault::kMissingCr, {}, Line::Stays, 404080},
+    {"overlong", Fault::kOverlongReply, {}, Line::Stays, 404081},
+    {"hangup", Fault::kHangUp, {}, Line::HangsUp, 404080, 403078},
+    {"unplugged", Fault::kNone, {}, Line::Pulled, 112073},
+    {"flushin", Fault::kNone, Rs232Fault::kFlushInQFails, Line::Stays, 112073},
+    {"flushout", Fault::kNone, Rs232Fault::kFlushOutQFails, Line::Stays, 112073},
+    {"writefails", Fault::kNone, Rs232Fault::kComWrtFails, Line::Stays, 101074},
+    {"writeshort", Fault::kNone, Rs232Fault::kComWrtShort, Line::Stays, 114075},
+    {"queuefails", Fault::kNone, Rs232Fault::kGetOutQLenFails, Line::Stays, 101074},
 };
 
 // A drain failure abandons a request that is already on its way; its answer must be in before
@@ -71,7 +71,7 @@ const Cause kCauses[] = {
 void AntwortAbwarten(const kwd2sim::Simulator& sim) {
     const auto bis = std::chrono::steady_clock::now() + std::chrono::seconds(1);
     const auto beantwortet = [&] {
-        for (const auto& e : sim.trace()) {
+        for (const auto& e : sim.Trace()) {
             if (!e.fromHost) return true;
         }
         return false;
@@ -95,14 +95,14 @@ class ProgrammSoak : public Programm {
         kwd2sim::Options optionen;
         optionen.linkPath = (arbeitsverzeichnis / "com1").string();
         sim = std::make_unique<kwd2sim::Simulator>(optionen);
-        sim->addKwd2(KwdTestFunc_Adresse());
-        sim->setSlowDelay(0.002);
-        sim->start();
+        sim->AddKwd2(KwdTestFunc_Adresse());
+        sim->SetSlowDelay(0.002);
+        sim->Start();
         setenv("KWD2_COM1", optionen.linkPath.c_str(), 1);
         Wiederverbinden();
     }
     void Wiederverbinden() {
-        uitest::ChooseRingValue(panelHandle, PANEL_PORT, 1);
+        uitest::ChooseRingValue(gPanelHandle, PANEL_PORT, 1);
         ASSERT_EQ(KwdTestFunc_ComPort(), 1) << Fehler().nummer;
         ASSERT_EQ(ZELKWD2_Timeout(1, kTimeout), 0);
     }
@@ -128,17 +128,17 @@ TEST_F(ProgrammSoak, EveryFailingTickIsShownAndNothingGrows) {
             descriptorsStart = OpenDescriptors();
         }
         const Cause& c = faulty(random) ? kCauses[cause(random)] : kCauses[0];
-        if (Int(PANEL_MESSEN) == 0) uitest::Click(panelHandle, PANEL_MESSEN);
-        sim->setFault(adresse, c.device);
+        if (Int(PANEL_MESSEN) == 0) uitest::Click(gPanelHandle, PANEL_MESSEN);
+        sim->SetFault(adresse, c.device);
         if (c.serial) Rs232_InjectFault(1, *c.serial);
         if (c.line == Line::Pulled) {
-            sim->unplug();
+            sim->Unplug();
             uitest::ProcessEvents();  // the event loop between two ticks
         }
 
-        sim->clearTrace();
+        sim->ClearTrace();
         const auto start = std::chrono::steady_clock::now();
-        uitest::FireTimer(panelHandle, PANEL_TIMER);
+        uitest::FireTimer(gPanelHandle, PANEL_TIMER);
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
@@ -158,12 +158,12 @@ TEST_F(ProgrammSoak, EveryFailingTickIsShownAndNothingGrows) {
                           << shown.nummer << " '" << shown.text << "', measuring " << Int(PANEL_MESSEN)
                           << ", port " << Int(PANEL_PORT) << "; expected code " << c.code;
         }
-        if (c.serial == Rs232Fault::GetOutQLenFails) AntwortAbwarten(*sim);
+        if (c.serial == Rs232Fault::kGetOutQLenFails) AntwortAbwarten(*sim);
         Rs232_ClearFaults();
-        sim->setFault(adresse, Fault::None);
+        sim->SetFault(adresse, Fault::kNone);
         if (c.line == Line::HangsUp) Verbinden();
         if (c.line == Line::Pulled) {
-            sim->replug();
+            sim->Replug();
             Wiederverbinden();
         }
         if (t.wrong > 20) break;

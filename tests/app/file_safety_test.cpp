@@ -152,9 +152,9 @@ TEST(CrashConsistency, KilledRecordingLeavesOnlyCompleteRows) {
         ASSERT_GE(child, 0);
         if (child == 0) {
             trend::Recording recording("test");
-            if (recording.start(log.string()) != 0) _exit(3);
+            if (recording.Start(log.string()) != 0) _exit(3);
             for (int i = 0;; ++i) {
-                if (recording.reading(1, i * 0.25, 1000.0 + i, i & 7) != 0) _exit(3);
+                if (recording.Reading(1, i * 0.25, 1000.0 + i, i & 7) != 0) _exit(3);
             }
         }
         std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));

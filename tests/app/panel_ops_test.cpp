@@ -55,7 +55,7 @@ TEST_F(Programm, StatusByteLightsOneSetLampAndOneRangeLamp) {
     for (const Statusfall& fall : faelle) {
         SCOPED_TRACE(testing::Message() << "status byte " << fall.statusByte);
         // Every lamp is written each time, so the previous state does not leak through.
-        for (const int led : statusLeds) SetCtrlVal(panelHandle, led, 1);
+        for (const int led : statusLeds) SetCtrlVal(gPanelHandle, led, 1);
         StatusLedsSetzen(fall.statusByte);
         for (std::size_t i = 0; i < statusLeds.size(); ++i) {
             EXPECT_EQ(Int(statusLeds[i]), fall.lampen[i]) << "lamp " << statusLeds[i];
@@ -65,17 +65,17 @@ TEST_F(Programm, StatusByteLightsOneSetLampAndOneRangeLamp) {
 
 TEST_F(Programm, ReadoutsAndLampDimmingFollowTheMeasuringSwitchValue) {
     Starten();
-    SetCtrlVal(panelHandle, PANEL_SPANNUNG, 17.0);
-    SetCtrlVal(panelHandle, PANEL_STROM, 42.0);
+    SetCtrlVal(gPanelHandle, PANEL_SPANNUNG, 17.0);
+    SetCtrlVal(gPanelHandle, PANEL_STROM, 42.0);
 
-    SetCtrlVal(panelHandle, PANEL_MESSEN, 1);
+    SetCtrlVal(gPanelHandle, PANEL_MESSEN, 1);
     AnzeigenAufSoll();
     StatusLedsDimmen();
     EXPECT_EQ(Double(PANEL_SPANNUNG), 17.0);
     EXPECT_EQ(Double(PANEL_STROM), 42.0);
     for (const int led : statusLeds) EXPECT_EQ(Attribut(led, ATTR_DIMMED), 0) << led;
 
-    SetCtrlVal(panelHandle, PANEL_MESSEN, 0);
+    SetCtrlVal(gPanelHandle, PANEL_MESSEN, 0);
     AnzeigenAufSoll();
     StatusLedsDimmen();
     EXPECT_EQ(Double(PANEL_SPANNUNG), 0.0);
@@ -88,7 +88,7 @@ TEST_F(Programm, PulseControlsAreDimmedOnlyForAPulseTimeOfExactlyZero) {
     const std::array<std::pair<double, int>, 4> faelle{{{0.001, 0}, {0.0, 1}, {6000.0, 0}, {-0.0, 1}}};
     for (const auto& [zeit, gedimmt] : faelle) {
         SCOPED_TRACE(zeit);
-        SetCtrlVal(panelHandle, PANEL_ZEITPULS, zeit);
+        SetCtrlVal(gPanelHandle, PANEL_ZEITPULS, zeit);
         EXPECT_EQ(PulscontrollsDimmen(), 0);
         for (const int control : pulsControls) EXPECT_EQ(Attribut(control, ATTR_DIMMED), gedimmt) << control;
         EXPECT_EQ(Attribut(PANEL_ZEITPULS, ATTR_DIMMED), 0);

@@ -39,18 +39,18 @@ constexpr std::array<Parameterzeile, 16> parameterzeilen{{
 TEST_F(Programm, EveryParameterControlReachesItsWriteAndShowsTheResult) {
     Starten();
     // Undim the pulse controls so they take input like the others.
-    SetCtrlVal(panelHandle, PANEL_ZEITPULS, 1.0);
+    SetCtrlVal(gPanelHandle, PANEL_ZEITPULS, 1.0);
     PulscontrollsDimmen();
 
     for (const Parameterzeile& zeile : parameterzeilen) {
         SCOPED_TRACE(zeile.name);
         FehlerSetzen(0);
         if (zeile.art == Eingabe::Ring) {
-            uitest::ChooseRingValue(panelHandle, zeile.control, 2);
+            uitest::ChooseRingValue(gPanelHandle, zeile.control, 2);
         } else {
-            uitest::EnterNumeric(panelHandle, zeile.control, 3.0);
+            uitest::EnterNumeric(gPanelHandle, zeile.control, 3.0);
         }
-        EXPECT_EQ(GetActiveCtrl(panelHandle), zeile.control);
+        EXPECT_EQ(GetActiveCtrl(gPanelHandle), zeile.control);
         EXPECT_EQ(Fehler().led, 1);
         EXPECT_EQ(Fehler().nummer, -zeile.code);
         EXPECT_EQ(Fehler().text,
@@ -68,11 +68,11 @@ TEST_F(Programm, EveryParameterControlReachesItsWriteAndShowsTheResult) {
 
 TEST_F(Programm, PulseTimeCommitDimsThePulseControlsBeforeTheWriteFails) {
     Starten();
-    uitest::EnterNumeric(panelHandle, PANEL_ZEITPULS, 1.5);
+    uitest::EnterNumeric(gPanelHandle, PANEL_ZEITPULS, 1.5);
     for (const int control : testhilfe::pulsControls) EXPECT_EQ(Attribut(control, ATTR_DIMMED), 0) << control;
     EXPECT_EQ(Fehler().nummer, 122219);
 
-    uitest::EnterNumeric(panelHandle, PANEL_ZEITPULS, 0.0);
+    uitest::EnterNumeric(gPanelHandle, PANEL_ZEITPULS, 0.0);
     for (const int control : testhilfe::pulsControls) EXPECT_EQ(Attribut(control, ATTR_DIMMED), 1) << control;
     EXPECT_EQ(Attribut(PANEL_ZEITPULS, ATTR_DIMMED), 0);
     EXPECT_EQ(Fehler().nummer, 122219);
@@ -95,7 +95,7 @@ TEST_F(Programm, CommandButtonsReportInTheErrorDisplay) {
     for (const Knopfzeile& knopf : knoepfe) {
         SCOPED_TRACE(knopf.name);
         FehlerSetzen(0);
-        uitest::Click(panelHandle, knopf.control);
+        uitest::Click(gPanelHandle, knopf.control);
         EXPECT_EQ(Fehler().led, 1);
         EXPECT_EQ(Fehler().nummer, knopf.nummer);
     }
@@ -105,10 +105,10 @@ TEST_F(Programm, CommandButtonsReportInTheErrorDisplay) {
 TEST_F(Programm, ReadingAllParametersReportsInAPopupAndRedoesTheDimming) {
     Starten();
     FehlerSetzen(-402095);
-    SetCtrlVal(panelHandle, PANEL_ZEITPULS, 2.0);  // pulse controls still dimmed from start-up
+    SetCtrlVal(gPanelHandle, PANEL_ZEITPULS, 2.0);  // pulse controls still dimmed from start-up
 
     uitest::QueueMessageAnswer();
-    uitest::Click(panelHandle, PANEL_PARAMETERLESEN);
+    uitest::Click(gPanelHandle, PANEL_PARAMETERLESEN);
     ASSERT_EQ(uitest::ShownPopups().size(), 1u);
     EXPECT_EQ(uitest::ShownPopups()[0].kind, "message");
     EXPECT_EQ(uitest::ShownPopups()[0].title, "Fehler #122212");
@@ -120,9 +120,9 @@ TEST_F(Programm, ReadingAllParametersReportsInAPopupAndRedoesTheDimming) {
     EXPECT_EQ(Fehler().nummer, 402095);
 
     uitest::ClearShownPopups();
-    uitest::ChooseRingValue(panelHandle, PANEL_KWDID, 9);
+    uitest::ChooseRingValue(gPanelHandle, PANEL_KWDID, 9);
     uitest::QueueMessageAnswer();
-    uitest::Click(panelHandle, PANEL_PARAMETERLESEN);
+    uitest::Click(gPanelHandle, PANEL_PARAMETERLESEN);
     ASSERT_EQ(uitest::ShownPopups().size(), 1u);
     EXPECT_EQ(uitest::ShownPopups()[0].title, "Fehler #407000");
 }
@@ -130,7 +130,7 @@ TEST_F(Programm, ReadingAllParametersReportsInAPopupAndRedoesTheDimming) {
 TEST_F(Programm, ChoosingThePortAlreadySelectedDoesNothingAndClearsTheDisplay) {
     Starten();
     FehlerSetzen(-402095);
-    uitest::ChooseRingValue(panelHandle, PANEL_PORT, 0);  // "not open" while none is open
+    uitest::ChooseRingValue(gPanelHandle, PANEL_PORT, 0);  // "not open" while none is open
     EXPECT_EQ(KwdTestFunc_ComPort(), 0);
     EXPECT_EQ(Fehler().led, 0);
     EXPECT_EQ(Fehler().nummer, 0);
@@ -139,7 +139,7 @@ TEST_F(Programm, ChoosingThePortAlreadySelectedDoesNothingAndClearsTheDisplay) {
 TEST_F(Programm, FailedPortChoiceFallsBackToNotOpenAndShowsTheFirstError) {
     setenv("KWD2_COM3", "/nonexistent/kwd2-test-port", 1);
     Starten();
-    uitest::ChooseRingValue(panelHandle, PANEL_PORT, 3);
+    uitest::ChooseRingValue(gPanelHandle, PANEL_PORT, 3);
     EXPECT_EQ(Int(PANEL_PORT), 0);
     EXPECT_EQ(KwdTestFunc_ComPort(), 0);
     // The open error, not the close that undoes it (that one fails too: nothing was open).
@@ -174,7 +174,7 @@ TEST_F(Programm, CalibrationCallbacksDoNothingInNormalMode) {
     for (const Kalibrierzeile& zeile : kalibrierzeilen) {
         SCOPED_TRACE(zeile.name);
         // The buttons are hidden, so call the callbacks as a commit would.
-        zeile.callback(panelHandle, zeile.control, EVENT_COMMIT, nullptr, 0, 0);
+        zeile.callback(gPanelHandle, zeile.control, EVENT_COMMIT, nullptr, 0, 0);
     }
     EXPECT_TRUE(uitest::ShownPopups().empty());
     EXPECT_FALSE(testhilfe::RechnerSichtbar());
@@ -185,9 +185,9 @@ TEST_F(Programm, CalibrationDeviceButtonsReportInAPopup) {
     Starten({"-p=Lomb7Quanxr"});
     FehlerSetzen(-402095);
     uitest::QueueMessageAnswer();
-    uitest::Click(panelHandle, PANEL_KWDLESEN);
+    uitest::Click(gPanelHandle, PANEL_KWDLESEN);
     uitest::QueueMessageAnswer();
-    uitest::Click(panelHandle, PANEL_KWDSCHREIBEN);
+    uitest::Click(gPanelHandle, PANEL_KWDSCHREIBEN);
     const auto& popups = uitest::ShownPopups();
     ASSERT_EQ(popups.size(), 2u);
     EXPECT_EQ(popups[0].title, "Fehler #122217");
@@ -198,9 +198,9 @@ TEST_F(Programm, CalibrationDeviceButtonsReportInAPopup) {
 TEST_F(Programm, CancelledCalibrationFileDialogsAreNoError) {
     Starten({"-p=Lomb7Quanxr"});
     uitest::QueueFileAnswer(VAL_NO_FILE_SELECTED, "");
-    uitest::Click(panelHandle, PANEL_SPEICHERN);
+    uitest::Click(gPanelHandle, PANEL_SPEICHERN);
     uitest::QueueFileAnswer(VAL_NO_FILE_SELECTED, "");
-    uitest::Click(panelHandle, PANEL_LADEN);
+    uitest::Click(gPanelHandle, PANEL_LADEN);
     const auto& popups = uitest::ShownPopups();
     ASSERT_EQ(popups.size(), 2u);
     EXPECT_EQ(popups[0].kind, "file");
@@ -211,40 +211,40 @@ TEST_F(Programm, CancelledCalibrationFileDialogsAreNoError) {
 
 TEST_F(Programm, CalculatorOpensWithOldValuesAndNoHighlighting) {
     Starten({"-p=Lomb7Quanxr"});
-    uitest::Click(panelHandle, PANEL_RECHNER);
+    uitest::Click(gPanelHandle, PANEL_RECHNER);
     ASSERT_TRUE(testhilfe::RechnerSichtbar());
 
-    SetCtrlVal(panelHandle, PANEL_IIST1V, 1.25);
-    SetCtrlVal(panelHandle, PANEL_IIST1OFF, 0.5);
-    uitest::EnterNumeric(rechnerPanelHandle, RECHNERPNL_SOLL1, 0.0);
-    uitest::EnterNumeric(rechnerPanelHandle, RECHNERPNL_IST1, 0.0);
-    uitest::EnterNumeric(rechnerPanelHandle, RECHNERPNL_SOLL2, 100.0);
-    uitest::EnterNumeric(rechnerPanelHandle, RECHNERPNL_IST2, 50.0);
-    uitest::Click(rechnerPanelHandle, RECHNERPNL_IIST1BISHER);
-    EXPECT_EQ(Attribut(RECHNERPNL_IIST1BISHER, ATTR_LABEL_COLOR, rechnerPanelHandle), 0x00FF00);
-    EXPECT_DOUBLE_EQ(Double(RECHNERPNL_V, rechnerPanelHandle), 2.5);
-    uitest::Click(rechnerPanelHandle, RECHNERPNL_IIST1);
+    SetCtrlVal(gPanelHandle, PANEL_IIST1V, 1.25);
+    SetCtrlVal(gPanelHandle, PANEL_IIST1OFF, 0.5);
+    uitest::EnterNumeric(gRechnerPanelHandle, RECHNERPNL_SOLL1, 0.0);
+    uitest::EnterNumeric(gRechnerPanelHandle, RECHNERPNL_IST1, 0.0);
+    uitest::EnterNumeric(gRechnerPanelHandle, RECHNERPNL_SOLL2, 100.0);
+    uitest::EnterNumeric(gRechnerPanelHandle, RECHNERPNL_IST2, 50.0);
+    uitest::Click(gRechnerPanelHandle, RECHNERPNL_IIST1BISHER);
+    EXPECT_EQ(Attribut(RECHNERPNL_IIST1BISHER, ATTR_LABEL_COLOR, gRechnerPanelHandle), 0x00FF00);
+    EXPECT_DOUBLE_EQ(Double(RECHNERPNL_V, gRechnerPanelHandle), 2.5);
+    uitest::Click(gRechnerPanelHandle, RECHNERPNL_IIST1);
     EXPECT_DOUBLE_EQ(Double(PANEL_IIST1V), 2.5);
     EXPECT_DOUBLE_EQ(Double(PANEL_IIST1OFF), 0.5);
 
-    uitest::ClosePanel(rechnerPanelHandle);
+    uitest::ClosePanel(gRechnerPanelHandle);
     EXPECT_FALSE(testhilfe::RechnerSichtbar());
     EXPECT_TRUE(testhilfe::HauptpanelSichtbar());  // the program goes on
     EXPECT_FALSE(EinstellungsdateiVorhanden());
 
-    uitest::Click(panelHandle, PANEL_RECHNER);
+    uitest::Click(gPanelHandle, PANEL_RECHNER);
     EXPECT_TRUE(testhilfe::RechnerSichtbar());
-    EXPECT_EQ(Attribut(RECHNERPNL_IIST1BISHER, ATTR_LABEL_COLOR, rechnerPanelHandle), 0x000000);
-    EXPECT_EQ(Attribut(RECHNERPNL_IIST1, ATTR_LABEL_COLOR, rechnerPanelHandle), 0x000000);
-    EXPECT_DOUBLE_EQ(Double(RECHNERPNL_SOLL2, rechnerPanelHandle), 100.0);
-    EXPECT_DOUBLE_EQ(Double(RECHNERPNL_V, rechnerPanelHandle), 2.5);
-    EXPECT_DOUBLE_EQ(Double(RECHNERPNL_VBISHER, rechnerPanelHandle), 1.25);
+    EXPECT_EQ(Attribut(RECHNERPNL_IIST1BISHER, ATTR_LABEL_COLOR, gRechnerPanelHandle), 0x000000);
+    EXPECT_EQ(Attribut(RECHNERPNL_IIST1, ATTR_LABEL_COLOR, gRechnerPanelHandle), 0x000000);
+    EXPECT_DOUBLE_EQ(Double(RECHNERPNL_SOLL2, gRechnerPanelHandle), 100.0);
+    EXPECT_DOUBLE_EQ(Double(RECHNERPNL_V, gRechnerPanelHandle), 2.5);
+    EXPECT_DOUBLE_EQ(Double(RECHNERPNL_VBISHER, gRechnerPanelHandle), 1.25);
 }
 
 TEST_F(Programm, CalibrationFactorCommitOnlyKeepsTheFocus) {
     Starten({"-p=Lomb7Quanxr"});
-    uitest::EnterNumeric(panelHandle, PANEL_ISOLL3OFF, -0.125);
-    EXPECT_EQ(GetActiveCtrl(panelHandle), PANEL_ISOLL3OFF);
+    uitest::EnterNumeric(gPanelHandle, PANEL_ISOLL3OFF, -0.125);
+    EXPECT_EQ(GetActiveCtrl(gPanelHandle), PANEL_ISOLL3OFF);
     EXPECT_DOUBLE_EQ(Double(PANEL_ISOLL3OFF), -0.125);
     EXPECT_EQ(Fehler().led, 0);
     EXPECT_TRUE(uitest::ShownPopups().empty());

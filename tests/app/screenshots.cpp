@@ -32,13 +32,13 @@ int main(int argc, char* argv[]) {
     uitest::ProcessEvents();
 
     bool ok = true;
-    if (kalibrierModus == 0) {
-        ok = uitest::SaveScreenshot(panelHandle, (ziel / "main-panel.png").string());
+    if (gKalibrierModus == 0) {
+        ok = uitest::SaveScreenshot(gPanelHandle, (ziel / "main-panel.png").string());
     } else {
-        ok = uitest::SaveScreenshot(panelHandle, (ziel / "main-panel-calibration.png").string());
-        Kalibrierrechner_Callback(panelHandle, PANEL_RECHNER, EVENT_COMMIT, nullptr, 0, 0);
+        ok = uitest::SaveScreenshot(gPanelHandle, (ziel / "main-panel-calibration.png").string());
+        Kalibrierrechner_Callback(gPanelHandle, PANEL_RECHNER, EVENT_COMMIT, nullptr, 0, 0);
         uitest::ProcessEvents();
-        ok = uitest::SaveScreenshot(rechnerPanelHandle, (ziel / "calculator-panel.png").string()) && ok;
+        ok = uitest::SaveScreenshot(gRechnerPanelHandle, (ziel / "calculator-panel.png").string()) && ok;
     }
     std::filesystem::current_path("/");
     return ok ? 0 : 1;

@@ -33,7 +33,7 @@ class Laufmodi : public Programm, public ::testing::WithParamInterface<Laufmodus
 TEST_P(Laufmodi, AccessCodeAloneAndExactSelectsCalibrationMode) {
     Starten(GetParam().argumente);
     const bool kalibrierung = GetParam().kalibrierung;
-    EXPECT_EQ(kalibrierModus, kalibrierung ? 1 : 0);
+    EXPECT_EQ(gKalibrierModus, kalibrierung ? 1 : 0);
     EXPECT_EQ(PanelAttribut(ATTR_WIDTH), kalibrierung ? 870 : 697);
     for (const int control : kalibrierControls) {
         EXPECT_EQ(Attribut(control, ATTR_VISIBLE), kalibrierung ? 1 : 0) << "control " << control;
@@ -65,11 +65,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Programm, StartUpPreparesAndShowsTheMainPanelOnly) {
     Starten();
     char titel[256] = "";
-    ASSERT_EQ(GetPanelAttribute(panelHandle, ATTR_TITLE, titel), 0);
+    ASSERT_EQ(GetPanelAttribute(gPanelHandle, ATTR_TITLE, titel), 0);
     EXPECT_STREQ(titel, "KWD2-Steuerung V1.5");
     EXPECT_EQ(Text(PANEL_TEXT), "");
     EXPECT_EQ(PanelAttribut(ATTR_SYSTEM_LOOK), 1);
-    EXPECT_EQ(PanelAttribut(ATTR_SYSTEM_LOOK, rechnerPanelHandle), 1);
+    EXPECT_EQ(PanelAttribut(ATTR_SYSTEM_LOOK, gRechnerPanelHandle), 1);
     EXPECT_TRUE(testhilfe::HauptpanelSichtbar());
     EXPECT_FALSE(testhilfe::RechnerSichtbar());
 
@@ -95,9 +95,9 @@ class Beenden : public Programm, public ::testing::WithParamInterface<Ausgang> {
         const Ausgang ausgang = GetParam();
         QTimer::singleShot(0, [ausgang] {
             if (ausgang == Ausgang::EndeKnopf) {
-                uitest::Click(panelHandle, PANEL_ENDE);
+                uitest::Click(gPanelHandle, PANEL_ENDE);
             } else {
-                uitest::ClosePanel(panelHandle);
+                uitest::ClosePanel(gPanelHandle);
             }
         });
         return RunUserInterface();
@@ -106,10 +106,10 @@ class Beenden : public Programm, public ::testing::WithParamInterface<Ausgang> {
 
 TEST_P(Beenden, SwitchesMeasuringOffWritesSettingsAndLeavesTheLoop) {
     Starten();
-    uitest::EnterNumeric(panelHandle, PANEL_UENDWERT, 100.0);
-    uitest::Click(panelHandle, PANEL_MESSEN);
+    uitest::EnterNumeric(gPanelHandle, PANEL_UENDWERT, 100.0);
+    uitest::Click(gPanelHandle, PANEL_MESSEN);
     ASSERT_EQ(Int(PANEL_MESSEN), 1);
-    SetCtrlVal(panelHandle, PANEL_SPANNUNG, 12.5);
+    SetCtrlVal(gPanelHandle, PANEL_SPANNUNG, 12.5);
     FehlerSetzen(-402095);
 
     EXPECT_EQ(LaufenBisBeendet(), 0);
@@ -146,9 +146,9 @@ INSTANTIATE_TEST_SUITE_P(Wege, Beenden, ::testing::Values(Ausgang::EndeKnopf, Au
 
 TEST_F(Programm, OtherEventsOfTheExitCallbacksAreIgnored) {
     Starten();
-    uitest::Click(panelHandle, PANEL_MESSEN);
-    Ende(panelHandle, PANEL_ENDE, EVENT_CLOSE, nullptr, 0, 0);
-    Panel_Callback(panelHandle, EVENT_COMMIT, nullptr, 0, 0);
+    uitest::Click(gPanelHandle, PANEL_MESSEN);
+    Ende(gPanelHandle, PANEL_ENDE, EVENT_CLOSE, nullptr, 0, 0);
+    Panel_Callback(gPanelHandle, EVENT_COMMIT, nullptr, 0, 0);
     EXPECT_EQ(Int(PANEL_MESSEN), 1);
     EXPECT_FALSE(EinstellungsdateiVorhanden());
 }
@@ -191,13 +191,13 @@ TEST_F(Programm, FailedSettingsWriteKeepsTheDocumentForAnotherTry) {
 
 TEST_F(Programm, MeasuringSwitchZeroesReadoutsOnlyWhenOffAndDimsLampsAccordingly) {
     Starten();
-    SetCtrlVal(panelHandle, PANEL_SPANNUNG, 12.5);
-    SetCtrlVal(panelHandle, PANEL_STROM, 300.0);
-    SetCtrlVal(panelHandle, PANEL_LEDPARAMETERSATZ2, 1);
-    SetCtrlVal(panelHandle, PANEL_LEDBEREICH3, 1);
+    SetCtrlVal(gPanelHandle, PANEL_SPANNUNG, 12.5);
+    SetCtrlVal(gPanelHandle, PANEL_STROM, 300.0);
+    SetCtrlVal(gPanelHandle, PANEL_LEDPARAMETERSATZ2, 1);
+    SetCtrlVal(gPanelHandle, PANEL_LEDBEREICH3, 1);
     FehlerSetzen(-402095);
 
-    uitest::Click(panelHandle, PANEL_MESSEN);  // on
+    uitest::Click(gPanelHandle, PANEL_MESSEN);  // on
     ASSERT_EQ(Int(PANEL_MESSEN), 1);
     EXPECT_EQ(Double(PANEL_SPANNUNG), 12.5);
     EXPECT_EQ(Double(PANEL_STROM), 300.0);
@@ -207,7 +207,7 @@ TEST_F(Programm, MeasuringSwitchZeroesReadoutsOnlyWhenOffAndDimsLampsAccordingly
     EXPECT_EQ(Fehler().text, "");
 
     FehlerSetzen(-402095);
-    uitest::Click(panelHandle, PANEL_MESSEN);  // off
+    uitest::Click(gPanelHandle, PANEL_MESSEN);  // off
     ASSERT_EQ(Int(PANEL_MESSEN), 0);
     EXPECT_EQ(Double(PANEL_SPANNUNG), 0.0);
     EXPECT_EQ(Double(PANEL_STROM), 0.0);
@@ -222,10 +222,10 @@ TEST_F(Programm, MeasuringSwitchZeroesReadoutsOnlyWhenOffAndDimsLampsAccordingly
 
 TEST_F(Programm, FailedTickShowsTheErrorAndSwitchesMeasuringOff) {
     Starten();
-    uitest::Click(panelHandle, PANEL_MESSEN);
-    SetCtrlVal(panelHandle, PANEL_SPANNUNG, 12.5);
+    uitest::Click(gPanelHandle, PANEL_MESSEN);
+    SetCtrlVal(gPanelHandle, PANEL_SPANNUNG, 12.5);
 
-    uitest::FireTimer(panelHandle, PANEL_TIMER);
+    uitest::FireTimer(gPanelHandle, PANEL_TIMER);
 
     EXPECT_EQ(Int(PANEL_MESSEN), 0);
     EXPECT_EQ(Fehler().led, 1);
@@ -239,15 +239,15 @@ TEST_F(Programm, FailedTickShowsTheErrorAndSwitchesMeasuringOff) {
 
     // Polling has stopped: the next tick neither reads nor touches the display.
     FehlerSetzen(-402095);
-    uitest::FireTimer(panelHandle, PANEL_TIMER);
+    uitest::FireTimer(gPanelHandle, PANEL_TIMER);
     EXPECT_EQ(Fehler().nummer, 402095);
 }
 
 TEST_F(Programm, TickWithCommonAddressSwitchesMeasuringOffWithoutError) {
     Starten();
-    uitest::ChooseRingValue(panelHandle, PANEL_KWDID, 9);
-    uitest::Click(panelHandle, PANEL_MESSEN);
-    uitest::FireTimer(panelHandle, PANEL_TIMER);
+    uitest::ChooseRingValue(gPanelHandle, PANEL_KWDID, 9);
+    uitest::Click(gPanelHandle, PANEL_MESSEN);
+    uitest::FireTimer(gPanelHandle, PANEL_TIMER);
     EXPECT_EQ(Int(PANEL_MESSEN), 0);
     EXPECT_EQ(Fehler().led, 0);
     EXPECT_EQ(Fehler().nummer, 0);
@@ -257,8 +257,8 @@ TEST_F(Programm, TickWithCommonAddressSwitchesMeasuringOffWithoutError) {
 
 TEST_F(Programm, TimerCallbackActsOnTicksOnly) {
     Starten();
-    uitest::Click(panelHandle, PANEL_MESSEN);
-    TimerCb(panelHandle, PANEL_TIMER, EVENT_COMMIT, nullptr, 0, 0);
+    uitest::Click(gPanelHandle, PANEL_MESSEN);
+    TimerCb(gPanelHandle, PANEL_TIMER, EVENT_COMMIT, nullptr, 0, 0);
     EXPECT_EQ(Int(PANEL_MESSEN), 1);
     EXPECT_EQ(Fehler().nummer, 0);
 }
@@ -267,15 +267,15 @@ TEST_F(Programm, TimerCallbackActsOnTicksOnly) {
 
 TEST_F(Programm, FullScaleValuesSetTheirOwnMetersMaximumOnly) {
     Starten();
-    uitest::EnterNumeric(panelHandle, PANEL_UENDWERT, 100.0);
+    uitest::EnterNumeric(gPanelHandle, PANEL_UENDWERT, 100.0);
     EXPECT_EQ(DoubleAttribut(PANEL_SPANNUNG, ATTR_MAX_VALUE), 100.0);
     EXPECT_EQ(DoubleAttribut(PANEL_STROM, ATTR_MAX_VALUE), 6000.0);
-    EXPECT_EQ(GetActiveCtrl(panelHandle), PANEL_UENDWERT);
+    EXPECT_EQ(GetActiveCtrl(gPanelHandle), PANEL_UENDWERT);
 
-    uitest::EnterNumeric(panelHandle, PANEL_IENDWERT, 2500.0);
+    uitest::EnterNumeric(gPanelHandle, PANEL_IENDWERT, 2500.0);
     EXPECT_EQ(DoubleAttribut(PANEL_STROM, ATTR_MAX_VALUE), 2500.0);
     EXPECT_EQ(DoubleAttribut(PANEL_SPANNUNG, ATTR_MAX_VALUE), 100.0);
-    EXPECT_EQ(GetActiveCtrl(panelHandle), PANEL_IENDWERT);
+    EXPECT_EQ(GetActiveCtrl(gPanelHandle), PANEL_IENDWERT);
     // No error route for these.
     EXPECT_EQ(Fehler().led, 0);
 }

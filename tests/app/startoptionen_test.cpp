@@ -92,7 +92,7 @@ TEST_P(NachDenOptionen, AccessCodeMustBeTheOnlyArgumentLeft) {
     const Aufruf aufruf = Anwenden(GetParam().argumente);
     ASSERT_EQ(aufruf.status, START_WEITER) << aufruf.fehler;
     Starten(aufruf.rest);
-    EXPECT_EQ(kalibrierModus, GetParam().kalibrierung ? 1 : 0);
+    EXPECT_EQ(gKalibrierModus, GetParam().kalibrierung ? 1 : 0);
     std::ifstream datei(log);
     std::ostringstream inhalt;
     inhalt << datei.rdbuf();

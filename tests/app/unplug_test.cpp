@@ -24,15 +24,15 @@ class Abziehen : public Programm {
         setenv("KWD2_COM1", optionen.linkPath.c_str(), 1);
         sim = std::make_unique<kwd2sim::Simulator>(optionen);
         Starten();
-        sim->addKwd2(KwdTestFunc_Adresse());
-        sim->start();
+        sim->AddKwd2(KwdTestFunc_Adresse());
+        sim->Start();
     }
 
     void MessenMitCom1() {
-        uitest::ChooseRingValue(panelHandle, PANEL_PORT, 1);
+        uitest::ChooseRingValue(gPanelHandle, PANEL_PORT, 1);
         ASSERT_EQ(KwdTestFunc_ComPort(), 1);
-        uitest::Click(panelHandle, PANEL_MESSEN);
-        uitest::FireTimer(panelHandle, PANEL_TIMER);
+        uitest::Click(gPanelHandle, PANEL_MESSEN);
+        uitest::FireTimer(gPanelHandle, PANEL_TIMER);
         ASSERT_EQ(Fehler().nummer, 0);
         ASSERT_EQ(Int(PANEL_MESSEN), 1);
     }
@@ -47,23 +47,23 @@ TEST_F(Abziehen, DeadLineIsClosedAndOpensAgainOnceBack) {
     for (const auto& m : momente) {
         MessenMitCom1();
         if (m.waehrendAntwort) {
-            sim->setFault(KwdTestFunc_Adresse(), kwd2sim::Fault::Silent);
-            sim->clearTrace();
+            sim->SetFault(KwdTestFunc_Adresse(), kwd2sim::Fault::kSilent);
+            sim->ClearTrace();
             // Pulled once the request is out, while the tick waits for its answer.
             std::thread ziehen([this] {
                 const auto bis = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-                while (sim->hostBytes().empty() && std::chrono::steady_clock::now() < bis) {
+                while (sim->HostBytes().empty() && std::chrono::steady_clock::now() < bis) {
                     std::this_thread::sleep_for(std::chrono::milliseconds(1));
                 }
-                sim->unplug();
+                sim->Unplug();
             });
-            uitest::FireTimer(panelHandle, PANEL_TIMER);
+            uitest::FireTimer(gPanelHandle, PANEL_TIMER);
             ziehen.join();
         } else {
-            sim->unplug();
+            sim->Unplug();
             uitest::ProcessEvents();
             EXPECT_EQ(Rs232_ArmedNotifiers(1), 0) << m.moment << ": the hung-up line still wakes the loop";
-            uitest::FireTimer(panelHandle, PANEL_TIMER);
+            uitest::FireTimer(gPanelHandle, PANEL_TIMER);
         }
         EXPECT_EQ(Fehler().nummer, m.code) << m.moment;
         EXPECT_EQ(Int(PANEL_MESSEN), 0) << m.moment;
@@ -71,21 +71,21 @@ TEST_F(Abziehen, DeadLineIsClosedAndOpensAgainOnceBack) {
         EXPECT_EQ(KwdTestFunc_ComPort(), 0) << m.moment;
         EXPECT_EQ(Rs232_ArmedNotifiers(1), 0) << m.moment;
 
-        uitest::Click(panelHandle, PANEL_IDLESEN);
+        uitest::Click(gPanelHandle, PANEL_IDLESEN);
         EXPECT_EQ(Fehler().nummer, 122201) << m.moment;
         // Still gone: the open fails as any failed open does.
-        uitest::ChooseRingValue(panelHandle, PANEL_PORT, 1);
+        uitest::ChooseRingValue(gPanelHandle, PANEL_PORT, 1);
         EXPECT_EQ(Fehler().nummer, 100002) << m.moment;
         EXPECT_EQ(Int(PANEL_PORT), 0) << m.moment;
 
-        sim->replug();
-        sim->setFault(KwdTestFunc_Adresse(), kwd2sim::Fault::None);
-        uitest::ChooseRingValue(panelHandle, PANEL_PORT, 1);
+        sim->Replug();
+        sim->SetFault(KwdTestFunc_Adresse(), kwd2sim::Fault::kNone);
+        uitest::ChooseRingValue(gPanelHandle, PANEL_PORT, 1);
         EXPECT_EQ(Fehler().nummer, 0) << m.moment;
-        uitest::Click(panelHandle, PANEL_IDLESEN);
+        uitest::Click(gPanelHandle, PANEL_IDLESEN);
         EXPECT_EQ(Fehler().nummer, 0) << m.moment;
         EXPECT_EQ(Text(PANEL_IDSTRING), "ZEL-KWD2-V1.5") << m.moment;
-        uitest::ChooseRingValue(panelHandle, PANEL_PORT, 0);
+        uitest::ChooseRingValue(gPanelHandle, PANEL_PORT, 0);
     }
 }
 
@@ -99,17 +99,17 @@ TEST_F(Abziehen, OperationOnTheDeadLineShowsItsErrorThenClosesIt) {
         int code;      // the line gone: the queues cannot be emptied
         int ohnePort;  // then: "port not open"
     } operationen[] = {
-        {"identification", [] { uitest::Click(panelHandle, PANEL_IDLESEN); }, false, 112007, 122201},
-        {"start", [] { uitest::Click(panelHandle, PANEL_START); }, false, 112120, 122220},
+        {"identification", [] { uitest::Click(gPanelHandle, PANEL_IDLESEN); }, false, 112007, 122201},
+        {"start", [] { uitest::Click(gPanelHandle, PANEL_START); }, false, 112120, 122220},
         {"voltage",
          [] {  // a new value each time, so that every entry commits
              static double volt = 1.0;
-             uitest::EnterNumeric(panelHandle, PANEL_SPANNUNGSOLL, volt += 1.0);
+             uitest::EnterNumeric(gPanelHandle, PANEL_SPANNUNGSOLL, volt += 1.0);
          },
          false, 112092, 122213},  // the set point is a register write
-        {"parameter readback", [] { uitest::Click(panelHandle, PANEL_PARAMETERLESEN); }, true, 112073,
+        {"parameter readback", [] { uitest::Click(gPanelHandle, PANEL_PARAMETERLESEN); }, true, 112073,
          122212},
-        {"search", [] { uitest::Click(panelHandle, PANEL_SCANN); }, false, 0, 122202},  // finds nothing
+        {"search", [] { uitest::Click(gPanelHandle, PANEL_SCANN); }, false, 0, 122202},  // finds nothing
     };
     const auto gemeldet = [](bool popup) {
         if (!popup) return Fehler().nummer;
@@ -117,9 +117,9 @@ TEST_F(Abziehen, OperationOnTheDeadLineShowsItsErrorThenClosesIt) {
         return titel.size() == 1 ? std::stoi(titel[0].substr(titel[0].find('#') + 1)) : -1;
     };
     for (const auto& o : operationen) {
-        uitest::ChooseRingValue(panelHandle, PANEL_PORT, 1);
+        uitest::ChooseRingValue(gPanelHandle, PANEL_PORT, 1);
         ASSERT_EQ(Fehler().nummer, 0) << o.operation;
-        sim->unplug();
+        sim->Unplug();
         uitest::ProcessEvents();
         EXPECT_EQ(Int(PANEL_PORT), 1) << o.operation << ": closed before anything failed";
         EXPECT_EQ(Rs232_ArmedNotifiers(1), 0) << o.operation << ": the hung-up line still wakes the loop";
@@ -132,25 +132,25 @@ TEST_F(Abziehen, OperationOnTheDeadLineShowsItsErrorThenClosesIt) {
         o.ausfuehren();
         EXPECT_EQ(gemeldet(o.popup), o.ohnePort) << o.operation;
 
-        sim->replug();
-        uitest::ChooseRingValue(panelHandle, PANEL_PORT, 1);
+        sim->Replug();
+        uitest::ChooseRingValue(gPanelHandle, PANEL_PORT, 1);
         EXPECT_EQ(Fehler().nummer, 0) << o.operation;
-        uitest::Click(panelHandle, PANEL_IDLESEN);
+        uitest::Click(gPanelHandle, PANEL_IDLESEN);
         EXPECT_EQ(Fehler().nummer, 0) << o.operation;
-        uitest::ChooseRingValue(panelHandle, PANEL_PORT, 0);
+        uitest::ChooseRingValue(gPanelHandle, PANEL_PORT, 0);
     }
 }
 
 // Choosing the shown port again reopens the line.
 TEST_F(Abziehen, ChoosingTheLostPortAgainReopensIt) {
-    uitest::ChooseRingValue(panelHandle, PANEL_PORT, 1);
-    sim->unplug();
-    sim->replug();
-    uitest::Click(panelHandle, PANEL_IDLESEN);
+    uitest::ChooseRingValue(gPanelHandle, PANEL_PORT, 1);
+    sim->Unplug();
+    sim->Replug();
+    uitest::Click(gPanelHandle, PANEL_IDLESEN);
     EXPECT_NE(Fehler().nummer, 0);
-    uitest::ChooseRingValue(panelHandle, PANEL_PORT, 1);
+    uitest::ChooseRingValue(gPanelHandle, PANEL_PORT, 1);
     EXPECT_EQ(Fehler().nummer, 0);
-    uitest::Click(panelHandle, PANEL_IDLESEN);
+    uitest::Click(gPanelHandle, PANEL_IDLESEN);
     EXPECT_EQ(Fehler().nummer, 0);
 }
 

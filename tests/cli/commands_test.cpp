@@ -51,10 +51,10 @@ const WireCase kWire[] = {
 class Wire : public Ctl, public ::testing::WithParamInterface<WireCase> {};
 
 TEST_P(Wire, SendsExactlyTheseBytes) {
-    sim().setRegisterValue(0, "usoll1", 12.5);
-    sim().setRegisterValue(0, "isoll3", 0.1);
+    sim().SetRegisterValue(0, "usoll1", 12.5);
+    sim().SetRegisterValue(0, "isoll3", 0.1);
     ASSERT_EQ(ctl({"set", "range2=3"}).status, 0);
-    sim().clearTrace();
+    sim().ClearTrace();
     const auto r = ctl(GetParam().args);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(sent(GetParam().wire.size()), GetParam().wire);
@@ -98,14 +98,14 @@ const StatusCase kStatus[] = {
 class Status : public Ctl, public ::testing::WithParamInterface<StatusCase> {};
 
 TEST_P(Status, ExitsWithItsStatusAndMessage) {
-    sim().clearTrace();
+    sim().ClearTrace();
     Rs232_ResetReadCounts(1);
     const auto r = ctl(GetParam().args);
     EXPECT_EQ(r.status, GetParam().status);
     EXPECT_EQ(r.err.rfind("kwd2ctl: " + GetParam().err, 0), 0u) << r.err;
     EXPECT_EQ(r.err.find("--help") != std::string::npos, GetParam().status == 2) << r.err;
     if (GetParam().status == 2 || std::string(GetParam().name) == "ValueAboveTheLimit") {
-        EXPECT_EQ(sim().hostBytes(), "");
+        EXPECT_EQ(sim().HostBytes(), "");
     }
     if (std::string(GetParam().name) == "SilentAddress") {
         EXPECT_EQ(Rs232_ReadCounts(1).timedOut, 1) << "a silent address costs one time-out";
@@ -116,25 +116,25 @@ INSTANTIATE_TEST_SUITE_P(Commands, Status, ::testing::ValuesIn(kStatus),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Ctl, FirstFailingWriteStopsTheRest) {
-    sim().setFault(0, kwd2sim::Fault::Nak, 1);
+    sim().SetFault(0, kwd2sim::Fault::kNak, 1);
     const auto r = ctl({"set", "usoll1=1", "usoll2=2"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "kwd2ctl: 402095: Errormessage (NAK) received from device\n");
-    EXPECT_EQ(sim().hostBytes(), "#0V1W1.0\r");
+    EXPECT_EQ(sim().HostBytes(), "#0V1W1.0\r");
 }
 
 TEST_F(Ctl, ScanWithoutAKwd2DeviceFails) {
     kwd2sim::Options options;
     kwd2sim::Simulator foreignOnly(options);
-    foreignOnly.addForeign(2, "OTHER");
-    foreignOnly.start();
+    foreignOnly.AddForeign(2, "OTHER");
+    foreignOnly.Start();
     std::ostringstream out, err;
-    EXPECT_EQ(kwd2ctl::run({"-p", foreignOnly.path(), "--timeout", "0.05", "scan"}, out, err), 1);
+    EXPECT_EQ(kwd2ctl::Run({"-p", foreignOnly.Path(), "--timeout", "0.05", "scan"}, out, err), 1);
     EXPECT_EQ(out.str(), "2\tforeign\tOTHER\n");
 }
 
 TEST_F(Ctl, VersionAndHelp) {
-    EXPECT_EQ(ctl({"--version"}).out, std::string("kwd2ctl ") + kwd2ctl::version() + "\n");
+    EXPECT_EQ(ctl({"--version"}).out, std::string("kwd2ctl ") + kwd2ctl::Version() + "\n");
     const auto help = ctl({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("usage: kwd2ctl"), std::string::npos);
@@ -143,26 +143,26 @@ TEST_F(Ctl, VersionAndHelp) {
 TEST_F(Ctl, CalibrationFactorsRoundTripThroughAFile) {
     std::string reads;
     for (std::size_t i = 0; i < 20; ++i) {
-        sim().setRegisterValue(0, kalibrierung::kRegister[i], 1.0 + 0.125 * static_cast<double>(i));
+        sim().SetRegisterValue(0, kalibrierung::kRegister[i], 1.0 + 0.125 * static_cast<double>(i));
         const std::string code = (i + 1 < 10 ? "0" : "") + std::to_string(i + 1);
         reads += "#0" + code + "R\r";
     }
-    sim().clearTrace();
+    sim().ClearTrace();
     const auto path = file("factors.kwd");
     ASSERT_EQ(ctl({"cal", "read", path.string()}).status, 0);
-    EXPECT_EQ(sim().hostBytes(), reads);
+    EXPECT_EQ(sim().HostBytes(), reads);
     const std::string bytes = ctltest::contents(path);
     ASSERT_EQ(bytes.size(), 200u);
     EXPECT_EQ(bytes.substr(0, 17), std::string("zel kwd2test kal\0", 17));
     EXPECT_EQ(bytes.substr(32, 4), std::string("\x01\0\0\0", 4));
 
-    for (const char* name : kalibrierung::kRegister) sim().setRegisterValue(0, name, 2.0);
-    sim().clearTrace();
+    for (const char* name : kalibrierung::kRegister) sim().SetRegisterValue(0, name, 2.0);
+    sim().ClearTrace();
     const auto r = ctl({"cal", "write", path.string(), "--access-code", kalibrierung::kZugangsCode});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(sim().hostBytes().substr(0, 26), "#001W1.000000\r#002W1.12500");
+    EXPECT_EQ(sim().HostBytes().substr(0, 26), "#001W1.000000\r#002W1.12500");
     for (std::size_t i = 0; i < 20; ++i) {
-        EXPECT_EQ(sim().registerValue(0, kalibrierung::kRegister[i]), 1.0 + 0.125 * static_cast<double>(i));
+        EXPECT_EQ(sim().RegisterValue(0, kalibrierung::kRegister[i]), 1.0 + 0.125 * static_cast<double>(i));
     }
 }
 
@@ -182,11 +182,11 @@ TEST_F(Ctl, BadCalibrationFilesSendNothing) {
                        {wrongVersion, "303237"}};
     for (const auto& b : bad) {
         std::ofstream(file("bad.kwd"), std::ios::binary) << b.bytes;
-        sim().clearTrace();
+        sim().ClearTrace();
         const auto r = ctl({"cal", "write", file("bad.kwd").string(), "--access-code", code});
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err.rfind("kwd2ctl: " + b.message, 0), 0u) << r.err;
-        EXPECT_EQ(sim().hostBytes(), "");
+        EXPECT_EQ(sim().HostBytes(), "");
     }
     EXPECT_EQ(ctl({"cal", "write", file("missing.kwd").string(), "--access-code", code}).status, 1);
 }

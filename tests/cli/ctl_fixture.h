@@ -116,10 +116,10 @@ class Ctl : public ::testing::Test {
         kwd2sim::Options options;
         options.linkPath = (dir_ / "line").string();
         sim_ = std::make_unique<kwd2sim::Simulator>(options);
-        sim_->addKwd2(0);
-        sim_->addKwd2(3, "ZEL-KWD2-V2");
-        sim_->addForeign(5, "OTHER-DEVICE");
-        sim_->start();
+        sim_->AddKwd2(0);
+        sim_->AddKwd2(3, "ZEL-KWD2-V2");
+        sim_->AddForeign(5, "OTHER-DEVICE");
+        sim_->Start();
     }
     void TearDown() override {
         Rs232_ClearFaults();
@@ -129,15 +129,15 @@ class Ctl : public ::testing::Test {
     kwd2sim::Simulator& sim() { return *sim_; }
     fs::path file(const std::string& name) const { return dir_ / name; }
     const fs::path& dir() const { return dir_.path(); }
-    std::string line() const { return sim_->path(); }
+    std::string line() const { return sim_->Path(); }
 
     // What the host sent; waits (bounded) for a broadcast that nobody acknowledges to arrive.
     std::string sent(std::size_t expected) {
         const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-        while (sim_->hostBytes().size() < expected && std::chrono::steady_clock::now() < until) {
+        while (sim_->HostBytes().size() < expected && std::chrono::steady_clock::now() < until) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
-        return sim_->hostBytes();
+        return sim_->HostBytes();
     }
 
     // kwd2ctl in this process, on the simulated line with a short time-out.
@@ -145,7 +145,7 @@ class Ctl : public ::testing::Test {
         args.insert(args.begin(), {"-p", line(), "--timeout", "0.2"});
         std::ostringstream out;
         std::ostringstream err;
-        const int status = kwd2ctl::run(args, out, err);
+        const int status = kwd2ctl::Run(args, out, err);
         return {status, out.str(), err.str()};
     }
     std::unique_ptr<Child> child(std::vector<std::string> args) {

@@ -16,14 +16,14 @@ std::size_t count(const std::string& text, const std::string& what) {
 }
 
 TEST_F(Ctl, MonitorRowsFollowTheHeaderAndKeepTheInterval) {
-    sim().setStatusByte(3, 1, 5);
+    sim().SetStatusByte(3, 1, 5);
     const auto log = file("log.csv");
     for (int session = 0; session < 2; ++session) {
         const auto r = ctl({"-a", "0,3", "monitor", "-i", "0.05", "-n", "4", "-o", log.string()});
         ASSERT_EQ(r.status, 0) << r.err;
     }
     const std::string text = contents(log);
-    EXPECT_EQ(text.rfind("# kwd2 measurement log\n# program: kwd2ctl " + std::string(kwd2ctl::version()) +
+    EXPECT_EQ(text.rfind("# kwd2 measurement log\n# program: kwd2ctl " + std::string(kwd2ctl::Version()) +
                              "\n# port: " + line() + " (/dev/pts/",
                          0),
               0u)
@@ -45,7 +45,7 @@ TEST_F(Ctl, MonitorRowsFollowTheHeaderAndKeepTheInterval) {
 }
 
 TEST_F(Ctl, MonitorWritesAFailedReadingAsAnErrorRowAndGoesOn) {
-    sim().setFault(3, kwd2sim::Fault::Nak, 2);  // the identification, then the first reading
+    sim().SetFault(3, kwd2sim::Fault::kNak, 2);  // the identification, then the first reading
     const auto r = ctl({"-a", "3", "monitor", "-i", "0", "-n", "2", "--format", "jsonl"});
     ASSERT_EQ(r.status, 0) << r.err;
     std::istringstream in(r.out);
@@ -60,7 +60,7 @@ TEST_F(Ctl, MonitorWritesAFailedReadingAsAnErrorRowAndGoesOn) {
         << first;
     EXPECT_NE(second.find("\"error\":0}"), std::string::npos) << second;
     // Reads only: nothing a monitor sends changes the device.
-    for (char c : sim().hostBytes()) EXPECT_NE(c, 'W');
+    for (char c : sim().HostBytes()) EXPECT_NE(c, 'W');
 }
 
 TEST_F(Ctl, MonitorEndsCleanlyOnSigint) {
@@ -78,10 +78,10 @@ TEST_F(Ctl, MonitorReconnectsToALineThatCameBack) {
     const auto log = file("reconnect.csv");
     auto p = child({"monitor", "-i", "0.05", "--reconnect", "-o", log.string()});
     ASSERT_TRUE(eventually([&] { return csvRows(contents(log)).size() >= 2; }));
-    sim().unplug();
+    sim().Unplug();
     ASSERT_TRUE(eventually([&] { return contents(log).find("# line lost at ") != std::string::npos; }));
     const std::size_t rowsWhileAway = csvRows(contents(log)).size();
-    sim().replug();
+    sim().Replug();
     ASSERT_TRUE(eventually([&] { return contents(log).find("# line back at ") != std::string::npos; }));
     ASSERT_TRUE(eventually([&] { return csvRows(contents(log)).size() >= rowsWhileAway + 2; }));
     p->signal(SIGTERM);
@@ -102,20 +102,20 @@ TEST_F(Ctl, RunWritesEachStepStartsOnceAndStopsAtTheEnd) {
     std::ofstream(file("steps.csv")) << kSteps;
     const auto r = ctl({"run", file("steps.csv").string(), "-i", "0.05", "-o", file("run.csv").string()});
     ASSERT_EQ(r.status, 0) << r.err;
-    const std::string wire = sim().hostBytes();
+    const std::string wire = sim().HostBytes();
     EXPECT_EQ(wire.rfind("#0IDR\r#0V1W10.0\r#0C1W100.0\r#0F1W0.500\r#0DF1\r#0V0R\r#0C0R\r#0S1R\r", 0), 0u)
         << wire;
     EXPECT_NE(wire.find("#0V1W20.0\r#0C1W200.0\r#0F1W0.000\r#0V0R\r"), std::string::npos) << wire;
     EXPECT_EQ(count(wire, "#0DF1\r"), 1u);
     EXPECT_EQ(wire.substr(wire.size() - 6), "#0DF2\r");
-    EXPECT_FALSE(sim().running(0));
+    EXPECT_FALSE(sim().Running(0));
     EXPECT_GE(csvRows(contents(file("run.csv"))).size(), 4u);
 }
 
 TEST_F(Ctl, RunStopsTheOutputOnANak) {
     std::ofstream(file("steps.csv")) << "voltage_V,current_mA,hold_s\n5,50,30\n";
     std::thread injector([&] {
-        if (eventually([&] { return sim().running(0); })) sim().setFault(0, kwd2sim::Fault::Nak, 1);
+        if (eventually([&] { return sim().Running(0); })) sim().SetFault(0, kwd2sim::Fault::kNak, 1);
     });
     const auto r = ctl({"run", file("steps.csv").string(), "-i", "0.02"});
     injector.join();
@@ -124,18 +124,18 @@ TEST_F(Ctl, RunStopsTheOutputOnANak) {
     EXPECT_EQ(r.err.rfind("kwd2ctl: 402", 0), 0u) << r.err;
     EXPECT_NE(r.err.find(": Errormessage (NAK) received from device (output stopped)\n"), std::string::npos)
         << r.err;
-    EXPECT_FALSE(sim().running(0));
+    EXPECT_FALSE(sim().Running(0));
     EXPECT_NE(r.out.find("# output stopped: reading failed"), std::string::npos);
 }
 
 TEST_F(Ctl, RunStopsTheOutputOnSigint) {
     std::ofstream(file("steps.csv")) << "voltage_V,current_mA,hold_s\n5,50,30\n";
     auto p = child({"run", file("steps.csv").string(), "-o", file("run.csv").string()});
-    ASSERT_TRUE(eventually([&] { return sim().running(0); }));
+    ASSERT_TRUE(eventually([&] { return sim().Running(0); }));
     p->signal(SIGINT);
     EXPECT_EQ(p->wait(), 0) << p->err();
-    EXPECT_FALSE(sim().running(0));
-    EXPECT_EQ(sim().hostBytes().substr(sim().hostBytes().size() - 6), "#0DF2\r");
+    EXPECT_FALSE(sim().Running(0));
+    EXPECT_EQ(sim().HostBytes().substr(sim().HostBytes().size() - 6), "#0DF2\r");
 }
 
 TEST_F(Ctl, BadStepListsSendNothing) {
@@ -153,11 +153,11 @@ TEST_F(Ctl, BadStepListsSendNothing) {
     };
     for (const auto& b : bad) {
         std::ofstream(file("bad.csv")) << b.text;
-        sim().clearTrace();
+        sim().ClearTrace();
         const auto r = ctl({"run", file("bad.csv").string()});
         EXPECT_EQ(r.status, 2) << b.text;
         EXPECT_NE(r.err.find("bad.csv" + std::string(b.message)), std::string::npos) << r.err;
-        EXPECT_EQ(sim().hostBytes(), "");
+        EXPECT_EQ(sim().HostBytes(), "");
     }
 }
 

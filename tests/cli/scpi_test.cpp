@@ -18,7 +18,7 @@ class Scpi : public ctltest::Ctl {
         ::setenv("KWD2_COM1", line().c_str(), 1);
         ASSERT_EQ(ZELKWD2_Open(1), 0);
         ASSERT_EQ(ZELKWD2_Timeout(1, 0.2), 0);
-        bus_ = scpi::driverBus(port_);
+        bus_ = scpi::MakeDriverBus(port_);
     }
     void TearDown() override {
         ZELKWD2_Close(1);
@@ -34,9 +34,9 @@ class Scpi : public ctltest::Ctl {
         std::string error;
     };
     Outcome run(scpi::Bridge& b, scpi::ClientState& client, const std::string& message) {
-        sim().clearTrace();
-        Outcome o{scpi::execute(b, client, message), sim().hostBytes(), {}};
-        o.error = scpi::execute(b, client, "SYST:ERR?");
+        sim().ClearTrace();
+        Outcome o{scpi::Execute(b, client, message), sim().HostBytes(), {}};
+        o.error = scpi::Execute(b, client, "SYST:ERR?");
         return o;
     }
 
@@ -163,12 +163,12 @@ TEST_F(Scpi, AccessCodeOpensTheCalibrationRegisters) {
 TEST_F(Scpi, QueueHoldsSixteenAndThenTellsOfTheOverflow) {
     auto b = bridge();
     scpi::ClientState client;
-    for (int i = 0; i < 20; ++i) scpi::execute(b, client, "FOO");
-    EXPECT_EQ(scpi::execute(b, client, "SYST:ERR:COUN?"), "16\n");
+    for (int i = 0; i < 20; ++i) scpi::Execute(b, client, "FOO");
+    EXPECT_EQ(scpi::Execute(b, client, "SYST:ERR:COUN?"), "16\n");
     std::string last;
-    for (int i = 0; i < 16; ++i) last = scpi::execute(b, client, "SYST:ERR:NEXT?");
+    for (int i = 0; i < 16; ++i) last = scpi::Execute(b, client, "SYST:ERR:NEXT?");
     EXPECT_EQ(last, "-350,\"Queue overflow\"\n");
-    EXPECT_EQ(scpi::execute(b, client, "SYST:ERR?"), kOk);
+    EXPECT_EQ(scpi::Execute(b, client, "SYST:ERR?"), kOk);
 }
 
 TEST_F(Scpi, ResetStopsTheOutputAndClearsTheQueueOnly) {
@@ -182,21 +182,21 @@ TEST_F(Scpi, ResetStopsTheOutputAndClearsTheQueueOnly) {
     };
     one.name = "a";
     two.name = "b";
-    scpi::execute(b, one, "VOLT 7;OUTP ON;FOO");
-    scpi::execute(b, two, "OUTP ON");
-    EXPECT_EQ(scpi::execute(b, one, "OUTP?;:SYST:ERR:COUN?"), "1;1\n");
-    sim().clearTrace();
-    scpi::execute(b, one, "*RST");
-    EXPECT_EQ(sim().hostBytes(), "#0DF2\r");
-    EXPECT_EQ(scpi::execute(b, one, "OUTP?;:SYST:ERR:COUN?;:VOLT?"), "0;0;7\n");
-    EXPECT_EQ(scpi::execute(b, two, "OUTP?"), "1\n") << "each address keeps its own state";
+    scpi::Execute(b, one, "VOLT 7;OUTP ON;FOO");
+    scpi::Execute(b, two, "OUTP ON");
+    EXPECT_EQ(scpi::Execute(b, one, "OUTP?;:SYST:ERR:COUN?"), "1;1\n");
+    sim().ClearTrace();
+    scpi::Execute(b, one, "*RST");
+    EXPECT_EQ(sim().HostBytes(), "#0DF2\r");
+    EXPECT_EQ(scpi::Execute(b, one, "OUTP?;:SYST:ERR:COUN?;:VOLT?"), "0;0;7\n");
+    EXPECT_EQ(scpi::Execute(b, two, "OUTP?"), "1\n") << "each address keeps its own state";
     EXPECT_EQ(log, (std::vector<std::string>{"a0on", "b3on", "a0off"}));
 }
 
 TEST(ScpiPattern, MatchesFormsAndReportsSuffixes) {
     const scpi::Pattern pattern("[SOURce#:]VOLTage[:LEVel]", 3);
     const auto match = [&](const char* message, int& suffix) {
-        return pattern.match(scpi::parseMessage(message).front().unit, suffix);
+        return pattern.Match(scpi::ParseMessage(message).front().unit, suffix);
     };
     int suffix = -1;
     EXPECT_EQ(match("VOLT", suffix), scpi::kNoError);

@@ -43,32 +43,32 @@ struct Cause {
     int Expected::*code;
 };
 
-constexpr Rs232Fault kSerial[] = {Rs232Fault::FlushInQFails, Rs232Fault::FlushOutQFails,
-                                  Rs232Fault::ComWrtFails, Rs232Fault::ComWrtShort,
-                                  Rs232Fault::GetOutQLenFails};
+constexpr Rs232Fault kSerial[] = {Rs232Fault::kFlushInQFails, Rs232Fault::kFlushOutQFails,
+                                  Rs232Fault::kComWrtFails, Rs232Fault::kComWrtShort,
+                                  Rs232Fault::kGetOutQLenFails};
 
 const Cause kCauses[] = {
-    {"none", Fault::None, -1, nullptr},
-    {"slow", Fault::Slow, -1, nullptr},
-    {"silent", Fault::Silent, -1, &Expected::silent},
-    {"nak", Fault::Nak, -1, &Expected::nak},
-    {"can", Fault::Can, -1, &Expected::can},
-    {"garbage", Fault::GarbageFirstByte, -1, &Expected::garbage},
-    {"wrongaddress", Fault::WrongAddress, -1, &Expected::wrongAddress},
-    {"wrongecho", Fault::WrongEcho, -1, &Expected::wrongEcho},
-    {"missingcr", Fault::MissingCr, -1, &Expected::missingCr},
-    {"overlong", Fault::OverlongReply, -1, &Expected::overlong},
-    {"hangup", Fault::HangUp, -1, &Expected::hangUp},
-    {"flushin", Fault::None, 0, &Expected::flushIn},
-    {"flushout", Fault::None, 1, &Expected::flushOut},
-    {"writefails", Fault::None, 2, &Expected::writeFailed},
-    {"writeshort", Fault::None, 3, &Expected::writeShort},
-    {"queuefails", Fault::None, 4, &Expected::drainFailed},
+    {"none", Fault::kNone, -1, nullptr},
+    {"slow", Fault::kSlow, -1, nullptr},
+    {"silent", Fault::kSilent, -1, &Expected::silent},
+    {"nak", Fault::kNak, -1, &Expected::nak},
+    {"can", Fault::kCan, -1, &Expected::can},
+    {"garbage", Fault::kGarbageFirstByte, -1, &Expected::garbage},
+    {"wrongaddress", Fault::kWrongAddress, -1, &Expected::wrongAddress},
+    {"wrongecho", Fault::kWrongEcho, -1, &Expected::wrongEcho},
+    {"missingcr", Fault::kMissingCr, -1, &Expected::missingCr},
+    {"overlong", Fault::kOverlongReply, -1, &Expected::overlong},
+    {"hangup", Fault::kHangUp, -1, &Expected::hangUp},
+    {"flushin", Fault::kNone, 0, &Expected::flushIn},
+    {"flushout", Fault::kNone, 1, &Expected::flushOut},
+    {"writefails", Fault::kNone, 2, &Expected::writeFailed},
+    {"writeshort", Fault::kNone, 3, &Expected::writeShort},
+    {"queuefails", Fault::kNone, 4, &Expected::drainFailed},
 };
 
 std::string Trace(const kwd2sim::Simulator& sim) {
     std::string text = " trace:";
-    for (const auto& e : sim.trace()) {
+    for (const auto& e : sim.Trace()) {
         char b[16];
         std::snprintf(b, sizeof b, " %c%02X", e.fromHost ? '>' : '<', e.byte);
         text += b;
@@ -83,7 +83,7 @@ constexpr int kQueueFails = 4;
 void SettleLateAnswer(const kwd2sim::Simulator& sim) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
     auto answered = [&] {
-        for (const auto& e : sim.trace()) {
+        for (const auto& e : sim.Trace()) {
             if (!e.fromHost) return true;
         }
         return false;
@@ -99,10 +99,10 @@ struct Bus {
     void Connect() {
         ZELKWD2_Close(kPort);
         sim = std::make_unique<kwd2sim::Simulator>();
-        sim->addKwd2(0);
-        sim->setSlowDelay(kSlowByte);
-        sim->start();
-        ::setenv("KWD2_COM1", sim->path().c_str(), 1);
+        sim->AddKwd2(0);
+        sim->SetSlowDelay(kSlowByte);
+        sim->Start();
+        ::setenv("KWD2_COM1", sim->Path().c_str(), 1);
         ASSERT_EQ(ZELKWD2_Open(kPort), 0);
         ASSERT_EQ(ZELKWD2_Timeout(kPort, kTimeout), 0);
     }
@@ -138,11 +138,11 @@ TEST(DriverSoak, EveryExchangeEndsWithItsCodeInTime) {
         }
         const Cause& c = faulty(random) ? kCauses[cause(random)] : kCauses[0];
         const auto& cmd = commandCases()[command(random)];
-        bus.sim->setFault(0, c.device);
+        bus.sim->SetFault(0, c.device);
         if (c.serial >= 0) Rs232_InjectFault(kPort, kSerial[c.serial]);
         const int expected = c.code != nullptr ? cmd.codes.*c.code : 0;
 
-        bus.sim->clearTrace();
+        bus.sim->ClearTrace();
         bool wrote = false;
         const auto start = std::chrono::steady_clock::now();
         const int rc = cmd.call(wrote);
@@ -161,8 +161,8 @@ TEST(DriverSoak, EveryExchangeEndsWithItsCodeInTime) {
         previous = previousText.c_str();
         if (c.serial == kQueueFails) SettleLateAnswer(*bus.sim);
         Rs232_ClearFaults();
-        bus.sim->setFault(0, Fault::None);
-        if (c.device == Fault::HangUp) bus.Connect();
+        bus.sim->SetFault(0, Fault::kNone);
+        if (c.device == Fault::kHangUp) bus.Connect();
         if (t.wrong > 20) break;
     }
     const long residentGrowth = ResidentKiB() - residentStart;

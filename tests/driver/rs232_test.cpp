@@ -68,7 +68,7 @@ TEST(Rs232Ports, WireTimeCountsEveryBitAtTheLineSpeed) {
 }
 
 TEST_F(Rs232, ReadsArrivedBytesInOrderThenTimesOut) {
-    sim().injectBytes(std::string("\x06#0\xff\r", 5));
+    sim().InjectBytes(std::string("\x06#0\xff\r", 5));
     EXPECT_EQ(readBytes(5), std::string("\x06#0\xff\r", 5));
     EXPECT_EQ(ComRdByte(kPort), RS232_TIMEOUT_ERR);
     EXPECT_EQ(Rs232_ReadCounts(kPort).reads, 6);
@@ -84,7 +84,7 @@ TEST_F(Rs232, WritesReachTheLineAndTheQueueDrains) {
 }
 
 TEST_F(Rs232, FlushInQDiscardsWhatHasArrived) {
-    sim().injectBytes("stray bytes");
+    sim().InjectBytes("stray bytes");
     std::this_thread::sleep_for(std::chrono::milliseconds(100));  // let them reach the host's queue
     EXPECT_EQ(FlushInQ(kPort), 0);
     EXPECT_EQ(FlushOutQ(kPort), 0);
@@ -98,30 +98,30 @@ TEST_F(Rs232, ReopeningAPortReplacesTheEarlierLine) {
 }
 
 TEST_F(Rs232, SeamFailsExactlyTheNextCalls) {
-    Rs232_InjectFault(kPort, Rs232Fault::ComWrtShort);
+    Rs232_InjectFault(kPort, Rs232Fault::kComWrtShort);
     EXPECT_EQ(ComWrt(kPort, "#0IDR\r", 6), 5);
     EXPECT_EQ(sent(5), "#0IDR");
-    Rs232_InjectFault(kPort, Rs232Fault::ComWrtFails, 2);
+    Rs232_InjectFault(kPort, Rs232Fault::kComWrtFails, 2);
     EXPECT_LT(ComWrt(kPort, "x", 1), 0);
     EXPECT_LT(ComWrt(kPort, "x", 1), 0);
-    Rs232_InjectFault(kPort, Rs232Fault::GetOutQLenFails);
+    Rs232_InjectFault(kPort, Rs232Fault::kGetOutQLenFails);
     EXPECT_LT(GetOutQLen(kPort), 0);
-    Rs232_InjectFault(kPort, Rs232Fault::GetOutQLenStuck);
+    Rs232_InjectFault(kPort, Rs232Fault::kGetOutQLenStuck);
     EXPECT_GT(GetOutQLen(kPort), 0);
-    Rs232_InjectFault(kPort, Rs232Fault::FlushInQFails);
+    Rs232_InjectFault(kPort, Rs232Fault::kFlushInQFails);
     EXPECT_LT(FlushInQ(kPort), 0);
-    Rs232_InjectFault(kPort, Rs232Fault::FlushOutQFails);
+    Rs232_InjectFault(kPort, Rs232Fault::kFlushOutQFails);
     EXPECT_LT(FlushOutQ(kPort), 0);
     // All used up: everything works again, nothing more went out.
     EXPECT_EQ(FlushInQ(kPort), 0);
     EXPECT_EQ(FlushOutQ(kPort), 0);
     EXPECT_EQ(GetOutQLen(kPort), 0);
-    EXPECT_EQ(sim().hostBytes(), "#0IDR");
+    EXPECT_EQ(sim().HostBytes(), "#0IDR");
 }
 
 TEST_F(Rs232, HangUpEndsAWaitingReadAtOnce) {
     ASSERT_EQ(SetComTime(kPort, 10.0), 0);
-    sim().setFault(0, kwd2sim::Fault::HangUp);
+    sim().SetFault(0, kwd2sim::Fault::kHangUp);
     ASSERT_EQ(ComWrt(kPort, "#0DF2\r", 6), 6);
     Rs232_ResetReadCounts(kPort);
     // A read error, not the time-out's code: neither read waited for the 10 s.
@@ -156,7 +156,7 @@ TEST_F(Rs232, OpenAsksForLowLatencyAndARefusalIsNoError) {
 
     // An adapter whose latency timer sysfs shows under the terminal's name.
     const testsupport::TempDir root("kwd2sysfs");
-    const std::filesystem::path tty = std::filesystem::canonical(sim().path()).filename();
+    const std::filesystem::path tty = std::filesystem::canonical(sim().Path()).filename();
     const std::filesystem::path adapter = root / "bus/usb-serial/devices" / tty;
     std::filesystem::create_directories(adapter);
     std::ofstream(adapter / "latency_timer") << "16\n";
@@ -193,8 +193,8 @@ TEST_F(Rs232, PulledLineLeavesNothingArmedAndFailsAtOnce) {
     kwd2sim::Options options;
     options.linkPath = (dir / "line").string();
     kwd2sim::Simulator sim(options);
-    sim.addKwd2(0);
-    sim.start();
+    sim.AddKwd2(0);
+    sim.Start();
     ::setenv("KWD2_COM1", options.linkPath.c_str(), 1);
     for (const auto& m : moments) {
         ASSERT_EQ(ZELKWD2_Open(kPort), 0);
@@ -203,16 +203,16 @@ TEST_F(Rs232, PulledLineLeavesNothingArmedAndFailsAtOnce) {
         EXPECT_EQ(readBytes(1), "\x06") << m.moment;
         ASSERT_GT(Rs232_ArmedNotifiers(kPort), 0) << "nothing to check";
         if (m.duringRead) {
-            sim.setFault(0, kwd2sim::Fault::Silent);
+            sim.SetFault(0, kwd2sim::Fault::kSilent);
             ASSERT_EQ(ComWrt(kPort, "#0DF2\r", 6), 6);
             std::thread pull([&sim] {
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
-                sim.unplug();
+                sim.Unplug();
             });
             EXPECT_EQ(ComRdByte(kPort), RS232_READ_ERR) << m.moment;
             pull.join();
         } else {
-            sim.unplug();
+            sim.Unplug();
         }
         QCoreApplication::processEvents();
         EXPECT_EQ(Rs232_LineLost(kPort), 1) << m.moment;
@@ -225,8 +225,8 @@ TEST_F(Rs232, PulledLineLeavesNothingArmedAndFailsAtOnce) {
         EXPECT_EQ(Rs232_ReadCounts(kPort).timedOut, 0) << m.moment;
         QCoreApplication::processEvents();
         EXPECT_EQ(Rs232_ArmedNotifiers(kPort), 0) << m.moment << ": a later call armed it again";
-        sim.replug();
-        sim.setFault(0, kwd2sim::Fault::None);
+        sim.Replug();
+        sim.SetFault(0, kwd2sim::Fault::kNone);
     }
     CloseCom(kPort);
 }

@@ -19,14 +19,14 @@ class SimLine : public ::testing::Test {
 
     void SetUp() override {
         sim_ = std::make_unique<kwd2sim::Simulator>();
-        sim_->addKwd2(0);
-        sim_->addKwd2(3);
-        sim_->addForeign(5, "OTHER-DEVICE-2");
-        sim_->start();
-        ::setenv("KWD2_COM1", sim_->path().c_str(), 1);
+        sim_->AddKwd2(0);
+        sim_->AddKwd2(3);
+        sim_->AddForeign(5, "OTHER-DEVICE-2");
+        sim_->Start();
+        ::setenv("KWD2_COM1", sim_->Path().c_str(), 1);
         ASSERT_EQ(ZELKWD2_Open(kPort), 0);
         ASSERT_EQ(ZELKWD2_Timeout(kPort, 0.2), 0);
-        sim_->clearTrace();
+        sim_->ClearTrace();
     }
 
     void TearDown() override {
@@ -41,10 +41,10 @@ class SimLine : public ::testing::Test {
     // for requests that nobody acknowledges.
     std::string sent(std::size_t expected = 0) {
         const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-        while (sim_->hostBytes().size() < expected && std::chrono::steady_clock::now() < until) {
+        while (sim_->HostBytes().size() < expected && std::chrono::steady_clock::now() < until) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
-        return sim_->hostBytes();
+        return sim_->HostBytes();
     }
 
   private:

@@ -38,7 +38,7 @@ TEST(Link, FailuresOfAPortThatCannotBeOpenedOrIsNotOpen) {
 }
 
 TEST_F(Commands, OpensTheNamedPortThroughItsMapping) {
-    ::setenv("KWD2_COM2", sim().path().c_str(), 1);
+    ::setenv("KWD2_COM2", sim().Path().c_str(), 1);
     ASSERT_EQ(ZELKWD2_Close(kPort), 0);  // one user of the line at a time
     ASSERT_EQ(ZELKWD2_Open(2), 0);
     ASSERT_EQ(ZELKWD2_Timeout(2, 0.2), 0);
@@ -52,8 +52,8 @@ TEST_F(Commands, OpensTheNamedPortThroughItsMapping) {
 
 TEST_F(Commands, FlushInOutReportsWhichQueueFailed) {
     EXPECT_EQ(FlushInOut(kPort), 0);
-    Rs232_InjectFault(kPort, Rs232Fault::FlushInQFails);
-    Rs232_InjectFault(kPort, Rs232Fault::FlushOutQFails);
+    Rs232_InjectFault(kPort, Rs232Fault::kFlushInQFails);
+    Rs232_InjectFault(kPort, Rs232Fault::kFlushOutQFails);
     EXPECT_EQ(FlushInOut(kPort), -124112);
     // The output queue was left alone: its fault is still pending.
     EXPECT_EQ(FlushInOut(kPort), -123113);
@@ -178,10 +178,10 @@ const RegisterRow kWritable[] = {
 
 TEST_F(Commands, EveryWritableRegisterGoesOutWithItsCodeAndPrecision) {
     for (const RegisterRow& row : kWritable) {
-        sim().clearTrace();
+        sim().ClearTrace();
         EXPECT_EQ(ZELKWD2_ParameterSchreiben(kPort, 3, row.name, row.value), 0) << row.name;
         EXPECT_EQ(sent(), std::string("#3") + row.code + "W" + row.text + "\r") << row.name;
-        EXPECT_DOUBLE_EQ(sim().registerValue(3, row.name), std::stod(row.text)) << row.name;
+        EXPECT_DOUBLE_EQ(sim().RegisterValue(3, row.name), std::stod(row.text)) << row.name;
     }
 }
 
@@ -192,12 +192,12 @@ TEST_F(Commands, EveryRegisterIsReadWithItsCode) {
     ASSERT_EQ(readable.size(), 35u);
     for (const RegisterRow& row : readable) {
         const bool measured = row.text[0] == '\0';
-        if (!measured) sim().setRegisterValue(0, row.name, 4.5);
-        sim().clearTrace();
+        if (!measured) sim().SetRegisterValue(0, row.name, 4.5);
+        sim().ClearTrace();
         double value = -1.0;
         EXPECT_EQ(ZELKWD2_ParameterLesen(kPort, 0, row.name, &value), 0) << row.name;
         EXPECT_EQ(sent(), std::string("#0") + row.code + "R\r") << row.name;
-        EXPECT_DOUBLE_EQ(value, sim().registerValue(0, row.name)) << row.name;
+        EXPECT_DOUBLE_EQ(value, sim().RegisterValue(0, row.name)) << row.name;
     }
 }
 
@@ -206,9 +206,9 @@ TEST_F(Commands, DirectSetValuesAndReadback) {
     EXPECT_EQ(ZELKWD2_UWrite(kPort, 3, 2, 0.04), 0);
     EXPECT_EQ(ZELKWD2_IWrite(kPort, 3, 1, 6000.0), 0);
     EXPECT_EQ(sent(), "#3VS250.0\r#3WS0.0\r#3AS6000.0\r");
-    EXPECT_DOUBLE_EQ(sim().registerValue(3, "usoll1"), 250.0);
+    EXPECT_DOUBLE_EQ(sim().RegisterValue(3, "usoll1"), 250.0);
 
-    sim().setRegisterValue(3, "uist_off", 12.5);
+    sim().SetRegisterValue(3, "uist_off", 12.5);
     double volts = 0.0;
     double fromRegister = 1.0;
     ASSERT_EQ(ZELKWD2_URead(kPort, 3, &volts), 0);
@@ -223,9 +223,9 @@ TEST_F(Commands, DirectSetValuesAndReadback) {
 
 TEST_F(Commands, StartAndStop) {
     EXPECT_EQ(ZELKWD2_DeviceFunction(kPort, 3, "start"), 0);
-    EXPECT_TRUE(sim().running(3));
+    EXPECT_TRUE(sim().Running(3));
     EXPECT_EQ(ZELKWD2_DeviceFunction(kPort, 3, "stopp"), 0);
-    EXPECT_FALSE(sim().running(3));
+    EXPECT_FALSE(sim().Running(3));
     EXPECT_EQ(sent(), "#3DF1\r#3DF2\r");
 }
 
@@ -234,11 +234,11 @@ TEST_F(Commands, MeasuringRangePerParameterSet) {
     EXPECT_EQ(ZELKWD2_MessbereichSchreiben(kPort, 0, 3, 0), 0);
     EXPECT_EQ(ZELKWD2_MessbereichSchreiben(kPort, 0, 7, 3), 0);  // unknown sets select set 1
     EXPECT_EQ(sent(), "#0M2W4\r#0M3W0\r#0M1W3\r");
-    EXPECT_EQ(sim().range(0, 1), 3);
-    EXPECT_EQ(sim().range(0, 2), 4);
-    EXPECT_EQ(sim().range(0, 3), 0);
+    EXPECT_EQ(sim().Range(0, 1), 3);
+    EXPECT_EQ(sim().Range(0, 2), 4);
+    EXPECT_EQ(sim().Range(0, 3), 0);
     for (const int set : {0, 4, -1, 1}) {
-        sim().clearTrace();
+        sim().ClearTrace();
         int range = -1;
         EXPECT_EQ(ZELKWD2_MessbereichLesen(kPort, 0, set, &range), 0);
         EXPECT_EQ(range, 3) << set;
@@ -255,8 +255,8 @@ TEST_F(Commands, StatusBytesAsTwoHexDigits) {
         int value;
     } cases[] = {{1, 0x05}, {1, 0x06}, {1, 0x00}, {2, 0xA7}, {2, 0xFF}};
     for (const auto& c : cases) {
-        sim().setStatusByte(0, c.selector, c.value);
-        sim().clearTrace();
+        sim().SetStatusByte(0, c.selector, c.value);
+        sim().ClearTrace();
         int status = -1;
         EXPECT_EQ(ZELKWD2_StatusLesen(kPort, 0, c.selector, &status), 0);
         EXPECT_EQ(status, c.value);
@@ -268,9 +268,9 @@ TEST_F(Commands, IdentificationOfKwd2ForeignAndBadTexts) {
     char id[28];
     ASSERT_EQ(ZELKWD2_IDLesen(kPort, 5, id), 0);
     EXPECT_STREQ(id, "OTHER-DEVICE-2");
-    sim().addKwd2(6, "ZEL-KWD2 V1.5");                // a blank inside the text
-    sim().addKwd2(7, "ZEL-KWD2-ABCDEFGHIJKLMNOPQR");  // 27 characters: over the reply limit
-    sim().addKwd2(8, "ZEL-KWD2-ABCDEFGHIJKLMNOPQ");   // 26 characters: just fits
+    sim().AddKwd2(6, "ZEL-KWD2 V1.5");                // a blank inside the text
+    sim().AddKwd2(7, "ZEL-KWD2-ABCDEFGHIJKLMNOPQR");  // 27 characters: over the reply limit
+    sim().AddKwd2(8, "ZEL-KWD2-ABCDEFGHIJKLMNOPQ");   // 26 characters: just fits
     for (const int address : {6, 7}) {
         std::memset(id, '@', sizeof id);
         EXPECT_EQ(ZELKWD2_IDLesen(kPort, address, id), -404015) << address;
@@ -292,24 +292,24 @@ TEST_F(Commands, CommonAddressIsObeyedByAllAndReadsNoAnswer) {
     const std::string expected = "#9V1W42.5\r#9WS17.0\r#9AS100.0\r#9M1W2\r#9DF1\r";
     EXPECT_EQ(sent(expected.size()), expected);
     for (const int address : {0, 3}) {
-        EXPECT_DOUBLE_EQ(sim().registerValue(address, "usoll1"), 42.5);
-        EXPECT_DOUBLE_EQ(sim().registerValue(address, "usoll2"), 17.0);
-        EXPECT_DOUBLE_EQ(sim().registerValue(address, "isoll1"), 100.0);
-        EXPECT_EQ(sim().range(address, 1), 2);
-        EXPECT_TRUE(sim().running(address));
+        EXPECT_DOUBLE_EQ(sim().RegisterValue(address, "usoll1"), 42.5);
+        EXPECT_DOUBLE_EQ(sim().RegisterValue(address, "usoll2"), 17.0);
+        EXPECT_DOUBLE_EQ(sim().RegisterValue(address, "isoll1"), 100.0);
+        EXPECT_EQ(sim().Range(address, 1), 2);
+        EXPECT_TRUE(sim().Running(address));
     }
 }
 
 TEST_F(Commands, DirectWritesToTheCommonAddressWaitUntilTheRequestHasLeft) {
     // Without an acknowledgement nothing else shows that the request is out of the queue.
-    Rs232_InjectFault(kPort, Rs232Fault::GetOutQLenStuck, 1000000);
+    Rs232_InjectFault(kPort, Rs232Fault::kGetOutQLenStuck, 1000000);
     EXPECT_EQ(ZELKWD2_UWrite(kPort, 9, 1, 10.0), -101021);
     EXPECT_EQ(ZELKWD2_IWrite(kPort, 9, 1, 10.0), -101030);
     Rs232_ClearFaults();
-    Rs232_InjectFault(kPort, Rs232Fault::GetOutQLenFails);
+    Rs232_InjectFault(kPort, Rs232Fault::kGetOutQLenFails);
     EXPECT_EQ(ZELKWD2_UWrite(kPort, 9, 2, 10.0), -101021);
     // A single device acknowledges, so no wait is needed there.
-    Rs232_InjectFault(kPort, Rs232Fault::GetOutQLenFails);
+    Rs232_InjectFault(kPort, Rs232Fault::kGetOutQLenFails);
     EXPECT_EQ(ZELKWD2_UWrite(kPort, 0, 2, 10.0), 0);
 }
 
@@ -327,20 +327,20 @@ TEST_F(Commands, SilentAddressCostsOneTimeout) {
 }
 
 TEST_F(Commands, SlowButTimelyBytesAreWaitedFor) {
-    sim().setSlowDelay(0.05);  // each byte well inside the 0.2 s time-out
-    sim().setFault(0, Fault::Slow);
-    sim().setRegisterValue(0, "tauu2", 2.5);
+    sim().SetSlowDelay(0.05);  // each byte well inside the 0.2 s time-out
+    sim().SetFault(0, Fault::kSlow);
+    sim().SetRegisterValue(0, "tauu2", 2.5);
     double value = 0.0;
     EXPECT_EQ(ZELKWD2_ParameterLesen(kPort, 0, "tauu2", &value), 0);
     EXPECT_DOUBLE_EQ(value, 2.5);
-    sim().setSlowDelay(0.6);  // the acknowledgement comes too late
+    sim().SetSlowDelay(0.6);  // the acknowledgement comes too late
     EXPECT_EQ(ZELKWD2_ParameterLesen(kPort, 0, "tauu2", &value), -403078);
 }
 
 TEST_F(Commands, LateBytesOfAnEarlierExchangeNeverReachTheNext) {
-    sim().setRegisterValue(0, "usoll1", 42.5);
+    sim().SetRegisterValue(0, "usoll1", 42.5);
     // A stray acknowledgement and a whole reply, as a late device would leave them.
-    sim().injectBytes("\x06#0V1R99.9\r\x15");
+    sim().InjectBytes("\x06#0V1R99.9\r\x15");
     std::this_thread::sleep_for(std::chrono::milliseconds(100));  // let them reach the host's queue
     double value = 0.0;
     EXPECT_EQ(ZELKWD2_ParameterLesen(kPort, 0, "usoll1", &value), 0);

@@ -42,13 +42,13 @@ TEST_P(Exchange, PlatformFailuresGiveTheirCodes) {
         int count;
         int expected;
     } causes[] = {
-        {"input queue not emptied", Rs232Fault::FlushInQFails, 1, e.flushIn},
-        {"output queue not emptied", Rs232Fault::FlushOutQFails, 1, e.flushOut},
-        {"write error", Rs232Fault::ComWrtFails, 1, e.writeFailed},
-        {"short write", Rs232Fault::ComWrtShort, 1, e.writeShort},
-        {"queue length unreadable", Rs232Fault::GetOutQLenFails, 1, e.drainFailed},
+        {"input queue not emptied", Rs232Fault::kFlushInQFails, 1, e.flushIn},
+        {"output queue not emptied", Rs232Fault::kFlushOutQFails, 1, e.flushOut},
+        {"write error", Rs232Fault::kComWrtFails, 1, e.writeFailed},
+        {"short write", Rs232Fault::kComWrtShort, 1, e.writeShort},
+        {"queue length unreadable", Rs232Fault::kGetOutQLenFails, 1, e.drainFailed},
         // Reports bytes waiting far longer than the wait may last: the drain must give up.
-        {"queue never empties", Rs232Fault::GetOutQLenStuck, 1000000, e.drainStuck},
+        {"queue never empties", Rs232Fault::kGetOutQLenStuck, 1000000, e.drainStuck},
     };
     for (const auto& c : causes) {
         Rs232_InjectFault(kPort, c.fault, c.count);
@@ -66,26 +66,26 @@ TEST_P(Exchange, DeviceMisbehaviourGivesItsCode) {
         Fault fault;
         int expected;
     } causes[] = {
-        {"NAK", Fault::Nak, e.nak},
-        {"CAN", Fault::Can, e.can},
-        {"silence", Fault::Silent, e.silent},
-        {"garbage first byte", Fault::GarbageFirstByte, e.garbage},
-        {"missing CR", Fault::MissingCr, e.missingCr},
-        {"wrong address", Fault::WrongAddress, e.wrongAddress},
-        {"wrong echo", Fault::WrongEcho, e.wrongEcho},
-        {"overlong reply", Fault::OverlongReply, e.overlong},
+        {"NAK", Fault::kNak, e.nak},
+        {"CAN", Fault::kCan, e.can},
+        {"silence", Fault::kSilent, e.silent},
+        {"garbage first byte", Fault::kGarbageFirstByte, e.garbage},
+        {"missing CR", Fault::kMissingCr, e.missingCr},
+        {"wrong address", Fault::kWrongAddress, e.wrongAddress},
+        {"wrong echo", Fault::kWrongEcho, e.wrongEcho},
+        {"overlong reply", Fault::kOverlongReply, e.overlong},
     };
     for (const auto& c : causes) {
-        sim().setFault(0, c.fault);
+        sim().SetFault(0, c.fault);
         expectOutcome(c.cause, c.expected);
-        sim().setFault(0, Fault::None);
+        sim().SetFault(0, Fault::kNone);
     }
     // Surplus bytes of the overlong reply never reach the next command.
     expectOutcome("a clean line after faults", 0);
 }
 
 TEST_P(Exchange, LineHangingUpEndsEveryExchangeAtOnce) {
-    sim().setFault(0, Fault::HangUp);
+    sim().SetFault(0, Fault::kHangUp);
     Rs232_ResetReadCounts(kPort);
     expectOutcome("hang-up", GetParam().codes.hangUp);
     bool wrote = false;
@@ -114,10 +114,10 @@ TEST_F(SimLine, LateAnswerToAnAbandonedRequestIsNotTakenByTheNext) {
         {"ParameterSchreiben", [](int a) { return ZELKWD2_ParameterSchreiben(kPort, a, "usoll1", 1.0); },
          -101093, -403097},
     };
-    sim().setSlowDelay(0.03);  // the answer starts well inside the time-out, after the drain gave up
+    sim().SetSlowDelay(0.03);  // the answer starts well inside the time-out, after the drain gave up
     for (const auto& c : commands) {
-        sim().setFault(0, Fault::Slow, 1);
-        Rs232_InjectFault(kPort, Rs232Fault::GetOutQLenFails, 1);
+        sim().SetFault(0, Fault::kSlow, 1);
+        Rs232_InjectFault(kPort, Rs232Fault::kGetOutQLenFails, 1);
         EXPECT_EQ(c.call(0), c.drainFailed) << c.name;
         // Nobody listens at address 1.
         EXPECT_EQ(c.call(1), c.silent) << c.name << " took the late ACK of address 0";

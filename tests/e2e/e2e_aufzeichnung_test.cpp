@@ -56,10 +56,10 @@ class Aufzeichnung : public Programm {
         }
         return "<no status line>";
     }
-    static const trend::RecordingState& Zustand() { return trendtest::Recording().state(); }
+    static const trend::RecordingState& Zustand() { return trendtest::Recording().State(); }
     // Device 2 measuring, and the recording started through the file dialog.
     void MessenUndAufzeichnen(const fs::path& datei) {
-        sim->addKwd2(2, "ZEL-KWD2-Nr2");
+        sim->AddKwd2(2, "ZEL-KWD2-Nr2");
         AmSimulatorStarten();
         Waehlen(PANEL_PORT, 1);
         Waehlen(PANEL_KWDID, 2);
@@ -77,7 +77,7 @@ TEST_F(Aufzeichnung, EveryTickIsOneRowBehindTheHeader) {
     Tick();
     const double letzteSpannung = Double(PANEL_SPANNUNG);
     const double letzterStrom = Double(PANEL_STROM);
-    sim->setFault(2, kwd2sim::Fault::Nak);
+    sim->SetFault(2, kwd2sim::Fault::kNak);
     Tick();  // fails: a row with the code, and measuring goes off
     const int fehlerNummer = Int(PANEL_FEHLERNUMMER);
     ASSERT_NE(fehlerNummer, 0);
@@ -86,7 +86,7 @@ TEST_F(Aufzeichnung, EveryTickIsOneRowBehindTheHeader) {
 
     const auto [kommentare, zeilen] = ReadCsv(DateiInhalt(datei));
     const std::vector<std::string> kopf{"kwd2 measurement log", "program: kwd2steuerung ",
-                                        "port: COM1 (" + sim->path() + ")", "started: 20",
+                                        "port: COM1 (" + sim->Path() + ")", "started: 20",
                                         "device 2: ZEL-KWD2-Nr2"};
     ASSERT_EQ(kommentare.size(), kopf.size());
     for (std::size_t i = 0; i < kopf.size(); ++i)
@@ -97,14 +97,14 @@ TEST_F(Aufzeichnung, EveryTickIsOneRowBehindTheHeader) {
     const std::string& zeit = zeilen[3][0];
     EXPECT_EQ(zeit.size(), 24u) << zeit;  // 2026-01-02T03:04:05.678Z
     EXPECT_GE(std::stod(zeilen[3][1]), std::stod(zeilen[1][1]));
-    EXPECT_EQ(zeilen[2], (Fields{zeilen[2][0], zeilen[2][1], "2", record::shortestNumber(letzteSpannung),
-                                 record::shortestNumber(letzterStrom), zeilen[2][5], "0"}));
+    EXPECT_EQ(zeilen[2], (Fields{zeilen[2][0], zeilen[2][1], "2", record::ShortestNumber(letzteSpannung),
+                                 record::ShortestNumber(letzterStrom), zeilen[2][5], "0"}));
     EXPECT_EQ(zeilen[3], (Fields{zeit, zeilen[3][1], "2", "", "", "", std::to_string(fehlerNummer)}));
 
     // Ended: later ticks write nothing.
     TrendKnopf("Aufzeichnung beenden");
     EXPECT_EQ(Statuszeile(), "Aufzeichnung beendet: log.csv \u2013 3 Zeilen");
-    sim->setFault(2, kwd2sim::Fault::None);
+    sim->SetFault(2, kwd2sim::Fault::kNone);
     Klick(PANEL_MESSEN);
     Tick();
     EXPECT_EQ(ReadCsv(DateiInhalt(datei)).second.size(), 4u);
@@ -152,10 +152,10 @@ TEST_F(Aufzeichnung, AFailingFileStopsTheRecordingButNotTheMeasuring) {
             0u)
             << Statuszeile();
         // Measuring goes on, and so does the history.
-        const auto proben = trendtest::History().endIndex();
+        const auto proben = trendtest::History().EndIndex();
         Tick();
         EXPECT_EQ(Int(PANEL_MESSEN), 1);
-        EXPECT_EQ(trendtest::History().endIndex(), proben + 1);
+        EXPECT_EQ(trendtest::History().EndIndex(), proben + 1);
         Klick(PANEL_MESSEN);  // off for the next case
     }
 }

@@ -15,43 +15,43 @@ namespace {
 class Eingabe : public Programm {
   protected:
     void MitGeraetStarten(bool kalibrierModus = false) {
-        sim->addKwd2(2);
+        sim->AddKwd2(2);
         AmSimulatorStarten(kalibrierModus);
         Waehlen(PANEL_PORT, 1);
         Waehlen(PANEL_KWDID, 2);
-        sim->clearTrace();
+        sim->ClearTrace();
     }
 };
 
 TEST_F(Eingabe, TypedValueGoesOutBeforeTheClickedCommand) {
     MitGeraetStarten();
-    uitest::TypeIntoNumeric(panelHandle, PANEL_SPANNUNGSOLL2, "7.5");
+    uitest::TypeIntoNumeric(gPanelHandle, PANEL_SPANNUNGSOLL2, "7.5");
     Klick(PANEL_START);
     ErwarteFehleranzeige(0);
-    EXPECT_EQ(sim->hostBytes(), "#2V2W7.5\r#2DF1\r");
-    EXPECT_EQ(sim->registerValue(2, "usoll2"), 7.5);
+    EXPECT_EQ(sim->HostBytes(), "#2V2W7.5\r#2DF1\r");
+    EXPECT_EQ(sim->RegisterValue(2, "usoll2"), 7.5);
 
     // Choosing another address takes the typed value first, for the address it was typed for.
-    sim->clearTrace();
-    uitest::TypeIntoNumeric(panelHandle, PANEL_SPANNUNGSOLL2, "8");
+    sim->ClearTrace();
+    uitest::TypeIntoNumeric(gPanelHandle, PANEL_SPANNUNGSOLL2, "8");
     Waehlen(PANEL_KWDID, 5);
-    EXPECT_EQ(sim->hostBytes(), "#2V2W8.0\r");
+    EXPECT_EQ(sim->HostBytes(), "#2V2W8.0\r");
     EXPECT_EQ(Int(PANEL_KWDID), 5);
 }
 
 TEST_F(Eingabe, TypedFactorAndTypedCalculatorResultAreWhatIsUsed) {
     MitGeraetStarten(true);
-    uitest::TypeIntoNumeric(panelHandle, PANEL_USOLLV, "2.5");
+    uitest::TypeIntoNumeric(gPanelHandle, PANEL_USOLLV, "2.5");
     Klick(PANEL_KWDSCHREIBEN);  // a picture button: it does not take the focus
     EXPECT_TRUE(PopupTitel().empty());
-    EXPECT_EQ(sim->hostBytes().substr(0, 14), "#201W2.500000\r");
-    EXPECT_EQ(sim->registerValue(2, "usoll_v"), 2.5);
+    EXPECT_EQ(sim->HostBytes().substr(0, 14), "#201W2.500000\r");
+    EXPECT_EQ(sim->RegisterValue(2, "usoll_v"), 2.5);
 
     Klick(PANEL_RECHNER);
-    uitest::Click(rechnerPanelHandle, RECHNERPNL_UISTBISHER);
-    uitest::TypeIntoNumeric(rechnerPanelHandle, RECHNERPNL_V, "1.25");
-    uitest::TypeIntoNumeric(rechnerPanelHandle, RECHNERPNL_OFF, "-0,5");
-    uitest::Click(rechnerPanelHandle, RECHNERPNL_UIST);
+    uitest::Click(gRechnerPanelHandle, RECHNERPNL_UISTBISHER);
+    uitest::TypeIntoNumeric(gRechnerPanelHandle, RECHNERPNL_V, "1.25");
+    uitest::TypeIntoNumeric(gRechnerPanelHandle, RECHNERPNL_OFF, "-0,5");
+    uitest::Click(gRechnerPanelHandle, RECHNERPNL_UIST);
     EXPECT_EQ(Double(PANEL_UISTV), 1.25);
     EXPECT_EQ(Double(PANEL_UISTOFF), -0.5);
 }
@@ -63,10 +63,10 @@ TEST_F(Programm, CalibrationFileNamesAreUsedAsChosenAndNeverCut) {
         uitest::QueueFileAnswer(VAL_NEW_FILE_SELECTED, pfad.string());
         Klick(knopf);
     };
-    SetCtrlVal(panelHandle, PANEL_USOLLV, 3.5);
+    SetCtrlVal(gPanelHandle, PANEL_USOLLV, 3.5);
     wahl(PANEL_SPEICHERN, arbeitsverzeichnis / "KAL01.KWD");
     ASSERT_EQ(DateiInhalt(arbeitsverzeichnis / "KAL01.KWD").size(), 200u);
-    SetCtrlVal(panelHandle, PANEL_USOLLV, 1.0);
+    SetCtrlVal(gPanelHandle, PANEL_USOLLV, 1.0);
     wahl(PANEL_LADEN, arbeitsverzeichnis / "KAL01.KWD");
     EXPECT_TRUE(PopupTitel().empty());
     EXPECT_EQ(Double(PANEL_USOLLV), 3.5);
@@ -92,7 +92,7 @@ TEST_F(Programm, FullScaleThatIsNoScaleKeepsTheDefaultAndWritesItBack) {
     EXPECT_EQ(Double(PANEL_UENDWERT), 250.0);
     EXPECT_EQ(Double(PANEL_IENDWERT), 6000.0);
     double skala = 0.0;
-    GetCtrlAttribute(panelHandle, PANEL_SPANNUNG, ATTR_MAX_VALUE, &skala);
+    GetCtrlAttribute(gPanelHandle, PANEL_SPANNUNG, ATTR_MAX_VALUE, &skala);
     EXPECT_EQ(skala, 250.0);
     Klick(PANEL_ENDE);
     const std::string inhalt = DateiInhalt(arbeitsverzeichnis / "kwd2steuerung.ini");

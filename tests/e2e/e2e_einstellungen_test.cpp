@@ -14,14 +14,14 @@ const char* const kIni = "kwd2steuerung.ini";
 
 double Skala(int meter) {
     double maximum = 0.0;
-    EXPECT_EQ(GetCtrlAttribute(panelHandle, meter, ATTR_MAX_VALUE, &maximum), 0);
+    EXPECT_EQ(GetCtrlAttribute(gPanelHandle, meter, ATTR_MAX_VALUE, &maximum), 0);
     return maximum;
 }
 
 TEST_F(Programm, FirstStartWithoutFileWritesTheSevenKeysAtExit) {
-    sim->addKwd2(0);
+    sim->AddKwd2(0);
     AmSimulatorStarten();
-    setenv("KWD2_COM3", sim->path().c_str(), 1);
+    setenv("KWD2_COM3", sim->Path().c_str(), 1);
     EXPECT_EQ(KwdTestFunc_ComPort(), 0);
     EXPECT_EQ(Int(PANEL_PORT), 0);
     EXPECT_STREQ(KwdTestFunc_DateiPfad(), ".");
@@ -39,7 +39,7 @@ TEST_F(Programm, FirstStartWithoutFileWritesTheSevenKeysAtExit) {
 }
 
 TEST_F(Programm, StoredSettingsAreAppliedAndThePortOpened) {
-    sim->addKwd2(5, "ZEL-KWD2-gespeichert");
+    sim->AddKwd2(5, "ZEL-KWD2-gespeichert");
     DateiSchreiben(arbeitsverzeichnis / kIni,
                    "[KWD2Steuerung]\r\nComPort = 1\r\nKwdId = 5\r\numax = 100\r\nimax = 9000\r\n"
                    "path = \"/daten/kal/\"\r\n");

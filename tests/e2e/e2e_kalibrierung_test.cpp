@@ -48,14 +48,14 @@ std::uint64_t Bits(double wert) {
 class Kalibrierung : public Programm {
   protected:
     void MitGeraetStarten() {
-        sim->addKwd2(2);
+        sim->AddKwd2(2);
         AmSimulatorStarten(true);
         Waehlen(PANEL_PORT, 1);
         Waehlen(PANEL_KWDID, 2);
     }
 
     static void PanelSetzen(double wert) {
-        for (const Faktor& f : kFaktoren) SetCtrlVal(panelHandle, f.control, wert);
+        for (const Faktor& f : kFaktoren) SetCtrlVal(gPanelHandle, f.control, wert);
     }
 
     static void ErwartePanel(const std::array<double, 20>& werte) {
@@ -86,7 +86,7 @@ class Kalibrierung : public Programm {
 TEST_F(Kalibrierung, DevicePanelFilePanelDeviceRoundTripIsBitForBit) {
     MitGeraetStarten();
     for (std::size_t i = 0; i < kFaktoren.size(); ++i)
-        sim->setRegisterValue(2, kFaktoren[i].registerName, kWerte[i]);
+        sim->SetRegisterValue(2, kFaktoren[i].registerName, kWerte[i]);
 
     Klick(PANEL_KWDLESEN);
     ErwartePanel(kWerte);
@@ -108,15 +108,15 @@ TEST_F(Kalibrierung, DevicePanelFilePanelDeviceRoundTripIsBitForBit) {
     Laden(datei);
     ErwartePanel(kWerte);
 
-    for (const Faktor& f : kFaktoren) sim->setRegisterValue(2, f.registerName, 9.0);
-    sim->clearTrace();
+    for (const Faktor& f : kFaktoren) sim->SetRegisterValue(2, f.registerName, 9.0);
+    sim->ClearTrace();
     Klick(PANEL_KWDSCHREIBEN);
     EXPECT_TRUE(PopupTitel().empty());
     for (std::size_t i = 0; i < kFaktoren.size(); ++i) {
-        EXPECT_EQ(Bits(sim->registerValue(2, kFaktoren[i].registerName)), Bits(kWerte[i]))
+        EXPECT_EQ(Bits(sim->RegisterValue(2, kFaktoren[i].registerName)), Bits(kWerte[i]))
             << kFaktoren[i].registerName;
     }
-    const std::string gesendet = sim->hostBytes();
+    const std::string gesendet = sim->HostBytes();
     EXPECT_EQ(gesendet.substr(0, 14), "#201W1.000123\r");
     EXPECT_NE(gesendet.find("#220W1234.567891\r"), std::string::npos);
 }
@@ -132,9 +132,9 @@ TEST_F(Kalibrierung, WithoutPortBothDeviceOperationsPopUpTheirCodes) {
 TEST_F(Kalibrierung, DeviceReadFailingAtTheLastRegisterChangesNoControl) {
     MitGeraetStarten();
     PanelSetzen(0.5);
-    sim->setSlowDelay(0.01);
-    sim->setFault(2, kwd2sim::Fault::Slow);
-    std::thread stumm = FehlerNach(2, "#219R\r", kwd2sim::Fault::Nak);
+    sim->SetSlowDelay(0.01);
+    sim->SetFault(2, kwd2sim::Fault::kSlow);
+    std::thread stumm = FehlerNach(2, "#219R\r", kwd2sim::Fault::kNak);
     PopupsBeantworten();
     Klick(PANEL_KWDLESEN);
     stumm.join();
@@ -303,50 +303,50 @@ TEST_F(Kalibrierung, SaveRefusesWhatCannotBeWrittenInPlaceAndWritesThroughLinks)
 
 TEST_F(Kalibrierung, CalculatorResultReachesTheDevice) {
     MitGeraetStarten();
-    SetCtrlVal(panelHandle, PANEL_IIST1V, 1.5);
-    SetCtrlVal(panelHandle, PANEL_IIST1OFF, 0.25);
+    SetCtrlVal(gPanelHandle, PANEL_IIST1V, 1.5);
+    SetCtrlVal(gPanelHandle, PANEL_IIST1OFF, 0.25);
     Klick(PANEL_RECHNER);
-    uitest::Click(rechnerPanelHandle, RECHNERPNL_IIST1BISHER);
-    uitest::EnterNumeric(rechnerPanelHandle, RECHNERPNL_SOLL1, 0.0);
-    uitest::EnterNumeric(rechnerPanelHandle, RECHNERPNL_IST1, 0.0);
-    uitest::EnterNumeric(rechnerPanelHandle, RECHNERPNL_SOLL2, 100.0);
-    uitest::EnterNumeric(rechnerPanelHandle, RECHNERPNL_IST2, 50.0);
-    uitest::Click(rechnerPanelHandle, RECHNERPNL_IIST1);
+    uitest::Click(gRechnerPanelHandle, RECHNERPNL_IIST1BISHER);
+    uitest::EnterNumeric(gRechnerPanelHandle, RECHNERPNL_SOLL1, 0.0);
+    uitest::EnterNumeric(gRechnerPanelHandle, RECHNERPNL_IST1, 0.0);
+    uitest::EnterNumeric(gRechnerPanelHandle, RECHNERPNL_SOLL2, 100.0);
+    uitest::EnterNumeric(gRechnerPanelHandle, RECHNERPNL_IST2, 50.0);
+    uitest::Click(gRechnerPanelHandle, RECHNERPNL_IIST1);
     EXPECT_EQ(Double(PANEL_IIST1V), 3.0);
     EXPECT_EQ(Double(PANEL_IIST1OFF), 0.25);
 
     Klick(PANEL_KWDSCHREIBEN);
     EXPECT_TRUE(PopupTitel().empty());
-    EXPECT_EQ(sim->registerValue(2, "iist1_v"), 3.0);
-    EXPECT_EQ(sim->registerValue(2, "iist1_off"), 0.25);
+    EXPECT_EQ(sim->RegisterValue(2, "iist1_v"), 3.0);
+    EXPECT_EQ(sim->RegisterValue(2, "iist1_off"), 0.25);
 }
 
 TEST_F(Kalibrierung, NonFiniteFactorIsNeverSent) {
     MitGeraetStarten();
-    sim->setRegisterValue(2, "uist_v", 1.25);
+    sim->SetRegisterValue(2, "uist_v", 1.25);
     // Two equal actual values: the calculator's gain is infinite, and the operator takes it over.
     Klick(PANEL_RECHNER);
-    uitest::Click(rechnerPanelHandle, RECHNERPNL_UISTBISHER);
-    uitest::EnterNumeric(rechnerPanelHandle, RECHNERPNL_SOLL1, 10.0);
-    uitest::EnterNumeric(rechnerPanelHandle, RECHNERPNL_IST1, 5.0);
-    uitest::EnterNumeric(rechnerPanelHandle, RECHNERPNL_SOLL2, 20.0);
-    uitest::EnterNumeric(rechnerPanelHandle, RECHNERPNL_IST2, 5.0);
-    uitest::Click(rechnerPanelHandle, RECHNERPNL_UIST);
+    uitest::Click(gRechnerPanelHandle, RECHNERPNL_UISTBISHER);
+    uitest::EnterNumeric(gRechnerPanelHandle, RECHNERPNL_SOLL1, 10.0);
+    uitest::EnterNumeric(gRechnerPanelHandle, RECHNERPNL_IST1, 5.0);
+    uitest::EnterNumeric(gRechnerPanelHandle, RECHNERPNL_SOLL2, 20.0);
+    uitest::EnterNumeric(gRechnerPanelHandle, RECHNERPNL_IST2, 5.0);
+    uitest::Click(gRechnerPanelHandle, RECHNERPNL_UIST);
     ASSERT_FALSE(std::isfinite(Double(PANEL_UISTV)));
 
-    sim->clearTrace();
+    sim->ClearTrace();
     PopupsBeantworten();
     Klick(PANEL_KWDSCHREIBEN);
     EXPECT_EQ(PopupTitel(), std::vector<std::string>{"Fehler #202091"});
-    const std::string gesendet = sim->hostBytes();
+    const std::string gesendet = sim->HostBytes();
     EXPECT_NE(gesendet.find("#202W"), std::string::npos);  // the registers before it went out
     EXPECT_EQ(gesendet.find("#203W"), std::string::npos);
     EXPECT_EQ(gesendet.find("#204W"), std::string::npos);  // and nothing after it
-    EXPECT_EQ(sim->registerValue(2, "uist_v"), 1.25);
+    EXPECT_EQ(sim->RegisterValue(2, "uist_v"), 1.25);
 }
 
 TEST_F(Programm, NormalModeHidesCalibrationAndIgnoresItsButtons) {
-    sim->addKwd2(2);
+    sim->AddKwd2(2);
     AmSimulatorStarten(false);
     Waehlen(PANEL_PORT, 1);
     Waehlen(PANEL_KWDID, 2);
@@ -354,18 +354,18 @@ TEST_F(Programm, NormalModeHidesCalibrationAndIgnoresItsButtons) {
     const int knoepfe[] = {PANEL_LADEN, PANEL_SPEICHERN, PANEL_KWDLESEN, PANEL_KWDSCHREIBEN, PANEL_RECHNER};
     for (const int knopf : knoepfe) EXPECT_EQ(Attribut(knopf, ATTR_VISIBLE), 0) << knopf;
 
-    sim->setRegisterValue(2, "usoll_v", 2.5);
-    sim->clearTrace();
+    sim->SetRegisterValue(2, "usoll_v", 2.5);
+    sim->ClearTrace();
     // Hidden buttons cannot be clicked; a commit that reaches their callbacks does nothing either.
-    KwdLesen_Callback(panelHandle, PANEL_KWDLESEN, EVENT_COMMIT, nullptr, 0, 0);
-    KwdSchreiben_Callback(panelHandle, PANEL_KWDSCHREIBEN, EVENT_COMMIT, nullptr, 0, 0);
-    DateiSpeichern_Callback(panelHandle, PANEL_SPEICHERN, EVENT_COMMIT, nullptr, 0, 0);
-    DateiLaden_Callback(panelHandle, PANEL_LADEN, EVENT_COMMIT, nullptr, 0, 0);
-    Kalibrierrechner_Callback(panelHandle, PANEL_RECHNER, EVENT_COMMIT, nullptr, 0, 0);
-    EXPECT_EQ(sim->hostBytes(), "");
+    KwdLesen_Callback(gPanelHandle, PANEL_KWDLESEN, EVENT_COMMIT, nullptr, 0, 0);
+    KwdSchreiben_Callback(gPanelHandle, PANEL_KWDSCHREIBEN, EVENT_COMMIT, nullptr, 0, 0);
+    DateiSpeichern_Callback(gPanelHandle, PANEL_SPEICHERN, EVENT_COMMIT, nullptr, 0, 0);
+    DateiLaden_Callback(gPanelHandle, PANEL_LADEN, EVENT_COMMIT, nullptr, 0, 0);
+    Kalibrierrechner_Callback(gPanelHandle, PANEL_RECHNER, EVENT_COMMIT, nullptr, 0, 0);
+    EXPECT_EQ(sim->HostBytes(), "");
     EXPECT_TRUE(uitest::ShownPopups().empty());
     EXPECT_EQ(Double(PANEL_USOLLV), 1.0);
-    EXPECT_EQ(sim->registerValue(2, "usoll_v"), 2.5);
+    EXPECT_EQ(sim->RegisterValue(2, "usoll_v"), 2.5);
 }
 
 }  // namespace

@@ -18,10 +18,10 @@ class Messen : public Programm {
   protected:
     // A device at address 2 whose stopped output reads as 12.5 V and 42.25 mA.
     void MitGeraetStarten() {
-        sim->addKwd2(2);
-        sim->setRegisterValue(2, "uist_off", 12.5);
+        sim->AddKwd2(2);
+        sim->SetRegisterValue(2, "uist_off", 12.5);
         for (const char* offset : {"iist1_off", "iist2_off", "iist3_off", "iist4_off"}) {
-            sim->setRegisterValue(2, offset, 42.25);
+            sim->SetRegisterValue(2, offset, 42.25);
         }
         AmSimulatorStarten();
         Waehlen(PANEL_PORT, 1);
@@ -54,19 +54,19 @@ TEST_F(Messen, WithAllDevicesTheTickStopsMeasuringSilently) {
     MitGeraetStarten();
     Waehlen(PANEL_KWDID, 9);
     Klick(PANEL_MESSEN);
-    sim->clearTrace();
+    sim->ClearTrace();
     Tick();
     EXPECT_EQ(Int(PANEL_MESSEN), 0);
     ErwarteFehleranzeige(0);
     ErwarteGedimmt(0);  // switching on undimmed them; the tick leaves that alone
-    EXPECT_EQ(sim->hostBytes(), "");
+    EXPECT_EQ(sim->HostBytes(), "");
 }
 
 TEST_F(Messen, TickShowsValuesAndTheStatusByteOnTheLamps) {
     MitGeraetStarten();
-    sim->clearTrace();
+    sim->ClearTrace();
     Tick();  // measuring is off: no traffic
-    EXPECT_EQ(sim->hostBytes(), "");
+    EXPECT_EQ(sim->HostBytes(), "");
 
     Klick(PANEL_MESSEN);
     struct Fall {
@@ -78,10 +78,10 @@ TEST_F(Messen, TickShowsValuesAndTheStatusByteOnTheLamps) {
         {0x06, {1, 0, 0, 0, 0, 1}}, {0x07, {0, 1, 0, 0, 0, 1}}, {0xFA, {1, 0, 0, 1, 0, 0}},
     };
     for (const Fall& fall : faelle) {
-        sim->setStatusByte(2, 1, fall.status);
-        sim->clearTrace();
+        sim->SetStatusByte(2, 1, fall.status);
+        sim->ClearTrace();
         Tick();
-        EXPECT_EQ(sim->hostBytes(), "#2V0R\r#2C0R\r#2S1R\r");
+        EXPECT_EQ(sim->HostBytes(), "#2V0R\r#2C0R\r#2S1R\r");
         EXPECT_EQ(Lampen(), fall.lampen) << "status " << fall.status;
         EXPECT_EQ(Int(PANEL_MESSEN), 1);
     }
@@ -101,15 +101,15 @@ TEST_F(Messen, LeavingWhileMeasuringWithTheOutputOnSendsNothingAndClosesTheLine)
     MitGeraetStarten();
     Klick(PANEL_START);
     ErwarteFehleranzeige(0);
-    ASSERT_TRUE(sim->running(2));
+    ASSERT_TRUE(sim->Running(2));
     Klick(PANEL_MESSEN);
     Tick();
     ASSERT_EQ(Int(PANEL_MESSEN), 1);
 
-    sim->clearTrace();
+    sim->ClearTrace();
     Klick(PANEL_ENDE);
-    EXPECT_EQ(sim->hostBytes(), "");  // no stop command: the output keeps running
-    EXPECT_TRUE(sim->running(2));
+    EXPECT_EQ(sim->HostBytes(), "");  // no stop command: the output keeps running
+    EXPECT_TRUE(sim->Running(2));
     EXPECT_EQ(Int(PANEL_MESSEN), 0);
     EXPECT_EQ(ZELKWD2_Close(1), -103003);  // already closed by the exit sequence
     EXPECT_TRUE(std::filesystem::exists(arbeitsverzeichnis / "kwd2steuerung.ini"));
@@ -117,20 +117,20 @@ TEST_F(Messen, LeavingWhileMeasuringWithTheOutputOnSendsNothingAndClosesTheLine)
 
 TEST_F(Messen, CurrentReadFailingAfterTheVoltageKeepsTheVoltageShown) {
     MitGeraetStarten();
-    sim->setStatusByte(2, 1, 0x00);
+    sim->SetStatusByte(2, 1, 0x00);
     Klick(PANEL_MESSEN);
     Tick();
     ASSERT_EQ(Lampen(), (std::array<int, 6>{1, 0, 1, 0, 0, 0}));
 
-    sim->setRegisterValue(2, "uist_off", 99.75);
+    sim->SetRegisterValue(2, "uist_off", 99.75);
     for (const char* offset : {"iist1_off", "iist2_off", "iist3_off", "iist4_off"}) {
-        sim->setRegisterValue(2, offset, 7.0);
+        sim->SetRegisterValue(2, offset, 7.0);
     }
-    sim->setStatusByte(2, 1, 0x07);
-    sim->setSlowDelay(0.05);
-    sim->setFault(2, kwd2sim::Fault::Slow);
-    sim->clearTrace();
-    std::thread stumm = FehlerNach(2, "#2V0R\r", kwd2sim::Fault::Silent);
+    sim->SetStatusByte(2, 1, 0x07);
+    sim->SetSlowDelay(0.05);
+    sim->SetFault(2, kwd2sim::Fault::kSlow);
+    sim->ClearTrace();
+    std::thread stumm = FehlerNach(2, "#2V0R\r", kwd2sim::Fault::kSilent);
     Tick();
     stumm.join();
 
@@ -140,7 +140,7 @@ TEST_F(Messen, CurrentReadFailingAfterTheVoltageKeepsTheVoltageShown) {
     EXPECT_EQ(Lampen(), (std::array<int, 6>{1, 0, 1, 0, 0, 0}));
     EXPECT_EQ(Int(PANEL_MESSEN), 0);
     ErwarteGedimmt(1);
-    EXPECT_EQ(sim->hostBytes(), "#2V0R\r#2C0R\r");
+    EXPECT_EQ(sim->HostBytes(), "#2V0R\r#2C0R\r");
 }
 
 }  // namespace

@@ -43,8 +43,8 @@ const Schreibfall kSchreibfaelle[] = {
 class Parameter : public Programm {
   protected:
     void MitGeraetenStarten() {
-        sim->addKwd2(2);
-        sim->addKwd2(5);
+        sim->AddKwd2(2);
+        sim->AddKwd2(5);
         AmSimulatorStarten();
         Waehlen(PANEL_PORT, 1);
         Waehlen(PANEL_KWDID, 2);
@@ -59,17 +59,17 @@ class Parameter : public Programm {
     }
 
     double Geraetewert(int adresse, const Schreibfall& fall) const {
-        return fall.registerName != nullptr ? sim->registerValue(adresse, fall.registerName)
-                                            : sim->range(adresse, fall.satz);
+        return fall.registerName != nullptr ? sim->RegisterValue(adresse, fall.registerName)
+                                            : sim->Range(adresse, fall.satz);
     }
 };
 
 TEST_F(Parameter, EachControlSendsExactlyItsBytesToTheChosenAddressAndToAll) {
     MitGeraetenStarten();
     for (const Schreibfall& fall : kSchreibfaelle) {
-        sim->clearTrace();
+        sim->ClearTrace();
         Setzen(fall, fall.wert);
-        EXPECT_EQ(sim->hostBytes(), std::string("#2") + fall.befehl) << fall.control;
+        EXPECT_EQ(sim->HostBytes(), std::string("#2") + fall.befehl) << fall.control;
         EXPECT_DOUBLE_EQ(Geraetewert(2, fall), fall.wert) << fall.control;
         ErwarteFehleranzeige(0);
     }
@@ -78,10 +78,10 @@ TEST_F(Parameter, EachControlSendsExactlyItsBytesToTheChosenAddressAndToAll) {
 
     Waehlen(PANEL_KWDID, 9);
     for (const Schreibfall& fall : kSchreibfaelle) {
-        sim->clearTrace();
+        sim->ClearTrace();
         Setzen(fall, fall.wertAlle);
         EXPECT_TRUE(WarteBis([&] { return Geraetewert(5, fall) == fall.wertAlle; })) << fall.control;
-        EXPECT_EQ(sim->hostBytes(), std::string("#9") + fall.befehlAlle) << fall.control;
+        EXPECT_EQ(sim->HostBytes(), std::string("#9") + fall.befehlAlle) << fall.control;
         EXPECT_DOUBLE_EQ(Geraetewert(2, fall), fall.wertAlle) << fall.control;
         EXPECT_DOUBLE_EQ(Geraetewert(5, fall), fall.wertAlle) << fall.control;
         ErwarteFehleranzeige(0);
@@ -94,7 +94,7 @@ TEST_F(Parameter, FailedWriteKeepsTheLastValuesAndASuccessClearsTheError) {
     MitGeraetenStarten();
     Eingeben(PANEL_SPANNUNGSOLL, 10.0);
     Eingeben(PANEL_STROMSOLL2, 20.0);
-    sim->setFault(2, kwd2sim::Fault::Nak);
+    sim->SetFault(2, kwd2sim::Fault::kNak);
     Eingeben(PANEL_SPANNUNGSOLL, 11.0);
     ErwarteFehleranzeige(402095);
     Eingeben(PANEL_STROMSOLL2, 21.0);
@@ -102,7 +102,7 @@ TEST_F(Parameter, FailedWriteKeepsTheLastValuesAndASuccessClearsTheError) {
     EXPECT_EQ(KwdTestFunc_LetzteSpannung(), 10.0);
     EXPECT_EQ(KwdTestFunc_LetzterStrom(), 20.0);
     EXPECT_EQ(Double(PANEL_SPANNUNGSOLL), 11.0);  // the panel keeps what the operator typed
-    sim->setFault(2, kwd2sim::Fault::None);
+    sim->SetFault(2, kwd2sim::Fault::kNone);
     Eingeben(PANEL_SPANNUNGSOLL, 12.0);
     ErwarteFehleranzeige(0);
     EXPECT_EQ(KwdTestFunc_LetzteSpannung(), 12.0);
@@ -159,16 +159,16 @@ TEST_F(Parameter, ReadbackFillsAllSixteenControls) {
         {"tauu3", 11.5, PANEL_UTAUPULS},      {"taui3", 12.5, PANEL_ITAUPULS},
         {"zeit3", 0.0, PANEL_ZEITPULS},
     };
-    for (const auto& r : register_) sim->setRegisterValue(2, r.name, r.wert);
+    for (const auto& r : register_) sim->SetRegisterValue(2, r.name, r.wert);
     for (const int ring : {PANEL_MESSBEREICH, PANEL_MESSBEREICH2, PANEL_MESSBEREICHPULS}) {
-        SetCtrlVal(panelHandle, ring, 0);
+        SetCtrlVal(gPanelHandle, ring, 0);
     }
-    sim->clearTrace();
+    sim->ClearTrace();
 
     Klick(PANEL_PARAMETERLESEN);
 
     EXPECT_TRUE(PopupTitel().empty());
-    EXPECT_EQ(sim->hostBytes(),
+    EXPECT_EQ(sim->HostBytes(),
               "#2V1R\r#2C1R\r#2F1R\r#2F3R\r#2V2R\r#2C2R\r#2F2R\r#2F4R\r#2M1R\r#2M2R\r"
               "#2V3R\r#2C3R\r#2F5R\r#2F6R\r#2T3R\r#2M3R\r");
     for (const auto& r : register_) EXPECT_EQ(Double(r.control), r.wert) << r.name;
@@ -180,25 +180,25 @@ TEST_F(Parameter, ReadbackFillsAllSixteenControls) {
     EXPECT_EQ(KwdTestFunc_LetzteSpannung(), 0.0);  // reading never counts as writing
 
     Waehlen(PANEL_KWDID, 9);
-    sim->clearTrace();
+    sim->ClearTrace();
     PopupsBeantworten();
     Klick(PANEL_PARAMETERLESEN);
     EXPECT_EQ(PopupTitel(), std::vector<std::string>{"Fehler #407000"});
-    EXPECT_EQ(sim->hostBytes(), "");
+    EXPECT_EQ(sim->HostBytes(), "");
 }
 
 TEST_F(Parameter, ReadbackFailingAtTheNinthStepKeepsTheRest) {
     MitGeraetenStarten();
     Waehlen(PANEL_MESSBEREICH, 2);
     for (const char* name : {"usoll1", "isoll1", "tauu1", "taui1", "usoll2", "isoll2", "tauu2", "taui2"}) {
-        sim->setRegisterValue(2, name, 33.0);
+        sim->SetRegisterValue(2, name, 33.0);
     }
-    sim->setRegisterValue(2, "usoll3", 44.0);
-    SetCtrlVal(panelHandle, PANEL_MESSBEREICH, 0);
-    sim->setSlowDelay(0.02);
-    sim->setFault(2, kwd2sim::Fault::Slow);
-    sim->clearTrace();
-    std::thread stumm = FehlerNach(2, "#2F4R\r", kwd2sim::Fault::Silent);
+    sim->SetRegisterValue(2, "usoll3", 44.0);
+    SetCtrlVal(gPanelHandle, PANEL_MESSBEREICH, 0);
+    sim->SetSlowDelay(0.02);
+    sim->SetFault(2, kwd2sim::Fault::kSlow);
+    sim->ClearTrace();
+    std::thread stumm = FehlerNach(2, "#2F4R\r", kwd2sim::Fault::kSilent);
     PopupsBeantworten();
     Klick(PANEL_PARAMETERLESEN);
     stumm.join();
@@ -210,30 +210,30 @@ TEST_F(Parameter, ReadbackFailingAtTheNinthStepKeepsTheRest) {
     }
     EXPECT_EQ(Int(PANEL_MESSBEREICH), 0);
     EXPECT_EQ(Double(PANEL_SPANNUNGPULS), 0.0);
-    EXPECT_EQ(sim->hostBytes().substr(sim->hostBytes().size() - 6), "#2M1R\r");
+    EXPECT_EQ(sim->HostBytes().substr(sim->HostBytes().size() - 6), "#2M1R\r");
 }
 
 TEST_F(Parameter, StartAndStopReachTheDeviceAndAll) {
     MitGeraetenStarten();
-    sim->clearTrace();
+    sim->ClearTrace();
     Klick(PANEL_START);
     ErwarteFehleranzeige(0);
-    EXPECT_EQ(sim->hostBytes(), "#2DF1\r");
-    EXPECT_TRUE(sim->running(2));
-    EXPECT_FALSE(sim->running(5));
+    EXPECT_EQ(sim->HostBytes(), "#2DF1\r");
+    EXPECT_TRUE(sim->Running(2));
+    EXPECT_FALSE(sim->Running(5));
 
     Waehlen(PANEL_KWDID, 9);
     Klick(PANEL_START);
-    EXPECT_TRUE(WarteBis([&] { return sim->running(5); }));
-    sim->clearTrace();
+    EXPECT_TRUE(WarteBis([&] { return sim->Running(5); }));
+    sim->ClearTrace();
     Klick(PANEL_STOPP);
     ErwarteFehleranzeige(0);
-    EXPECT_TRUE(WarteBis([&] { return !sim->running(2); }));
-    EXPECT_EQ(sim->hostBytes(), "#9DF2\r");
-    EXPECT_FALSE(sim->running(5));
+    EXPECT_TRUE(WarteBis([&] { return !sim->Running(2); }));
+    EXPECT_EQ(sim->HostBytes(), "#9DF2\r");
+    EXPECT_FALSE(sim->Running(5));
 
     Waehlen(PANEL_KWDID, 2);
-    sim->setFault(2, kwd2sim::Fault::Can);
+    sim->SetFault(2, kwd2sim::Fault::kCan);
     Klick(PANEL_START);
     ErwarteFehleranzeige(405124);
 }

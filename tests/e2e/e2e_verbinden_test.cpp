@@ -14,7 +14,7 @@ constexpr int kRot = 0xFF0000;
 
 TEST_F(Programm, PortSelectionOpensSwitchesAndClosesTheLine) {
     setenv("KWD2_COM2", (arbeitsverzeichnis / "kein-geraet").c_str(), 1);
-    sim->addKwd2(2, "ZEL-KWD2-A");
+    sim->AddKwd2(2, "ZEL-KWD2-A");
     AmSimulatorStarten();
     ASSERT_EQ(KwdTestFunc_ComPort(), 0);
 
@@ -44,16 +44,16 @@ TEST_F(Programm, PortSelectionOpensSwitchesAndClosesTheLine) {
     Waehlen(PANEL_PORT, 0);
     EXPECT_EQ(KwdTestFunc_ComPort(), 0);
     ErwarteFehleranzeige(0);
-    sim->clearTrace();
+    sim->ClearTrace();
     Klick(PANEL_IDLESEN);
     ErwarteFehleranzeige(122201);
-    EXPECT_EQ(sim->hostBytes(), "");
+    EXPECT_EQ(sim->HostBytes(), "");
 }
 
 TEST_F(Programm, SearchWithoutPortChangesNothing) {
     AmSimulatorStarten();
-    SetCtrlVal(panelHandle, PANEL_IDSTRING, "alt");
-    SetCtrlVal(panelHandle, PANEL_LED3, 1);
+    SetCtrlVal(gPanelHandle, PANEL_IDSTRING, "alt");
+    SetCtrlVal(gPanelHandle, PANEL_LED3, 1);
     Klick(PANEL_SCANN);
     ErwarteFehleranzeige(122202);
     EXPECT_EQ(Text(PANEL_IDSTRING), "alt");
@@ -63,23 +63,23 @@ TEST_F(Programm, SearchWithoutPortChangesNothing) {
 // One search covers it all (each silent address costs a port time-out): two devices of this
 // kind, a foreign one, one whose text holds the signature only further in, and silent ones.
 TEST_F(Programm, SearchLightsLampsAndSelectsTheLastDeviceFound) {
-    sim->addKwd2(2, "ZEL-KWD2-zwei");
-    sim->addKwd2(5, "ZEL-KWD2-fuenf");
-    sim->addForeign(7, "FREMD-1");
-    sim->addForeign(8, "X-ZEL-KWD2");
+    sim->AddKwd2(2, "ZEL-KWD2-zwei");
+    sim->AddKwd2(5, "ZEL-KWD2-fuenf");
+    sim->AddForeign(7, "FREMD-1");
+    sim->AddForeign(8, "X-ZEL-KWD2");
     AmSimulatorStarten();
     Waehlen(PANEL_PORT, 1);
     Waehlen(PANEL_KWDID, 1);
     // Lamps left lit by an earlier search go off where nothing answers now; colours stay.
-    SetCtrlAttribute(panelHandle, PANEL_LED0, ATTR_ON_COLOR, kRot);
-    SetCtrlVal(panelHandle, PANEL_LED0, 1);
-    SetCtrlVal(panelHandle, PANEL_IDSTRING, "alt");
-    sim->clearTrace();
+    SetCtrlAttribute(gPanelHandle, PANEL_LED0, ATTR_ON_COLOR, kRot);
+    SetCtrlVal(gPanelHandle, PANEL_LED0, 1);
+    SetCtrlVal(gPanelHandle, PANEL_IDSTRING, "alt");
+    sim->ClearTrace();
 
     Klick(PANEL_SCANN);
 
     ErwarteFehleranzeige(0);
-    EXPECT_EQ(sim->hostBytes(), "#0IDR\r#1IDR\r#2IDR\r#3IDR\r#4IDR\r#5IDR\r#6IDR\r#7IDR\r#8IDR\r");
+    EXPECT_EQ(sim->HostBytes(), "#0IDR\r#1IDR\r#2IDR\r#3IDR\r#4IDR\r#5IDR\r#6IDR\r#7IDR\r#8IDR\r");
     const int erwartet[9] = {0, 0, 1, 0, 0, 1, 0, 1, 1};
     for (int i = 0; i < 9; ++i) EXPECT_EQ(Int(PANEL_LED0 + i), erwartet[i]) << "lamp " << i;
     EXPECT_EQ(Attribut(PANEL_LED0, ATTR_ON_COLOR), kRot);
@@ -93,8 +93,8 @@ TEST_F(Programm, SearchLightsLampsAndSelectsTheLastDeviceFound) {
 }
 
 TEST_F(Programm, IdentificationReadsTheChosenAddressAndRefusesAll) {
-    sim->addKwd2(2, "ZEL-KWD2-zwei");
-    sim->addForeign(7, "FREMD-1");
+    sim->AddKwd2(2, "ZEL-KWD2-zwei");
+    sim->AddForeign(7, "FREMD-1");
     AmSimulatorStarten();
     Klick(PANEL_IDLESEN);
     ErwarteFehleranzeige(122201);
@@ -106,17 +106,17 @@ TEST_F(Programm, IdentificationReadsTheChosenAddressAndRefusesAll) {
     EXPECT_EQ(Text(PANEL_IDSTRING), "FREMD-1");  // shown whatever it says
 
     Waehlen(PANEL_KWDID, 2);
-    sim->clearTrace();
+    sim->ClearTrace();
     Klick(PANEL_IDLESEN);
-    EXPECT_EQ(sim->hostBytes(), "#2IDR\r");
+    EXPECT_EQ(sim->HostBytes(), "#2IDR\r");
     EXPECT_EQ(Text(PANEL_IDSTRING), "ZEL-KWD2-zwei");
 
     Waehlen(PANEL_KWDID, 9);
-    sim->clearTrace();
+    sim->ClearTrace();
     Klick(PANEL_IDLESEN);
     ErwarteFehleranzeige(400005);
     EXPECT_EQ(Text(PANEL_IDSTRING), "");
-    EXPECT_EQ(sim->hostBytes(), "");
+    EXPECT_EQ(sim->HostBytes(), "");
 }
 
 }  // namespace

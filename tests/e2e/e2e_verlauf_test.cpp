@@ -25,12 +25,12 @@ class Verlauf : public Programm {
     static std::string Proben() {
         const trend::History& h = Verlaufsdaten();
         std::string text;
-        for (auto i = h.firstIndex(); i < h.endIndex(); ++i) {
-            const trend::Sample& s = h.at(i);
-            if (s.kind == trend::SampleKind::Reading) {
-                text += "R" + std::to_string(h.findSeries(s.series)->address);
+        for (auto i = h.FirstIndex(); i < h.EndIndex(); ++i) {
+            const trend::Sample& s = h.At(i);
+            if (s.kind == trend::SampleKind::kReading) {
+                text += "R" + std::to_string(h.FindSeries(s.series)->address);
             } else {
-                text += s.kind == trend::SampleKind::Failed ? "F" : "B";
+                text += s.kind == trend::SampleKind::kFailed ? "F" : "B";
             }
         }
         return text;
@@ -48,14 +48,14 @@ TEST_P(VerlaufKnopf, ShowsTheTrendWindowInBothRunModes) {
     EXPECT_EQ(fenster.windowTitle(), QString::fromUtf8("KWD2-Steuerung V1.5 \u2013 Verlauf"));
     fenster.close();  // only hides; the program runs on
     EXPECT_FALSE(fenster.isVisible());
-    EXPECT_TRUE(uiqt::PanelWidget(panelHandle)->isVisible());
+    EXPECT_TRUE(uiqt::PanelWidget(gPanelHandle)->isVisible());
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, VerlaufKnopf, testing::Values(false, true));
 
 TEST_F(Verlauf, TicksFailuresMeasuringOffAndAddressChangesMakeTheHistory) {
-    sim->addKwd2(2, "ZEL-KWD2-Nr2");
-    sim->addKwd2(5);
+    sim->AddKwd2(2, "ZEL-KWD2-Nr2");
+    sim->AddKwd2(5);
     AmSimulatorStarten();
     Waehlen(PANEL_PORT, 1);
     Waehlen(PANEL_KWDID, 2);
@@ -63,18 +63,18 @@ TEST_F(Verlauf, TicksFailuresMeasuringOffAndAddressChangesMakeTheHistory) {
     Klick(PANEL_MESSEN);
     Tick();
     Tick();
-    sim->setFault(2, kwd2sim::Fault::Nak);
+    sim->SetFault(2, kwd2sim::Fault::kNak);
     Tick();  // fails: measuring goes off, the curve breaks once
     ASSERT_EQ(Int(PANEL_MESSEN), 0);
     Tick();
-    sim->setFault(2, kwd2sim::Fault::None);
+    sim->SetFault(2, kwd2sim::Fault::kNone);
     Waehlen(PANEL_KWDID, 5);
     Klick(PANEL_MESSEN);
     Tick();
     Klick(PANEL_MESSEN);  // off
     Tick();
     EXPECT_EQ(Proben(), "R2R2FR5B");
-    const auto& serien = Verlaufsdaten().series();
+    const auto& serien = Verlaufsdaten().Series();
     ASSERT_EQ(serien.size(), 2u);
     EXPECT_EQ(serien[0].identification, "ZEL-KWD2-Nr2");
     EXPECT_EQ(serien[1].address, 5);
@@ -82,31 +82,31 @@ TEST_F(Verlauf, TicksFailuresMeasuringOffAndAddressChangesMakeTheHistory) {
 }
 
 TEST_F(Verlauf, SetValuesWrittenOrReadBackAreTheStepLines) {
-    sim->addKwd2(2);
+    sim->AddKwd2(2);
     AmSimulatorStarten();
     Waehlen(PANEL_PORT, 1);
     Waehlen(PANEL_KWDID, 2);
     Eingeben(PANEL_SPANNUNGSOLL2, 12.5);
     Eingeben(PANEL_ZEITPULS, 2.0);  // undims the pulse controls
     Eingeben(PANEL_STROMPULS, 250.0);
-    EXPECT_EQ(Verlaufsdaten().setValueAt(2, 2, trend::Quantity::Volts, kSpaeter), 12.5);
-    EXPECT_EQ(Verlaufsdaten().setValueAt(2, 3, trend::Quantity::Milliamps, kSpaeter), 250.0);
+    EXPECT_EQ(Verlaufsdaten().SetValueAt(2, 2, trend::Quantity::kVolts, kSpaeter), 12.5);
+    EXPECT_EQ(Verlaufsdaten().SetValueAt(2, 3, trend::Quantity::kMilliamps, kSpaeter), 250.0);
 
-    sim->setRegisterValue(2, "isoll1", 300.0);
-    sim->setRegisterValue(2, "usoll2", 20.0);
+    sim->SetRegisterValue(2, "isoll1", 300.0);
+    sim->SetRegisterValue(2, "usoll2", 20.0);
     Klick(PANEL_PARAMETERLESEN);
-    EXPECT_EQ(Verlaufsdaten().setValueAt(2, 1, trend::Quantity::Milliamps, kSpaeter), 300.0);
-    EXPECT_EQ(Verlaufsdaten().setValueAt(2, 2, trend::Quantity::Volts, kSpaeter), 20.0);
+    EXPECT_EQ(Verlaufsdaten().SetValueAt(2, 1, trend::Quantity::kMilliamps, kSpaeter), 300.0);
+    EXPECT_EQ(Verlaufsdaten().SetValueAt(2, 2, trend::Quantity::kVolts, kSpaeter), 20.0);
 
     Waehlen(PANEL_KWDID, 9);  // all devices
     Eingeben(PANEL_SPANNUNGSOLL, 7.0);
-    ASSERT_TRUE(WarteBis([&] { return sim->registerValue(2, "usoll1") == 7.0; }));
-    EXPECT_EQ(Verlaufsdaten().setValueAt(6, 1, trend::Quantity::Volts, kSpaeter), 7.0);
+    ASSERT_TRUE(WarteBis([&] { return sim->RegisterValue(2, "usoll1") == 7.0; }));
+    EXPECT_EQ(Verlaufsdaten().SetValueAt(6, 1, trend::Quantity::kVolts, kSpaeter), 7.0);
     // A failed write changes nothing.
     Waehlen(PANEL_KWDID, 2);
-    sim->setFault(2, kwd2sim::Fault::Nak);
+    sim->SetFault(2, kwd2sim::Fault::kNak);
     Eingeben(PANEL_SPANNUNGSOLL, 99.0);
-    EXPECT_EQ(Verlaufsdaten().setValueAt(2, 1, trend::Quantity::Volts, kSpaeter), 7.0);
+    EXPECT_EQ(Verlaufsdaten().SetValueAt(2, 1, trend::Quantity::kVolts, kSpaeter), 7.0);
 }
 
 }  // namespace

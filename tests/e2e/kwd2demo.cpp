@@ -22,7 +22,7 @@ void PopupMelden(const std::string& title, const std::string& text) {
 
 int Fehlernummer() {
     int nummer = 0;
-    GetCtrlVal(panelHandle, PANEL_FEHLERNUMMER, &nummer);
+    GetCtrlVal(gPanelHandle, PANEL_FEHLERNUMMER, &nummer);
     return nummer;
 }
 
@@ -37,7 +37,7 @@ void Schritt(const char* beschreibung, Aktion aktion) {
         std::printf(" ok\n");
     } else {
         std::array<char, 512> text{};
-        GetCtrlVal(panelHandle, PANEL_FEHLERSTRING, text.data());
+        GetCtrlVal(gPanelHandle, PANEL_FEHLERSTRING, text.data());
         std::printf(" Fehler %d: %s\n", nummer, text.data());
     }
 }
@@ -66,7 +66,7 @@ int main(int argc, char* argv[]) {
     uitest::EnablePopupTestMode();
     uitest::SetUnansweredPopupHandler(PopupMelden);
     uitest::SetRealTimers(true);  // the polling timer ticks on its own, as in the program
-    const int p = panelHandle;
+    const int p = gPanelHandle;
 
     Schritt("COM1 oeffnen", [p] { uitest::ChooseRingValue(p, PANEL_PORT, 1); });
     Schritt("Geraete suchen (Scann)", [p] { uitest::Click(p, PANEL_SCANN); });

@@ -51,8 +51,8 @@ const char* const kCsvRows =
     "2026-01-02T03:04:06.178Z,1.000,3,,,,403078\n";
 
 void writeSession(record::RowWriter& w) {
-    ASSERT_EQ(w.writeHeader(session()), 0);
-    for (const auto& r : rows()) ASSERT_EQ(w.writeRow(r), 0);
+    ASSERT_EQ(w.WriteHeader(session()), 0);
+    for (const auto& r : rows()) ASSERT_EQ(w.WriteRow(r), 0);
 }
 
 }  // namespace
@@ -61,10 +61,10 @@ TEST(RowWriter, CsvSessionsAppendWithOneColumnHeader) {
     const fs::path file = scratch("log.csv");
     for (int session = 0; session < 2; ++session) {
         record::RowWriter w;
-        ASSERT_EQ(w.openFile(file.string(), record::Format::Csv), 0);
+        ASSERT_EQ(w.OpenFile(file.string(), record::Format::kCsv), 0);
         writeSession(w);
-        EXPECT_EQ(w.rowCount(), 2);
-        EXPECT_EQ(w.close(), 0);
+        EXPECT_EQ(w.RowCount(), 2);
+        EXPECT_EQ(w.Close(), 0);
     }
     const std::string header = "time,elapsed_s,address,voltage_V,current_mA,status1,error\n";
     EXPECT_EQ(contents(file), std::string(kCsvSession) + header + kCsvRows + kCsvSession + kCsvRows);
@@ -74,8 +74,8 @@ TEST(RowWriter, AnEarlierCrashesTornLineIsEndedBeforeTheNewSession) {
     const fs::path file = scratch("torn.csv");
     std::ofstream(file) << "time,elapsed_s,address,voltage_V,current_mA,status1,error\n2026-01-02T03:0";
     record::RowWriter w;
-    ASSERT_EQ(w.openFile(file.string(), record::Format::Csv), 0);
-    ASSERT_EQ(w.writeComment("resumed"), 0);
+    ASSERT_EQ(w.OpenFile(file.string(), record::Format::kCsv), 0);
+    ASSERT_EQ(w.WriteComment("resumed"), 0);
     EXPECT_EQ(contents(file),
               "time,elapsed_s,address,voltage_V,current_mA,status1,error\n2026-01-02T03:0\n# resumed\n");
 }
@@ -83,9 +83,9 @@ TEST(RowWriter, AnEarlierCrashesTornLineIsEndedBeforeTheNewSession) {
 TEST(RowWriter, JsonLinesHoldOneObjectPerLine) {
     std::ostringstream out;
     record::RowWriter w;
-    ASSERT_EQ(w.openStream(out, record::Format::JsonLines), 0);
+    ASSERT_EQ(w.OpenStream(out, record::Format::kJsonLines), 0);
     writeSession(w);
-    ASSERT_EQ(w.writeComment("line \"lost\""), 0);
+    ASSERT_EQ(w.WriteComment("line \"lost\""), 0);
     EXPECT_EQ(out.str(),
               "{\"log\":\"kwd2 measurement log\",\"program\":\"kwd2ctl 1.5\",\"port\":\"COM1\","
               "\"device_path\":\"/dev/ttyS0\",\"started\":\"2026-01-02T03:04:05.678Z\","
@@ -99,25 +99,25 @@ TEST(RowWriter, JsonLinesHoldOneObjectPerLine) {
 
 TEST(RowWriter, FailuresReturnTheirCodes) {
     record::RowWriter w;
-    EXPECT_EQ(w.openFile((scratch("dir") / "missing" / "log.csv").string(), record::Format::Csv),
+    EXPECT_EQ(w.OpenFile((scratch("dir") / "missing" / "log.csv").string(), record::Format::kCsv),
               record::kOpenFailed);
-    EXPECT_FALSE(w.errorText().empty());
-    EXPECT_EQ(w.writeRow(rows()[0]), record::kWriteFailed);
+    EXPECT_FALSE(w.ErrorText().empty());
+    EXPECT_EQ(w.WriteRow(rows()[0]), record::kWriteFailed);
     if (fs::exists("/dev/full")) {
         // A full disk: the row is not counted and the caller learns why.
-        ASSERT_EQ(w.openFile("/dev/full", record::Format::Csv), 0);
-        EXPECT_EQ(w.writeRow(rows()[0]), record::kWriteFailed);
-        EXPECT_EQ(w.rowCount(), 0);
-        EXPECT_NE(w.errorText().find("space"), std::string::npos) << w.errorText();
+        ASSERT_EQ(w.OpenFile("/dev/full", record::Format::kCsv), 0);
+        EXPECT_EQ(w.WriteRow(rows()[0]), record::kWriteFailed);
+        EXPECT_EQ(w.RowCount(), 0);
+        EXPECT_NE(w.ErrorText().find("space"), std::string::npos) << w.ErrorText();
     }
 }
 
 TEST(RowWriter, NumbersReadBackToTheSameDouble) {
     for (const double v : {0.1, 12.5, 1e-7, 249.99999999999997, -0.0, 6000.0}) {
-        EXPECT_EQ(std::stod(record::shortestNumber(v)), v) << record::shortestNumber(v);
+        EXPECT_EQ(std::stod(record::ShortestNumber(v)), v) << record::ShortestNumber(v);
     }
-    EXPECT_EQ(record::shortestNumber(0.1), "0.1");
-    EXPECT_EQ(record::isoTime(kT0), "2026-01-02T03:04:05.678Z");
+    EXPECT_EQ(record::ShortestNumber(0.1), "0.1");
+    EXPECT_EQ(record::IsoTime(kT0), "2026-01-02T03:04:05.678Z");
 }
 
 // Values no reader could take back: JSON has no not-a-number or infinity, and a fixed-size text
@@ -141,12 +141,12 @@ TEST(RowWriter, ValuesThatAreNoNumberAreWrittenAsMissing) {
     };
     for (const auto& c : cases) {
         const record::Row row{kT0, c.elapsed, 0, c.volts, c.milliamps, 6, 0};
-        for (const auto format : {record::Format::Csv, record::Format::JsonLines}) {
+        for (const auto format : {record::Format::kCsv, record::Format::kJsonLines}) {
             std::ostringstream out;
             record::RowWriter w;
-            ASSERT_EQ(w.openStream(out, format), 0);
-            ASSERT_EQ(w.writeRow(row), 0);
-            const std::string expected = format == record::Format::Csv
+            ASSERT_EQ(w.OpenStream(out, format), 0);
+            ASSERT_EQ(w.WriteRow(row), 0);
+            const std::string expected = format == record::Format::kCsv
                                              ? std::string("2026-01-02T03:04:05.678Z,") + c.csv + "\n"
                                              : std::string("{\"time\":\"2026-01-02T03:04:05.678Z\",") +
                                                    c.json + ",\"status1\":6,\"error\":0}\n";

@@ -39,26 +39,26 @@ const std::vector<OutputCase> kOutputs = {
 class ModelTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        sim.addKwd2(3, "ZEL-KWD2-V1.5", 100.0);
-        sim.start();
+        sim.AddKwd2(3, "ZEL-KWD2-V1.5", 100.0);
+        sim.Start();
     }
-    double read(const std::string& name) { return sim.registerValue(3, name); }
+    double read(const std::string& name) { return sim.RegisterValue(3, name); }
     kwd2sim::Simulator sim;
 };
 
 TEST_F(ModelTest, OutputSettlesIntoTheLoad) {
     for (const auto& c : kOutputs) {
         kwd2sim::Simulator line;
-        line.addKwd2(0, "ZEL-KWD2-V1.5", c.ohms);
-        line.setRegisterValue(0, "usoll1", c.volts);
-        line.setRegisterValue(0, "isoll1", c.milliamps);
-        line.start();
-        simtest::Host host(line.path());
+        line.AddKwd2(0, "ZEL-KWD2-V1.5", c.ohms);
+        line.SetRegisterValue(0, "usoll1", c.volts);
+        line.SetRegisterValue(0, "isoll1", c.milliamps);
+        line.Start();
+        simtest::Host host(line.Path());
         ASSERT_EQ(host.exchange("#0M1W" + std::to_string(c.range) + "\r", 1), simtest::kAck);
         ASSERT_EQ(host.exchange("#0DF1\r", 1), simtest::kAck);
         const std::string context = std::to_string(c.volts) + " V " + std::to_string(c.milliamps) + " mA";
-        EXPECT_NEAR(line.registerValue(0, "uist"), c.expectVolts, 1e-9) << context;
-        EXPECT_NEAR(line.registerValue(0, "iist"), c.expectMilliamps, 1e-9) << context;
+        EXPECT_NEAR(line.RegisterValue(0, "uist"), c.expectVolts, 1e-9) << context;
+        EXPECT_NEAR(line.RegisterValue(0, "iist"), c.expectMilliamps, 1e-9) << context;
         char status[16];
         std::snprintf(status, sizeof status, "$%02X\r", c.expectStatus1);
         EXPECT_REPLY(host, "#0S1R\r", simtest::kAck + "#0S1R" + status);
@@ -68,24 +68,24 @@ TEST_F(ModelTest, OutputSettlesIntoTheLoad) {
 }
 
 TEST_F(ModelTest, StopBringsTheOutputToZero) {
-    sim.setRegisterValue(3, "usoll1", 20.0);
-    sim.setRegisterValue(3, "isoll1", 1000.0);
-    simtest::Host host(sim.path());
+    sim.SetRegisterValue(3, "usoll1", 20.0);
+    sim.SetRegisterValue(3, "isoll1", 1000.0);
+    simtest::Host host(sim.Path());
     host.exchange("#3DF1\r", 1);
     EXPECT_DOUBLE_EQ(read("uist"), 20.0);
     EXPECT_REPLY(host, "#3VL\r", simtest::kAck + "#320.000V\r");
     EXPECT_REPLY(host, "#3AL\r", simtest::kAck + "#3200.000MA\r");
     host.exchange("#3DF2\r", 1);
-    EXPECT_FALSE(sim.running(3));
+    EXPECT_FALSE(sim.Running(3));
     EXPECT_DOUBLE_EQ(read("uist"), 0.0);
     EXPECT_DOUBLE_EQ(read("iist"), 0.0);
 }
 
 TEST_F(ModelTest, ValuesApproachTheSetValueWithTau) {
-    sim.setRegisterValue(3, "usoll1", 250.0);
-    sim.setRegisterValue(3, "isoll1", 6000.0);
-    sim.setRegisterValue(3, "tauu1", 1000.0);
-    simtest::Host host(sim.path());
+    sim.SetRegisterValue(3, "usoll1", 250.0);
+    sim.SetRegisterValue(3, "isoll1", 6000.0);
+    sim.SetRegisterValue(3, "tauu1", 1000.0);
+    simtest::Host host(sim.Path());
     host.exchange("#3DF1\r", 1);
     const double first = read("uist");
     const double second = read("uist");
@@ -93,42 +93,42 @@ TEST_F(ModelTest, ValuesApproachTheSetValueWithTau) {
     EXPECT_LE(first, second);
     EXPECT_LT(second, 250.0);
     // Tau back to 0: from now on the output follows at once.
-    sim.setRegisterValue(3, "tauu1", 0.0);
+    sim.SetRegisterValue(3, "tauu1", 0.0);
     EXPECT_DOUBLE_EQ(read("uist"), 250.0);
 }
 
 TEST_F(ModelTest, SecondParameterSetShowsInStatusBitZero) {
-    sim.setRegisterValue(3, "usoll1", 1.0);
-    sim.setRegisterValue(3, "usoll2", 30.0);
-    sim.setRegisterValue(3, "isoll2", 1000.0);
-    simtest::Host host(sim.path());
+    sim.SetRegisterValue(3, "usoll1", 1.0);
+    sim.SetRegisterValue(3, "usoll2", 30.0);
+    sim.SetRegisterValue(3, "isoll2", 1000.0);
+    simtest::Host host(sim.Path());
     host.exchange("#3DF1\r", 1);
-    sim.selectParameterSet(3, 2);
+    sim.SelectParameterSet(3, 2);
     EXPECT_DOUBLE_EQ(read("uist"), 30.0);
     EXPECT_REPLY(host, "#3S1R\r", simtest::kAck + "#3S1R$05\r");  // set 2, range 3
 }
 
 TEST_F(ModelTest, PulsePhaseDrivesTheOutputFirst) {
-    sim.setRegisterValue(3, "usoll1", 10.0);
-    sim.setRegisterValue(3, "isoll1", 1000.0);
-    sim.setRegisterValue(3, "usoll3", 40.0);
-    sim.setRegisterValue(3, "isoll3", 1000.0);
-    sim.setRegisterValue(3, "zeit3", 1000.0);
-    simtest::Host host(sim.path());
+    sim.SetRegisterValue(3, "usoll1", 10.0);
+    sim.SetRegisterValue(3, "isoll1", 1000.0);
+    sim.SetRegisterValue(3, "usoll3", 40.0);
+    sim.SetRegisterValue(3, "isoll3", 1000.0);
+    sim.SetRegisterValue(3, "zeit3", 1000.0);
+    simtest::Host host(sim.Path());
     host.exchange("#3DF1\r", 1);
     EXPECT_DOUBLE_EQ(read("uist"), 40.0);
     EXPECT_REPLY(host, "#3S2R\r", simtest::kAck + "#3S2R$03\r");  // running, pulse
     // Without a pulse time, start goes straight to parameter set 1.
-    sim.setRegisterValue(3, "zeit3", 0.0);
+    sim.SetRegisterValue(3, "zeit3", 0.0);
     host.exchange("#3DF1\r", 1);
     EXPECT_DOUBLE_EQ(read("uist"), 10.0);
     EXPECT_REPLY(host, "#3S2R\r", simtest::kAck + "#3S2R$01\r");
 }
 
 TEST_F(ModelTest, CalibrationFactorsScaleSetAndMeasuredValues) {
-    sim.setRegisterValue(3, "usoll1", 10.0);
-    sim.setRegisterValue(3, "isoll1", 1000.0);
-    simtest::Host host(sim.path());
+    sim.SetRegisterValue(3, "usoll1", 10.0);
+    sim.SetRegisterValue(3, "isoll1", 1000.0);
+    simtest::Host host(sim.Path());
     host.exchange("#3DF1\r", 1);
     host.exchange("#303W2.000000\r", 1);   // uist_v
     host.exchange("#304W-0.500000\r", 1);  // uist_off

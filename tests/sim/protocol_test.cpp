@@ -89,12 +89,12 @@ const std::vector<Exchange> kExchanges = {
 class ProtocolTest : public ::testing::Test {
   protected:
     ProtocolTest() {
-        sim.addKwd2(2);
-        sim.addForeign(5, "FOREIGN-DEVICE");
-        sim.start();
+        sim.AddKwd2(2);
+        sim.AddForeign(5, "FOREIGN-DEVICE");
+        sim.Start();
     }
     kwd2sim::Simulator sim;
-    simtest::Host host{sim.path()};
+    simtest::Host host{sim.Path()};
 };
 
 TEST_F(ProtocolTest, AnswersEveryCommandByteForByte) {
@@ -121,7 +121,7 @@ TEST_F(ProtocolTest, ForeignDeviceIdentifiesAndRefusesTheRest) {
 }
 
 TEST_F(ProtocolTest, EmptyAddressesAndTheCommonAddressStaySilent) {
-    sim.addKwd2(7);
+    sim.AddKwd2(7);
     // Each silent request is followed by one that is answered: anything sent for the silent
     // one would come first.
     // A frame whose second character is no address digit is addressed to nobody.
@@ -131,38 +131,38 @@ TEST_F(ProtocolTest, EmptyAddressesAndTheCommonAddressStaySilent) {
     }
     // ...yet every device carried out the common set commands.
     for (int address : {2, 7}) {
-        EXPECT_DOUBLE_EQ(sim.registerValue(address, "usoll1"), 5.0);
-        EXPECT_TRUE(sim.running(address));
+        EXPECT_DOUBLE_EQ(sim.RegisterValue(address, "usoll1"), 5.0);
+        EXPECT_TRUE(sim.Running(address));
     }
     host.send("#9DF2\r");
     EXPECT_REPLY(host, "#7DF2\r", kAck);
-    EXPECT_FALSE(sim.running(2));
+    EXPECT_FALSE(sim.Running(2));
 }
 
 TEST_F(ProtocolTest, StateAccessorsMatchTheWire) {
     host.exchange("#2M3W2\r", 1);
-    EXPECT_EQ(sim.range(2, 3), 2);
-    sim.setRegisterValue(2, "isoll2", 123.4);
+    EXPECT_EQ(sim.Range(2, 3), 2);
+    sim.SetRegisterValue(2, "isoll2", 123.4);
     EXPECT_REPLY(host, "#2C2R\r", kAck + "#2C2R123.4\r");
-    sim.setStatusByte(2, 2, 0xA7);
+    sim.SetStatusByte(2, 2, 0xA7);
     EXPECT_REPLY(host, "#2S2R\r", kAck + "#2S2R$A7\r");
-    EXPECT_THROW(sim.registerValue(2, "USOLL1"), std::invalid_argument);
-    EXPECT_THROW(sim.registerValue(3, "usoll1"), std::invalid_argument);
+    EXPECT_THROW(sim.RegisterValue(2, "USOLL1"), std::invalid_argument);
+    EXPECT_THROW(sim.RegisterValue(3, "usoll1"), std::invalid_argument);
 }
 
 TEST_F(ProtocolTest, RepliesStayWithinTheHostsLimits) {
     // Values too long for the reply lose decimals rather than overrun the host's buffer.
-    sim.setRegisterValue(2, "usoll_off", 12345678.5);
+    sim.SetRegisterValue(2, "usoll_off", 12345678.5);
     EXPECT_REPLY(host, "#202R\r", kAck + "#202R12345678.5000\r");
-    sim.setRegisterValue(2, "usoll_off", -0.0000001);
+    sim.SetRegisterValue(2, "usoll_off", -0.0000001);
     EXPECT_REPLY(host, "#202R\r", kAck + "#202R0.000000\r");
 }
 
 TEST_F(ProtocolTest, TraceHoldsBothDirections) {
-    sim.clearTrace();
+    sim.ClearTrace();
     host.exchange("#2M1R\r", 8);
-    EXPECT_EQ(sim.hostBytes(), "#2M1R\r");
-    const auto trace = sim.trace();
+    EXPECT_EQ(sim.HostBytes(), "#2M1R\r");
+    const auto trace = sim.Trace();
     ASSERT_EQ(trace.size(), 14u);
     EXPECT_TRUE(trace.front().fromHost);
     EXPECT_FALSE(trace[6].fromHost);
@@ -171,7 +171,7 @@ TEST_F(ProtocolTest, TraceHoldsBothDirections) {
 }
 
 TEST_F(ProtocolTest, InjectedBytesReachTheHost) {
-    sim.injectBytes("\x06#2late\r");
+    sim.InjectBytes("\x06#2late\r");
     EXPECT_EQ(host.read(8), "\x06#2late\r");
     EXPECT_REPLY(host, "#2M1R\r", kAck + "#2M1R0\r");
 }

@@ -54,8 +54,8 @@ void Programm::Starten(const std::vector<std::string>& argumente) {
 }
 
 void Programm::AmSimulatorStarten(bool kalibrierModus) {
-    sim->start();
-    setenv("KWD2_COM1", sim->path().c_str(), 1);
+    sim->Start();
+    setenv("KWD2_COM1", sim->Path().c_str(), 1);
     Starten(kalibrierModus ? std::vector<std::string>{testhilfe::kKalibrierZugang}
                            : std::vector<std::string>{});
 }
@@ -63,11 +63,11 @@ void Programm::AmSimulatorStarten(bool kalibrierModus) {
 void Programm::TearDown() {
     if (gestartet) {
         // Leave no port open and no module state behind for a following test in this process.
-        SetCtrlVal(panelHandle, PANEL_PORT, 0);
+        SetCtrlVal(gPanelHandle, PANEL_PORT, 0);
         SelectComPort();
     }
-    if (panelHandle > 0) DiscardPanel(panelHandle);
-    if (rechnerPanelHandle > 0) DiscardPanel(rechnerPanelHandle);
+    if (gPanelHandle > 0) DiscardPanel(gPanelHandle);
+    if (gRechnerPanelHandle > 0) DiscardPanel(gRechnerPanelHandle);
     uitest::ProcessEvents();
     sim.reset();
     std::filesystem::current_path(altesVerzeichnis);
@@ -122,11 +122,11 @@ bool Programm::WarteBis(const std::function<bool()>& bedingung) {
 std::thread Programm::FehlerNach(int address, std::string request, kwd2sim::Fault fault) {
     return std::thread([this, address, request = std::move(request), fault] {
         const auto ende = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (sim->hostBytes().find(request) == std::string::npos) {
+        while (sim->HostBytes().find(request) == std::string::npos) {
             if (std::chrono::steady_clock::now() > ende) return;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
-        sim->setFault(address, fault);
+        sim->SetFault(address, fault);
     });
 }
 

@@ -52,33 +52,33 @@ class Programm : public ::testing::Test {
 
     // Panel access, on the main panel unless another is named; a failed read fails the test.
     template <typename T>
-    static T Wert(int control, int panel = panelHandle) {
+    static T Wert(int control, int panel = gPanelHandle) {
         T wert{-12345};
         EXPECT_EQ(GetCtrlVal(panel, control, &wert), 0) << "control " << control;
         return wert;
     }
     template <typename T>
-    static T AttributWert(int control, int attribut, int panel = panelHandle) {
+    static T AttributWert(int control, int attribut, int panel = gPanelHandle) {
         T wert{-12345};
         EXPECT_EQ(GetCtrlAttribute(panel, control, attribut, &wert), 0) << "control " << control;
         return wert;
     }
-    static int Int(int control, int panel = panelHandle) { return Wert<int>(control, panel); }
-    static double Double(int control, int panel = panelHandle) { return Wert<double>(control, panel); }
-    static std::string Text(int control, int panel = panelHandle);
-    static int Attribut(int control, int attribut, int panel = panelHandle) {
+    static int Int(int control, int panel = gPanelHandle) { return Wert<int>(control, panel); }
+    static double Double(int control, int panel = gPanelHandle) { return Wert<double>(control, panel); }
+    static std::string Text(int control, int panel = gPanelHandle);
+    static int Attribut(int control, int attribut, int panel = gPanelHandle) {
         return AttributWert<int>(control, attribut, panel);
     }
-    static double DoubleAttribut(int control, int attribut, int panel = panelHandle) {
+    static double DoubleAttribut(int control, int attribut, int panel = gPanelHandle) {
         return AttributWert<double>(control, attribut, panel);
     }
-    static int PanelAttribut(int attribut, int panel = panelHandle);
+    static int PanelAttribut(int attribut, int panel = gPanelHandle);
 
     // What a person does on the main panel.
-    static void Klick(int control) { uitest::Click(panelHandle, control); }
-    static void Eingeben(int control, double value) { uitest::EnterNumeric(panelHandle, control, value); }
-    static void Waehlen(int control, int value) { uitest::ChooseRingValue(panelHandle, control, value); }
-    static void Tick() { uitest::FireTimer(panelHandle, PANEL_TIMER); }
+    static void Klick(int control) { uitest::Click(gPanelHandle, control); }
+    static void Eingeben(int control, double value) { uitest::EnterNumeric(gPanelHandle, control, value); }
+    static void Waehlen(int control, int value) { uitest::ChooseRingValue(gPanelHandle, control, value); }
+    static void Tick() { uitest::FireTimer(gPanelHandle, PANEL_TIMER); }
 
     // The error display as three values: lamp, number, text.
     struct Fehleranzeige {

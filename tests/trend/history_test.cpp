@@ -32,16 +32,16 @@ void Play(History& h, const std::vector<Step>& steps) {
         t += 0.5;
         switch (s.what) {
             case 'r':
-                h.addReading(t, s.address, s.volts, s.volts * 10, s.status);
+                h.AddReading(t, s.address, s.volts, s.volts * 10, s.status);
                 break;
             case 'f':
-                h.addFailure(t);
+                h.AddFailure(t);
                 break;
             case 'b':
-                h.addBreak(t);
+                h.AddBreak(t);
                 break;
             default:
-                h.setIdentification(s.address, s.id);
+                h.SetIdentification(s.address, s.id);
         }
     }
 }
@@ -84,7 +84,7 @@ TEST(History, SessionsBecomeSamplesRunsAndSeries) {
         History h;
         Play(h, c.steps);
         std::string kinds;
-        for (auto i = h.firstIndex(); i < h.endIndex(); ++i) kinds += kKind[static_cast<int>(h.at(i).kind)];
+        for (auto i = h.FirstIndex(); i < h.EndIndex(); ++i) kinds += kKind[static_cast<int>(h.At(i).kind)];
         EXPECT_EQ(kinds, c.kinds) << c.name;
         // 100 columns over 50 s: every sample (0.5 s apart) gets a column of its own.
         const trend::Decimated d = Decimate(h, 0.0, 50.0, 100);
@@ -92,7 +92,7 @@ TEST(History, SessionsBecomeSamplesRunsAndSeries) {
         for (const trend::Run& run : d.runs) runs.push_back(run.columns.size());
         EXPECT_EQ(runs, c.runs) << c.name;
         std::vector<std::string> series;
-        for (const trend::SeriesInfo& s : h.series())
+        for (const trend::SeriesInfo& s : h.Series())
             series.push_back(std::to_string(s.address) + ":" + s.identification);
         EXPECT_EQ(series, c.series) << c.name;
     }
@@ -100,8 +100,8 @@ TEST(History, SessionsBecomeSamplesRunsAndSeries) {
 
 TEST(History, ColumnsKeepSpikesStatusChangesAndFailures) {
     History h;
-    for (int i = 0; i < 1000; ++i) h.addReading(i * 0.01, 0, i == 333 ? 99.0 : 1.0, 5.0, i < 500 ? 0 : 7);
-    h.addFailure(10.0);
+    for (int i = 0; i < 1000; ++i) h.AddReading(i * 0.01, 0, i == 333 ? 99.0 : 1.0, 5.0, i < 500 ? 0 : 7);
+    h.AddFailure(10.0);
     const trend::Decimated d = Decimate(h, 0.0, 10.0, 10);
     ASSERT_EQ(d.runs.size(), 1u);
     ASSERT_EQ(d.runs[0].columns.size(), 10u);
@@ -120,10 +120,10 @@ TEST(History, ColumnsKeepSpikesStatusChangesAndFailures) {
 
 TEST(History, SetValueInForceFollowsWritesAddressesAndTheActiveSet) {
     History h;
-    h.setValue(10.0, 2, 1, Quantity::Volts, 12.5);
-    h.setValue(20.0, 9, 1, Quantity::Volts, 30.0);  // all devices
-    h.setValue(20.0, 2, 2, Quantity::Volts, 7.0);
-    h.setValue(15.0, 2, 1, Quantity::Milliamps, 100.0);
+    h.SetValue(10.0, 2, 1, Quantity::kVolts, 12.5);
+    h.SetValue(20.0, 9, 1, Quantity::kVolts, 30.0);  // all devices
+    h.SetValue(20.0, 2, 2, Quantity::kVolts, 7.0);
+    h.SetValue(15.0, 2, 1, Quantity::kMilliamps, 100.0);
     struct Lookup {
         int address;
         int set;
@@ -133,14 +133,14 @@ TEST(History, SetValueInForceFollowsWritesAddressesAndTheActiveSet) {
     };
     const double unknown = std::nan("");
     const Lookup lookups[] = {
-        {2, 1, Quantity::Volts, 9.9, unknown},      {2, 1, Quantity::Volts, 10.0, 12.5},
-        {2, 1, Quantity::Volts, 19.9, 12.5},        {2, 1, Quantity::Volts, 20.0, 30.0},
-        {5, 1, Quantity::Volts, 25.0, 30.0},        {5, 2, Quantity::Volts, 25.0, unknown},
-        {2, 2, Quantity::Volts, 25.0, 7.0},         {2, 1, Quantity::Milliamps, 16.0, 100.0},
-        {2, 3, Quantity::Milliamps, 16.0, unknown},
+        {2, 1, Quantity::kVolts, 9.9, unknown},      {2, 1, Quantity::kVolts, 10.0, 12.5},
+        {2, 1, Quantity::kVolts, 19.9, 12.5},        {2, 1, Quantity::kVolts, 20.0, 30.0},
+        {5, 1, Quantity::kVolts, 25.0, 30.0},        {5, 2, Quantity::kVolts, 25.0, unknown},
+        {2, 2, Quantity::kVolts, 25.0, 7.0},         {2, 1, Quantity::kMilliamps, 16.0, 100.0},
+        {2, 3, Quantity::kMilliamps, 16.0, unknown},
     };
     for (const Lookup& l : lookups) {
-        const double got = h.setValueAt(l.address, l.set, l.quantity, l.time);
+        const double got = h.SetValueAt(l.address, l.set, l.quantity, l.time);
         if (std::isnan(l.expected)) {
             EXPECT_TRUE(std::isnan(got)) << l.address << "/" << l.set << " at " << l.time;
         } else {
@@ -148,8 +148,8 @@ TEST(History, SetValueInForceFollowsWritesAddressesAndTheActiveSet) {
         }
     }
     // A column shows the value of the set that status byte 1 reports (bit 0: set 2).
-    h.addReading(25.0, 2, 1.0, 1.0, 0);
-    h.addReading(25.5, 2, 1.0, 1.0, 1);
+    h.AddReading(25.0, 2, 1.0, 1.0, 0);
+    h.AddReading(25.5, 2, 1.0, 1.0, 1);
     const trend::Decimated d = Decimate(h, 24.0, 26.0, 4);
     ASSERT_EQ(d.runs.size(), 1u);
     ASSERT_EQ(d.runs[0].columns.size(), 2u);
@@ -160,29 +160,29 @@ TEST(History, SetValueInForceFollowsWritesAddressesAndTheActiveSet) {
 TEST(History, OldestChunksGoBeyondTheCapacity) {
     constexpr std::size_t kMinimum = 2 * History::kChunkSamples;
     History h(kMinimum);
-    h.setValue(0.0, 1, 1, Quantity::Volts, 5.0);
+    h.SetValue(0.0, 1, 1, Quantity::kVolts, 5.0);
     const std::size_t total = 5 * History::kChunkSamples + 7;
     for (std::size_t i = 0; i < total; ++i) {
-        h.addReading(static_cast<double>(i), i < History::kChunkSamples ? 0 : 1, 1.0, 1.0, 0);
+        h.AddReading(static_cast<double>(i), i < History::kChunkSamples ? 0 : 1, 1.0, 1.0, 0);
     }
-    EXPECT_GE(h.size(), kMinimum);
-    EXPECT_LE(h.size(), kMinimum + History::kChunkSamples);
-    EXPECT_EQ(h.endIndex(), total);
-    EXPECT_EQ(h.at(h.firstIndex()).time, static_cast<double>(h.firstIndex()));
-    EXPECT_EQ(h.lowerBound(static_cast<double>(total - 10)), total - 10);
-    EXPECT_EQ(h.lowerBound(0.0), h.firstIndex());
-    ASSERT_EQ(h.series().size(), 1u);  // the series of address 0 has no samples left
-    EXPECT_EQ(h.series().front().address, 1);
-    EXPECT_EQ(h.setValueAt(1, 1, Quantity::Volts, static_cast<double>(total)), 5.0);  // still in force
+    EXPECT_GE(h.Size(), kMinimum);
+    EXPECT_LE(h.Size(), kMinimum + History::kChunkSamples);
+    EXPECT_EQ(h.EndIndex(), total);
+    EXPECT_EQ(h.At(h.FirstIndex()).time, static_cast<double>(h.FirstIndex()));
+    EXPECT_EQ(h.LowerBound(static_cast<double>(total - 10)), total - 10);
+    EXPECT_EQ(h.LowerBound(0.0), h.FirstIndex());
+    ASSERT_EQ(h.Series().size(), 1u);  // the series of address 0 has no samples left
+    EXPECT_EQ(h.Series().front().address, 1);
+    EXPECT_EQ(h.SetValueAt(1, 1, Quantity::kVolts, static_cast<double>(total)), 5.0);  // still in force
 }
 
 TEST(History, AMillionTicksFitIn64Megabytes) {
     History h;
-    EXPECT_GE(h.capacity(), 1'000'000u);
-    for (int i = 0; i < 1'000'000; ++i) h.addReading(i * 0.5, i / 200'000, 1.0, 2.0, i & 7);
-    EXPECT_EQ(h.size(), 1'000'000u);
-    EXPECT_LE(h.memoryBytes(), 64u << 20);
-    EXPECT_LE(h.capacity() * sizeof(trend::Sample), 64u << 20);
+    EXPECT_GE(h.Capacity(), 1'000'000u);
+    for (int i = 0; i < 1'000'000; ++i) h.AddReading(i * 0.5, i / 200'000, 1.0, 2.0, i & 7);
+    EXPECT_EQ(h.Size(), 1'000'000u);
+    EXPECT_LE(h.MemoryBytes(), 64u << 20);
+    EXPECT_LE(h.Capacity() * sizeof(trend::Sample), 64u << 20);
 }
 
 }  // namespace

@@ -20,7 +20,7 @@
 namespace {
 
 using kwd2sim::detail::Device;
-using kwd2sim::detail::registerByName;
+using kwd2sim::detail::RegisterByName;
 
 constexpr double kStart = 1796637600.0;  // a fixed morning, so the picture does not change
 double now = 0.0;                        // seconds since kStart
@@ -35,7 +35,7 @@ struct Bus {
 };
 
 void Write(Bus& bus, int address, const char* name, double value) {
-    bus.at(address).setRegisterValue(registerByName(name), value, now);
+    bus.at(address).SetRegisterValue(RegisterByName(name), value, now);
     const std::string n = name;
     if (n.size() == 6 && n.substr(1, 4) == "soll")
         Trend_Sollwert(address, n[5] - '0', n[0] == 'u' ? 0 : 1, value);
@@ -43,10 +43,10 @@ void Write(Bus& bus, int address, const char* name, double value) {
 
 void Read(Bus& bus, int address) {
     Device& d = bus.at(address);
-    const double volts = d.registerValue(registerByName("uist"), now);
-    const double milliamps = d.registerValue(registerByName("iist"), now);
+    const double volts = d.RegisterValue(RegisterByName("uist"), now);
+    const double milliamps = d.RegisterValue(RegisterByName("iist"), now);
     // The device reports with 2 and 1 decimals, as on the wire.
-    Trend_Messwert(address, std::round(volts * 100) / 100, std::round(milliamps * 10) / 10, d.status(1, now));
+    Trend_Messwert(address, std::round(volts * 100) / 100, std::round(milliamps * 10) / 10, d.Status(1, now));
 }
 
 }  // namespace
@@ -75,9 +75,9 @@ int main(int argc, char* argv[]) {
     int address = 3;
     for (int tick = 0; tick <= 720; ++tick) {
         now = tick * 0.5;
-        if (tick == 10) bus.dev3.handle("DF1", now);           // Start
-        if (tick == 180) bus.dev3.selectParameterSet(2, now);  // the device's set switch
-        if (tick == 360) bus.dev3.selectParameterSet(1, now);
+        if (tick == 10) bus.dev3.Handle("DF1", now);           // Start
+        if (tick == 180) bus.dev3.SelectParameterSet(2, now);  // the device's set switch
+        if (tick == 360) bus.dev3.SelectParameterSet(1, now);
         if (tick == 380) Write(bus, 3, "usoll1", 180);  // runs into the current limit
         if (tick == 520) {                              // the operator picks address 5
             address = 5;
@@ -85,7 +85,7 @@ int main(int argc, char* argv[]) {
             Write(bus, 5, "usoll1", 60);
             Write(bus, 5, "isoll1", 2000);
             Write(bus, 5, "tauu1", 6);
-            bus.dev5.handle("DF1", now);
+            bus.dev5.Handle("DF1", now);
         }
         if (tick >= 300 && tick < 304) {
             Trend_Fehlmessung(address, -301000);  // a few ticks without an answer: measuring stops

@@ -21,7 +21,7 @@ class TrendWindowTest : public testing::Test {
   protected:
     void SetUp() override {
         // Two hours of readings at 2 Hz from address 1, rising 0..7200 V-ish values.
-        for (int i = 0; i <= 14400; ++i) history.addReading(1000.0 + i * 0.5, 1, i * 0.01, 2.0, 0);
+        for (int i = 0; i <= 14400; ++i) history.AddReading(1000.0 + i * 0.5, 1, i * 0.01, 2.0, 0);
         window.resize(900, 600);
         window.show();
         QApplication::processEvents();
@@ -38,8 +38,8 @@ class TrendWindowTest : public testing::Test {
         }
         return false;
     }
-    trend::PlotWidget& Plot() { return window.plot(); }
-    double Newest() const { return history.at(history.endIndex() - 1).time; }
+    trend::PlotWidget& Plot() { return window.Plot(); }
+    double Newest() const { return history.At(history.EndIndex() - 1).time; }
 
     trend::History history;
     trend::TrendWindow window{history};
@@ -54,8 +54,8 @@ TEST_F(TrendWindowTest, SpansShowTheNewestDataAtTheRight) {
          {Case{"1 min", -60}, Case{"10 min", -600}, Case{"1 h", -3600}, Case{"Alle", -7200}}) {
         Click(c.button);
         EXPECT_TRUE(Checked(c.button)) << c.button;
-        EXPECT_EQ(Plot().timeWindow().t1, Newest()) << c.button;
-        EXPECT_EQ(Plot().timeWindow().t0, Newest() + c.t0) << c.button;
+        EXPECT_EQ(Plot().ShownWindow().t1, Newest()) << c.button;
+        EXPECT_EQ(Plot().ShownWindow().t0, Newest() + c.t0) << c.button;
     }
     EXPECT_EQ(window.windowTitle(), QStringLiteral("KWD2-Steuerung V1.5 \u2013 Verlauf"));
 }
@@ -66,61 +66,61 @@ TEST_F(TrendWindowTest, WheelZoomsAndDragPansUntilDoubleClickGoesLive) {
     QWheelEvent wheel(middle, Plot().mapToGlobal(middle), {}, {0, 120}, Qt::NoButton, Qt::NoModifier,
                       Qt::NoScrollPhase, false);
     QApplication::sendEvent(&Plot(), &wheel);
-    const trend::TimeWindow zoomed = Plot().timeWindow();
+    const trend::TimeWindow zoomed = Plot().ShownWindow();
     EXPECT_NEAR(zoomed.t1 - zoomed.t0, 480.0, 1e-6);
-    EXPECT_FALSE(Plot().live());
+    EXPECT_FALSE(Plot().Live());
     EXPECT_FALSE(Checked("10 min"));
 
     // A new tick does not move a zoomed view.
-    history.addReading(Newest() + 0.5, 1, 1.0, 1.0, 0);
-    EXPECT_EQ(Plot().timeWindow().t1, zoomed.t1);
+    history.AddReading(Newest() + 0.5, 1, 1.0, 1.0, 0);
+    EXPECT_EQ(Plot().ShownWindow().t1, zoomed.t1);
 
     // Dragging right by a tenth of the plot shows earlier data by a tenth of the span.
     QTest::mousePress(&Plot(), Qt::LeftButton, {}, middle);
     QTest::mouseMove(&Plot(), middle + QPoint(Plot().width() / 10, 0));
     QTest::mouseRelease(&Plot(), Qt::LeftButton, {}, middle + QPoint(Plot().width() / 10, 0));
-    const trend::TimeWindow panned = Plot().timeWindow();
+    const trend::TimeWindow panned = Plot().ShownWindow();
     EXPECT_LT(panned.t1, zoomed.t1 - 40.0);
     EXPECT_GT(panned.t1, zoomed.t1 - 60.0);
     EXPECT_NEAR(panned.t1 - panned.t0, 480.0, 1e-6);
 
     QTest::mouseDClick(&Plot(), Qt::LeftButton, {}, middle);
-    EXPECT_TRUE(Plot().live());
+    EXPECT_TRUE(Plot().Live());
     EXPECT_TRUE(Checked("10 min"));
-    EXPECT_EQ(Plot().timeWindow().t1, Newest());
-    EXPECT_EQ(Plot().timeWindow().t1 - Plot().timeWindow().t0, 600.0);
+    EXPECT_EQ(Plot().ShownWindow().t1, Newest());
+    EXPECT_EQ(Plot().ShownWindow().t1 - Plot().ShownWindow().t0, 600.0);
 }
 
 TEST_F(TrendWindowTest, ValueAxesAutoscaleOrRunToTheFullScale) {
-    Plot().setFullScale(250.0, 6000.0);
+    Plot().SetFullScale(250.0, 6000.0);
     Click("1 min");  // values 143.4 .. 144.0 V, 2 mA
     Plot().repaint();
-    EXPECT_GT(Plot().voltsAxis().low, 100.0);
-    EXPECT_LT(Plot().voltsAxis().high, 150.0);
-    Plot().setAutoscale(false);
+    EXPECT_GT(Plot().VoltsAxis().low, 100.0);
+    EXPECT_LT(Plot().VoltsAxis().high, 150.0);
+    Plot().SetAutoscale(false);
     Plot().repaint();
-    EXPECT_EQ(Plot().voltsAxis().low, 0.0);
-    EXPECT_EQ(Plot().voltsAxis().high, 250.0);
-    EXPECT_EQ(Plot().milliampsAxis().high, 6000.0);
-    Plot().setFullScale(100.0, 6000.0);  // readings above the full scale still fit
+    EXPECT_EQ(Plot().VoltsAxis().low, 0.0);
+    EXPECT_EQ(Plot().VoltsAxis().high, 250.0);
+    EXPECT_EQ(Plot().MilliampsAxis().high, 6000.0);
+    Plot().SetFullScale(100.0, 6000.0);  // readings above the full scale still fit
     Plot().repaint();
-    EXPECT_GE(Plot().voltsAxis().high, 144.0);
+    EXPECT_GE(Plot().VoltsAxis().high, 144.0);
 }
 
 TEST(TrendPlot, AFailedTickLeavesAVisibleGap) {
     trend::History history;
     for (int i = 0; i < 240; ++i) {
         if (i == 120) {
-            history.addFailure(i * 0.5);
+            history.AddFailure(i * 0.5);
         } else if (i < 120 || i > 140) {  // ten seconds without readings after the failure
-            history.addReading(i * 0.5, 1, 100.0, 1000.0, 0);
+            history.AddReading(i * 0.5, 1, 100.0, 1000.0, 0);
         }
     }
     trend::PlotWidget plot(history);
     plot.resize(800, 400);
-    plot.setSpan(120.0);
-    const QImage image = plot.image();
-    const QRect area = plot.dataArea();
+    plot.SetSpan(120.0);
+    const QImage image = plot.Image();
+    const QRect area = plot.DataArea();
     // Pixels of the series' colour in the column of time t, within the voltage pane.
     auto curve = [&](double t) {
         const int x = area.left() + static_cast<int>(t / 120.0 * area.width());
@@ -144,10 +144,10 @@ TEST_F(TrendWindowTest, SaveImageWritesThePlotAsPngOrSaysWhyNot) {
     EXPECT_EQ(saved.size(), Plot().size());
 
     uitest::QueueFileAnswer(VAL_NO_FILE_SELECTED, "");
-    window.saveImage();
+    window.SaveImage();
     uitest::QueueFileAnswer(VAL_NEW_FILE_SELECTED, (dir / "missing" / "plot.png").string());
     uitest::QueueMessageAnswer();
-    window.saveImage();
+    window.SaveImage();
     const auto& shown = uitest::ShownPopups();
     ASSERT_EQ(shown.size(), 4u);  // three file dialogs, one message
     EXPECT_EQ(shown[3].kind, "message");
@@ -158,10 +158,10 @@ TEST_F(TrendWindowTest, SaveImageWritesThePlotAsPngOrSaysWhyNot) {
 TEST_F(TrendWindowTest, ClosingOnlyHides) {
     window.close();
     EXPECT_FALSE(window.isVisible());
-    history.addReading(Newest() + 0.5, 1, 1.0, 1.0, 0);
-    EXPECT_EQ(history.size(), 14402u);
+    history.AddReading(Newest() + 0.5, 1, 1.0, 1.0, 0);
+    EXPECT_EQ(history.Size(), 14402u);
     window.show();
-    EXPECT_EQ(Plot().timeWindow().t1, Newest());
+    EXPECT_EQ(Plot().ShownWindow().t1, Newest());
 }
 
 }  // namespace

@@ -27,12 +27,12 @@ struct Expected {
     const char* callback;
 };
 
-constexpr CtrlKind N = CtrlKind::Numeric;
-constexpr CtrlKind B = CtrlKind::Command;
-constexpr CtrlKind L = CtrlKind::Led;
-constexpr CtrlKind R = CtrlKind::Ring;
-constexpr CtrlKind T = CtrlKind::TextMessage;
-constexpr CtrlKind P = CtrlKind::PictureButton;
+constexpr CtrlKind N = CtrlKind::kNumeric;
+constexpr CtrlKind B = CtrlKind::kCommand;
+constexpr CtrlKind L = CtrlKind::kLed;
+constexpr CtrlKind R = CtrlKind::kRing;
+constexpr CtrlKind T = CtrlKind::kTextMessage;
+constexpr CtrlKind P = CtrlKind::kPictureButton;
 
 const Expected kMain[] = {
     {PANEL_KWDID, "PANEL_KWDID", R, "KWD-2 Adresse", ""},
@@ -41,14 +41,14 @@ const Expected kMain[] = {
     {PANEL_LED8, "PANEL_LED8", L, "8", ""},
     {PANEL_SCANN, "PANEL_SCANN", B, "Scann", "Scann_Callback"},
     {PANEL_IDLESEN, "PANEL_IDLESEN", B, "ID Lesen", "IdLesen_Callback"},
-    {PANEL_IDSTRING, "PANEL_IDSTRING", CtrlKind::String, "ID", ""},
+    {PANEL_IDSTRING, "PANEL_IDSTRING", CtrlKind::kString, "ID", ""},
     {PANEL_TEXT, "PANEL_TEXT", T, "...", ""},
     {PANEL_UENDWERT, "PANEL_UENDWERT", N, "Skalen-\nendwerte", "Skalenendwerte_Callback"},
     {PANEL_IENDWERT, "PANEL_IENDWERT", N, "", "Skalenendwerte_Callback"},
-    {PANEL_MESSEN, "PANEL_MESSEN", CtrlKind::Toggle, "Messen", "Messen"},
-    {PANEL_SPANNUNG, "PANEL_SPANNUNG", CtrlKind::Meter, "Spannung/V", ""},
-    {PANEL_STROM, "PANEL_STROM", CtrlKind::Meter, "Strom/mA", ""},
-    {PANEL_TIMER, "PANEL_TIMER", CtrlKind::Timer, "", "TimerCb"},
+    {PANEL_MESSEN, "PANEL_MESSEN", CtrlKind::kToggle, "Messen", "Messen"},
+    {PANEL_SPANNUNG, "PANEL_SPANNUNG", CtrlKind::kMeter, "Spannung/V", ""},
+    {PANEL_STROM, "PANEL_STROM", CtrlKind::kMeter, "Strom/mA", ""},
+    {PANEL_TIMER, "PANEL_TIMER", CtrlKind::kTimer, "", "TimerCb"},
     {PANEL_LEDPARAMETERSATZ1, "PANEL_LEDPARAMETERSATZ1", L, "Parametersatz 1", ""},
     {PANEL_LEDPARAMETERSATZ2, "PANEL_LEDPARAMETERSATZ2", L, "Parametersatz 2", ""},
     {PANEL_LEDBEREICH1, "PANEL_LEDBEREICH1", L, "I-Messbereich 1", ""},
@@ -89,12 +89,12 @@ const Expected kMain[] = {
     {PANEL_SPEICHERN, "PANEL_SPEICHERN", P, "", "DateiSpeichern_Callback"},
     {PANEL_KWDLESEN, "PANEL_KWDLESEN", P, "", "KwdLesen_Callback"},
     {PANEL_KWDSCHREIBEN, "PANEL_KWDSCHREIBEN", P, "", "KwdSchreiben_Callback"},
-    {PANEL_FEHLERSTRING, "PANEL_FEHLERSTRING", CtrlKind::String, "Fehler", ""},
+    {PANEL_FEHLERSTRING, "PANEL_FEHLERSTRING", CtrlKind::kString, "Fehler", ""},
     {PANEL_FEHLERLED, "PANEL_FEHLERLED", L, "", ""},
     {PANEL_FEHLERNUMMER, "PANEL_FEHLERNUMMER", N, "", ""},
-    {PANEL_DECORATION, "PANEL_DECORATION", CtrlKind::Decoration, "", ""},
-    {PANEL_DECORATION_2, "PANEL_DECORATION_2", CtrlKind::Decoration, "", ""},
-    {PANEL_PICTURE, "PANEL_PICTURE", CtrlKind::Picture, "", ""},
+    {PANEL_DECORATION, "PANEL_DECORATION", CtrlKind::kDecoration, "", ""},
+    {PANEL_DECORATION_2, "PANEL_DECORATION_2", CtrlKind::kDecoration, "", ""},
+    {PANEL_PICTURE, "PANEL_PICTURE", CtrlKind::kPicture, "", ""},
 };
 
 const Expected kCalculator[] = {
@@ -304,21 +304,21 @@ TEST_F(PanelsTest, TextsFitTheirPlaces) {
             const QRect box = widget->geometry();
             EXPECT_GE(box.left(), 0) << c.constName;
             EXPECT_LE(box.right(), c.left >= 697 ? 869 : 696) << c.constName;
-            if (c.kind == CtrlKind::TextMessage) {
+            if (c.kind == CtrlKind::kTextMessage) {
                 EXPECT_GE(box.width(), widget->sizeHint().width()) << c.constName;
                 EXPECT_GE(box.height(), widget->sizeHint().height()) << c.constName;
                 if (c.width > 0) {
                     EXPECT_LE(box.width(), c.width) << c.constName;
                 }
             }
-            if (c.kind == CtrlKind::Ring) {
+            if (c.kind == CtrlKind::kRing) {
                 EXPECT_LE(widget->sizeHint().width(), box.width()) << c.constName;
             }
             const QLabel* caption = uiqt::CaptionWidget(panel, c.id);
             if (caption == nullptr) continue;
             EXPECT_GE(caption->width(), caption->sizeHint().width()) << c.constName;
             EXPECT_GE(caption->geometry().left(), 0) << c.constName;
-            if (c.labelSide == LabelSide::Left) {
+            if (c.labelSide == LabelSide::kLeft) {
                 EXPECT_LT(caption->geometry().right(), box.left()) << c.constName;
             }
         }
