@@ -16,6 +16,10 @@ struct WireCase {
     std::string wire;  // what the host sends, in order
     std::string out;
 };
+// Test lists show the case's name, not its bytes (which hold addresses and change every build).
+void PrintTo(const WireCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 std::string allIds() {
     std::string wire;
@@ -72,6 +76,9 @@ struct StatusCase {
     int status;
     std::string err;  // the start of the message after "kwd2ctl: "
 };
+void PrintTo(const StatusCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const StatusCase kStatus[] = {
     {"UnknownCommand", {"frobnicate"}, 2, "unknown command 'frobnicate'"},

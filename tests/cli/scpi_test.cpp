@@ -52,6 +52,10 @@ struct Case {
     const char* response;
     const char* error;  // the start of the first SYST:ERR? answer
 };
+// Test lists show the case's name, not its bytes (which hold addresses and change every build).
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const char* const kOk = "0,\"No error\"\n";
 
