@@ -148,12 +148,11 @@ int IdCommand(Context& ctx) {
 
 int GetCommand(Context& ctx) {
     RequireOneAddress(ctx, false);
+    const std::vector<std::string> given =
+        ctx.inv.arguments.empty() ? std::vector<std::string>(kDefaultGet.begin(), kDefaultGet.end())
+                                  : ctx.inv.arguments;
     std::vector<Name> names;
-    if (ctx.inv.arguments.empty()) {
-        for (const char* n : kDefaultGet) names.push_back(Resolve(n, false));
-    } else {
-        for (const auto& n : ctx.inv.arguments) names.push_back(Resolve(n, false));
-    }
+    for (const auto& n : given) names.push_back(Resolve(n, false));
     OpenLine(ctx);
     for (const Name& name : names) {
         // Each line as soon as it is read: a failure later still leaves the earlier values.
@@ -196,29 +195,20 @@ int CalCommand(Context& ctx) {
     }
     const bool writing = args[0] == "write";
     RequireOneAddress(ctx, writing);
-    const auto code = ctx.inv.options.find("access-code");
-    if (writing && (code == ctx.inv.options.end() || code->second != kalibrierung::kZugangsCode)) {
-        throw UsageError(code == ctx.inv.options.end() ? "cal write needs --access-code CODE"
-                                                       : "wrong calibration access code");
+    const auto code = ctx.inv.Option("access-code");
+    if (writing && code != kalibrierung::kZugangsCode) {
+        throw UsageError(code ? "wrong calibration access code" : "cal write needs --access-code CODE");
     }
-    if (!writing && code != ctx.inv.options.end()) throw UsageError("cal read takes no access code");
-    if (writing) {
-        // The whole file is checked before the first factor goes out.
-        const Kalibrierdatensatz record = ReadCalibrationFile(args[1]);
-        OpenLine(ctx);
-        for (std::size_t i = 0; i < record.faktoren.size(); ++i) {
-            Check(ZELKWD2_ParameterSchreiben(ctx.port, ctx.Address(), kalibrierung::kRegister[i],
-                                             record.faktoren[i]));
-        }
-        return kExitOk;
-    }
+    if (!writing && code) throw UsageError("cal read takes no access code");
+    // The whole file is checked before the first factor goes out.
+    Kalibrierdatensatz record = writing ? ReadCalibrationFile(args[1]) : kalibrierung::NeuerDatensatz();
     OpenLine(ctx);
-    Kalibrierdatensatz record = kalibrierung::NeuerDatensatz();
     for (std::size_t i = 0; i < record.faktoren.size(); ++i) {
-        Check(
-            ZELKWD2_ParameterLesen(ctx.port, ctx.Address(), kalibrierung::kRegister[i], &record.faktoren[i]));
+        const char* name = kalibrierung::kRegister[i];
+        Check(writing ? ZELKWD2_ParameterSchreiben(ctx.port, ctx.Address(), name, record.faktoren[i])
+                      : ZELKWD2_ParameterLesen(ctx.port, ctx.Address(), name, &record.faktoren[i]));
     }
-    WriteCalibrationFile(args[1], kalibrierung::Serialisieren(record));
+    if (!writing) WriteCalibrationFile(args[1], kalibrierung::Serialisieren(record));
     return kExitOk;
 }
 

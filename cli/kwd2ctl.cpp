@@ -10,6 +10,7 @@
 #include "errors/ZEL_errorV3.h"
 #include "platform/console.h"
 #include "platform/rs232.h"
+#include "record/rowwriter.h"
 
 #ifndef KWD2CTL_VERSION
 #define KWD2CTL_VERSION "unknown"
@@ -53,11 +54,6 @@ struct Command {
     std::vector<CommandOption> options;
 };
 
-const std::vector<CommandOption> kLogOptions = {
-    {"interval", 'i', true}, {"count", 'n', true}, {"duration", 'd', true},
-    {"output", 'o', true},   {"format", 0, true},  {"reconnect", 0, false},
-};
-
 // New commands (a SCPI bridge, say) join here with their options.
 const std::array<Command, 10>& Commands() {
     static const std::array<Command, 10> kTable{{
@@ -67,7 +63,14 @@ const std::array<Command, 10>& Commands() {
         {"set", SetCommand, {}},
         {"start", StartCommand, {}},
         {"stop", StopCommand, {}},
-        {"monitor", MonitorCommand, kLogOptions},
+        {"monitor",
+         MonitorCommand,
+         {{"interval", 'i', true},
+          {"count", 'n', true},
+          {"duration", 'd', true},
+          {"output", 'o', true},
+          {"format", 0, true},
+          {"reconnect", 0, false}}},
         {"run", RunCommand, {{"interval", 'i', true}, {"output", 'o', true}, {"format", 0, true}}},
         {"cal", CalCommand, {{"access-code", 0, true}}},
         {"serve",
@@ -90,37 +93,6 @@ const std::vector<CommandOption>& OptionsOf(const std::string& name) {
     return c != nullptr ? c->options : kNone;
 }
 
-// Catalogue texts are Latin-1; terminals and logs expect UTF-8.
-std::string Utf8(const char* latin1) {
-    std::string out;
-    for (const char* p = latin1; *p != '\0'; ++p) {
-        const auto u = static_cast<unsigned char>(*p);
-        if (u < 0x80) {
-            out += *p;
-        } else {
-            out += static_cast<char>(0xC0 | (u >> 6));
-            out += static_cast<char>(0x80 | (u & 0x3F));
-        }
-    }
-    return out;
-}
-
-}  // namespace
-
-const char* Version() {
-    return KWD2CTL_VERSION;
-}
-
-std::string MessageFor(int code) {
-    return Utf8(ZEL_Fehlermeldung(code));
-}
-
-void Context::Note(const std::string& text) const {
-    if (inv.verbose) err << "kwd2ctl: " << text << '\n';
-}
-
-namespace {
-
 // The driver's port number for -p. A device path travels the way the program maps ports:
 // through KWD2_COM1.
 int DriverPort(const Context& ctx) {
@@ -130,7 +102,28 @@ int DriverPort(const Context& ctx) {
     return 1;
 }
 
+// Holds the opened port and sets the time-out; when that fails the line is closed again.
+int TakePort(Context& ctx, int port) {
+    ctx.port = port;
+    const int rc = ZELKWD2_Timeout(port, ctx.inv.timeoutSeconds);
+    if (rc != 0) CloseLine(ctx);
+    return rc;
+}
+
 }  // namespace
+
+const char* Version() {
+    return KWD2CTL_VERSION;
+}
+
+// Catalogue texts are Latin-1; terminals and logs expect UTF-8.
+std::string MessageFor(int code) {
+    return record::Utf8FromLatin1(ZEL_Fehlermeldung(code));
+}
+
+void Context::Note(const std::string& text) const {
+    if (inv.verbose) err << "kwd2ctl: " << text << '\n';
+}
 
 void OpenLine(Context& ctx) {
     const int port = DriverPort(ctx);
@@ -149,11 +142,7 @@ void OpenLine(Context& ctx) {
         throw Failure{
             rc, (busy ? "port in use: " : "cannot open ") + ctx.inv.portName + " (" + ctx.devicePath + ")"};
     }
-    ctx.port = port;
-    if (const int rc = ZELKWD2_Timeout(port, ctx.inv.timeoutSeconds); rc != 0) {
-        CloseLine(ctx);
-        throw Failure{rc, {}};
-    }
+    if (const int rc = TakePort(ctx, port); rc != 0) throw Failure{rc, {}};
 }
 
 void CloseLine(Context& ctx) {
@@ -164,13 +153,7 @@ void CloseLine(Context& ctx) {
 bool ReopenLine(Context& ctx) {
     CloseLine(ctx);
     const int port = DriverPort(ctx);
-    if (ZELKWD2_Open(port) != 0) return false;
-    ctx.port = port;
-    if (ZELKWD2_Timeout(port, ctx.inv.timeoutSeconds) != 0) {
-        CloseLine(ctx);
-        return false;
-    }
-    return true;
+    return ZELKWD2_Open(port) == 0 && TakePort(ctx, port) == 0;
 }
 
 void RequireOneAddress(const Context& ctx, bool commonAllowed) {

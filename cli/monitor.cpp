@@ -34,32 +34,24 @@ struct LogOptions {
 
 LogOptions LogOptionsOf(const Invocation& inv) {
     LogOptions o;
-    const auto get = [&](const char* name) -> std::optional<std::string> {
-        const auto it = inv.options.find(name);
-        return it == inv.options.end() ? std::nullopt : std::optional<std::string>(it->second);
-    };
-    if (auto v = get("interval")) {
+    if (auto v = inv.Option("interval")) {
         o.interval = ParseNumber(*v, "-i");
         if (o.interval < 0.0 || o.interval > 86400.0)
             throw UsageError("-i must be 0 to 86400 seconds: '" + *v + "'");
     }
-    if (get("count") && get("duration")) throw UsageError("give -n COUNT or -d SECONDS, not both");
-    if (auto v = get("count")) o.count = ParseCount(*v, "-n");
-    if (auto v = get("duration")) {
+    if (inv.Option("count") && inv.Option("duration"))
+        throw UsageError("give -n COUNT or -d SECONDS, not both");
+    if (auto v = inv.Option("count")) o.count = ParseCount(*v, "-n");
+    if (auto v = inv.Option("duration")) {
         o.duration = ParseNumber(*v, "-d");
         if (o.duration <= 0.0) throw UsageError("-d must be more than 0 seconds: '" + *v + "'");
     }
-    if (auto v = get("output")) o.output = *v;
-    if (auto v = get("format")) {
-        if (*v == "csv") {
-            o.format = record::Format::kCsv;
-        } else if (*v == "jsonl") {
-            o.format = record::Format::kJsonLines;
-        } else {
-            throw UsageError("--format must be csv or jsonl: '" + *v + "'");
-        }
+    if (auto v = inv.Option("output")) o.output = *v;
+    if (auto v = inv.Option("format")) {
+        if (*v != "csv" && *v != "jsonl") throw UsageError("--format must be csv or jsonl: '" + *v + "'");
+        o.format = *v == "csv" ? record::Format::kCsv : record::Format::kJsonLines;
     }
-    o.reconnect = get("reconnect").has_value();
+    o.reconnect = inv.Option("reconnect").has_value();
     return o;
 }
 

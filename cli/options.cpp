@@ -31,19 +31,21 @@ std::vector<int> ParseAddresses(const std::string& text, const std::string& sour
     return addresses;
 }
 
-struct GlobalOption {
-    const char* longName;
-    char shortName;
-    bool takesValue;
-};
-constexpr GlobalOption kGlobal[] = {
+// True when the whole text, and nothing else, is one number.
+template <typename Number>
+bool WholeText(const std::string& text, Number& value) {
+    const char* last = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), last, value);
+    return !text.empty() && result.ec == std::errc() && result.ptr == last;
+}
+
+const std::vector<CommandOption> kGlobal = {
     {"port", 'p', true},     {"address", 'a', true}, {"timeout", 0, true},
     {"verbose", 'v', false}, {"help", 'h', false},   {"version", 0, false},
 };
 
-template <typename Option>
-const Option* FindOption(const std::vector<Option>& options, const std::string& token) {
-    for (const Option& option : options) {
+const CommandOption* FindOption(const std::vector<CommandOption>& options, const std::string& token) {
+    for (const CommandOption& option : options) {
         if (token.size() == 2 && token[0] == '-' && token[1] != '-' && option.shortName != 0 &&
             token[1] == option.shortName) {
             return &option;
@@ -60,7 +62,6 @@ void ApplyGlobal(Invocation& inv, const std::string& name, const std::string& va
         inv.portName = value;
     } else if (name == "address") {
         inv.addresses = ParseAddresses(value, "-a");
-        inv.addressGiven = true;
     } else if (name == "timeout") {
         inv.timeoutSeconds = ParseNumber(value, "--timeout");
         if (inv.timeoutSeconds <= 0.0 || inv.timeoutSeconds > 1000.0) {
@@ -79,20 +80,14 @@ void ApplyGlobal(Invocation& inv, const std::string& name, const std::string& va
 
 double ParseNumber(const std::string& text, const std::string& what) {
     double value = 0.0;
-    const char* first = text.data();
-    const char* last = text.data() + text.size();
-    const auto result = std::from_chars(first, last, value);
-    if (text.empty() || result.ec != std::errc() || result.ptr != last || !std::isfinite(value)) {
+    if (!WholeText(text, value) || !std::isfinite(value))
         throw UsageError(what + ": not a number: '" + text + "'");
-    }
     return value;
 }
 
 long long ParseCount(const std::string& text, const std::string& what) {
     long long value = 0;
-    const char* last = text.data() + text.size();
-    const auto result = std::from_chars(text.data(), last, value);
-    if (text.empty() || result.ec != std::errc() || result.ptr != last || value <= 0) {
+    if (!WholeText(text, value) || value <= 0) {
         throw UsageError(what + ": not a whole number above 0: '" + text + "'");
     }
     return value;
@@ -121,7 +116,6 @@ Invocation ParseCommandLine(const std::vector<std::string>& args,
     const char* address = std::getenv("KWD2_ADDR");
     inv.addresses =
         address != nullptr && *address != '\0' ? ParseAddresses(address, "KWD2_ADDR") : std::vector<int>{0};
-    const std::vector<GlobalOption> global(std::begin(kGlobal), std::end(kGlobal));
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string token = args[i];
@@ -140,12 +134,10 @@ Invocation ParseCommandLine(const std::vector<std::string>& args,
         }
         std::string inlineValue;
         bool hasInline = false;
-        if (token.rfind("--", 0) == 0) {
-            if (const auto eq = token.find('='); eq != std::string::npos) {
-                inlineValue = token.substr(eq + 1);
-                token = token.substr(0, eq);
-                hasInline = true;
-            }
+        if (const auto eq = token.find('='); token.rfind("--", 0) == 0 && eq != std::string::npos) {
+            inlineValue = token.substr(eq + 1);
+            token = token.substr(0, eq);
+            hasInline = true;
         }
         const auto takeValue = [&](bool takes) -> std::string {
             if (!takes) {
@@ -156,7 +148,7 @@ Invocation ParseCommandLine(const std::vector<std::string>& args,
             if (i + 1 >= args.size()) throw UsageError("option " + token + " needs a value");
             return args[++i];
         };
-        if (const GlobalOption* g = FindOption(global, token)) {
+        if (const CommandOption* g = FindOption(kGlobal, token)) {
             ApplyGlobal(inv, g->longName, takeValue(g->takesValue));
             continue;
         }

@@ -18,7 +18,6 @@ class UsageError : public std::runtime_error {
 struct Invocation {
     std::string portName;        // as given: "COM1", "/dev/ttyUSB0"
     std::vector<int> addresses;  // one, or several for monitor
-    bool addressGiven = false;
     double timeoutSeconds = 1.0;
     bool verbose = false;
     bool help = false;
@@ -26,6 +25,12 @@ struct Invocation {
     std::string command;
     std::vector<std::string> arguments;          // positional arguments after the command
     std::map<std::string, std::string> options;  // the command's own options, by long name
+
+    // The value of a command option; nullopt when it was not given.
+    std::optional<std::string> Option(const std::string& longName) const {
+        const auto it = options.find(longName);
+        return it == options.end() ? std::nullopt : std::optional<std::string>(it->second);
+    }
 };
 
 // What a command accepts besides its positional arguments.

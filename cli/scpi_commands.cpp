@@ -67,15 +67,9 @@ struct Call {
         return false;
     }
     bool Count(std::size_t wanted) {
-        if (Parameters().size() < wanted) {
-            Fail(kMissingParameter);
-            return false;
-        }
-        if (Parameters().size() > wanted) {
-            Fail(kParameterNotAllowed);
-            return false;
-        }
-        return true;
+        if (Parameters().size() == wanted) return true;
+        Fail(Parameters().size() < wanted ? kMissingParameter : kParameterNotAllowed);
+        return false;
     }
 };
 
@@ -147,12 +141,9 @@ std::optional<bool> BooleanParameter(Call& c) {
     if (p.kind == Parameter::Kind::kNumber && p.text.empty() && (p.number == 0.0 || p.number == 1.0)) {
         return p.number == 1.0;
     }
-    if (p.kind == Parameter::Kind::kString) {
-        c.Fail(kDataTypeError);
-    } else {
-        c.Fail(p.kind == Parameter::Kind::kNumber && !p.text.empty() ? kInvalidSuffix
-                                                                     : kIllegalParameterValue);
-    }
+    c.Fail(p.kind == Parameter::Kind::kString                      ? kDataTypeError
+           : p.kind == Parameter::Kind::kNumber && !p.text.empty() ? kInvalidSuffix
+                                                                   : kIllegalParameterValue);
     return std::nullopt;
 }
 
@@ -169,14 +160,11 @@ std::string RegisterName(const RegisterSetting& r, int set) {
 
 Limits RegisterLimits(const std::string& name, double scale) {
     const zelkwd2::RegisterInfo* row = zelkwd2::FindRegister(name);
-    Limits limits;
-    if (row == nullptr) return limits;
-    if (row->check == zelkwd2::WriteCheck::kRange) {
-        limits = {row->low / scale, row->high / scale, row->low / scale};
-    } else if (row->check == zelkwd2::WriteCheck::kNotNegative) {
-        limits = {0.0, std::nullopt, 0.0};
-    }
-    return limits;
+    if (row == nullptr) return {};
+    if (row->check == zelkwd2::WriteCheck::kRange)
+        return {row->low / scale, row->high / scale, row->low / scale};
+    if (row->check == zelkwd2::WriteCheck::kNotNegative) return {0.0, std::nullopt, 0.0};
+    return {};
 }
 
 void WriteSetting(Call& c, const RegisterSetting& r, int set) {
@@ -186,12 +174,16 @@ void WriteSetting(Call& c, const RegisterSetting& r, int set) {
     c.Device(c.DeviceBus().WriteRegister(c.Address(), name.c_str(), *value * r.scale));
 }
 
+// Answers a register's value in the base unit.
+void ReplyRegister(Call& c, const char* name, double scale) {
+    double value = 0.0;
+    const int rc = c.DeviceBus().ReadRegister(c.Address(), name, value);
+    c.Reply(rc, Number(value / scale));
+}
+
 void ReadSetting(Call& c, const RegisterSetting& r, int set) {
     const std::string name = RegisterName(r, set);
-    if (LimitQuery(c, RegisterLimits(name, r.scale))) return;
-    double value = 0.0;
-    const int rc = c.DeviceBus().ReadRegister(c.Address(), name.c_str(), value);
-    c.Reply(rc, Number(value / r.scale));
+    if (!LimitQuery(c, RegisterLimits(name, r.scale))) ReplyRegister(c, name.c_str(), r.scale);
 }
 
 constexpr RegisterSetting kVoltage{"usoll", Quantity::kVolt, 1.0};
@@ -207,29 +199,34 @@ bool PulseSet(Call& c) {
     return false;
 }
 
+// The one whole-number parameter between the limits' MIN and MAX; nullopt with the error queued.
+std::optional<int> WholeParameter(Call& c, const Limits& limits, const char* outOfRange) {
+    const auto value = NumberParameter(c, Quantity::kNone, limits);
+    if (!value) return std::nullopt;
+    if (*value < *limits.min || *value > *limits.max || *value != std::floor(*value)) {
+        c.Fail(kDataOutOfRange, outOfRange);
+        return std::nullopt;
+    }
+    return static_cast<int>(*value);
+}
+
 // Bus addresses a client may select.
 const Limits kAddressLimits{0.0, 8.0, std::nullopt};
 
 void SelectAddress(Call& c) {
-    const auto value = NumberParameter(c, Quantity::kNone, kAddressLimits);
-    if (!value) return;
-    if (*value < 0.0 || *value > 8.0 || *value != std::floor(*value)) {
-        c.Fail(kDataOutOfRange, "bus address 0 to 8");
-        return;
-    }
-    c.client.address = static_cast<int>(*value);
+    if (const auto address = WholeParameter(c, kAddressLimits, "bus address 0 to 8"))
+        c.client.address = *address;
+}
+
+void ReadAddress(Call& c) {
+    if (!LimitQuery(c, kAddressLimits)) c.answer = std::to_string(c.Address());
 }
 
 const Limits kRangeLimits{1.0, 4.0, std::nullopt};
 
 void WriteRange(Call& c) {
-    const auto value = NumberParameter(c, Quantity::kNone, kRangeLimits);
-    if (!value) return;
-    if (*value < 1.0 || *value > 4.0 || *value != std::floor(*value)) {
-        c.Fail(kDataOutOfRange, "measuring range 1 to 4 (AUTO for automatic)");
-        return;
-    }
-    if (c.Writable()) c.Device(c.DeviceBus().WriteRange(c.Address(), c.Set(), static_cast<int>(*value)));
+    const auto range = WholeParameter(c, kRangeLimits, "measuring range 1 to 4 (AUTO for automatic)");
+    if (range && c.Writable()) c.Device(c.DeviceBus().WriteRange(c.Address(), c.Set(), *range));
 }
 
 void ReadRange(Call& c) {
@@ -277,10 +274,7 @@ void ReadOutput(Call& c) {
 }
 
 void Measure(Call& c, const char* name, double scale) {
-    if (!c.Count(0)) return;
-    double value = 0.0;
-    const int rc = c.DeviceBus().ReadRegister(c.Address(), name, value);
-    c.Reply(rc, Number(value / scale));
+    if (c.Count(0)) ReplyRegister(c, name, scale);
 }
 
 // The register name of KWD2:REG; nullopt with the error queued.
@@ -326,11 +320,7 @@ void WriteRegister(Call& c) {
 }
 
 void ReadRegister(Call& c) {
-    const auto name = RegisterParameter(c, 1);
-    if (!name) return;
-    double value = 0.0;
-    const int rc = c.DeviceBus().ReadRegister(c.Address(), name->c_str(), value);
-    c.Reply(rc, Number(value));
+    if (const auto name = RegisterParameter(c, 1)) ReplyRegister(c, name->c_str(), 1.0);
 }
 
 void Identify(Call& c) {
@@ -409,14 +399,8 @@ const std::vector<Command>& Commands() {
         {"*OPC", 1, NothingPending, OperationComplete},
         {"*WAI", 1, NothingPending, nullptr},
         {"*TST", 1, nullptr, SelfTest},
-        {"INSTrument[:SELect]", 1, SelectAddress,
-         [](Call& c) {
-             if (!LimitQuery(c, kAddressLimits)) c.answer = std::to_string(c.Address());
-         }},
-        {"INSTrument:NSELect", 1, SelectAddress,
-         [](Call& c) {
-             if (!LimitQuery(c, kAddressLimits)) c.answer = std::to_string(c.Address());
-         }},
+        {"INSTrument[:SELect]", 1, SelectAddress, ReadAddress},
+        {"INSTrument:NSELect", 1, SelectAddress, ReadAddress},
         {"INSTrument:CATalog", 1, nullptr, Catalogue},
         {"SYSTem:DEVice:ID", 1, nullptr, DeviceIdentification},
         {"SYSTem:ERRor[:NEXT]", 1, nullptr, NextError},
@@ -474,12 +458,8 @@ const Command* Find(const Unit& unit, int& suffix, int& error) {
     static const Patterns kPatterns;
     error = kUndefinedHeader;
     for (std::size_t i = 0; i < kPatterns.list.size(); ++i) {
-        int found = 0;
-        const int result = kPatterns.list[i].Match(unit, found);
-        if (result == kNoError) {
-            suffix = found;
-            return &Commands()[i];
-        }
+        const int result = kPatterns.list[i].Match(unit, suffix);
+        if (result == kNoError) return &Commands()[i];
         if (result == kHeaderSuffixOutOfRange) error = result;
     }
     return nullptr;

@@ -193,9 +193,7 @@ std::vector<ParsedUnit> ParseMessage(std::string_view message) {
     std::size_t pos = 0;
     for (;;) {
         // A trailing ';' ends the message like its end does.
-        std::size_t look = pos;
-        while (look < message.size() && (message[look] == ' ' || message[look] == '\t')) ++look;
-        if (look >= message.size()) break;
+        if (message.find_first_not_of(" \t", pos) == std::string_view::npos) break;
         ParsedUnit parsed;
         UnitReader reader(message, pos);
         parsed.error = reader.Read(parsed.unit);
@@ -270,12 +268,9 @@ int Pattern::MatchFrom(std::size_t p, const std::vector<std::string>& input, std
 int Pattern::Match(const Unit& unit, int& suffix) const {
     suffix = 0;
     if (unit.common != common_) return kUndefinedHeader;
+    // MatchFrom sets `suffix` only on the way back from a match.
     bool suffixWrong = false;
-    int found = 0;
-    if (MatchFrom(0, unit.nodes, 0, found, suffixWrong) == kNoError) {
-        suffix = found;
-        return kNoError;
-    }
+    if (MatchFrom(0, unit.nodes, 0, suffix, suffixWrong) == kNoError) return kNoError;
     return suffixWrong ? kHeaderSuffixOutOfRange : kUndefinedHeader;
 }
 

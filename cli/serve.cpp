@@ -281,22 +281,17 @@ class Server {
 int ServeCommand(Context& ctx) {
     if (!ctx.inv.arguments.empty()) throw UsageError("serve takes no arguments");
     RequireOneAddress(ctx, false);
-    const auto& options = ctx.inv.options;
-    const auto option = [&](const char* name) {
-        const auto it = options.find(name);
-        return it == options.end() ? std::optional<std::string>() : std::optional<std::string>(it->second);
-    };
-    const bool listenGiven = option("listen").has_value();
+    const auto listen = ctx.inv.Option("listen");
     std::string host;
     int tcpPort = 0;
     std::string problem;
-    if (!Tcp_SplitHostPort(option("listen").value_or("127.0.0.1:5025"), host, tcpPort, problem)) {
-        throw UsageError("--listen: " + problem + ": '" + *option("listen") + "'");
+    if (!Tcp_SplitHostPort(listen.value_or("127.0.0.1:5025"), host, tcpPort, problem)) {
+        throw UsageError("--listen: " + problem + ": '" + *listen + "'");
     }
-    const auto code = option("access-code");
+    const auto code = ctx.inv.Option("access-code");
     if (code && *code != kalibrierung::kZugangsCode) throw UsageError("wrong calibration access code");
-    const long long maxClients =
-        option("max-clients") ? ParseCount(*option("max-clients"), "--max-clients") : 8;
+    const auto maxText = ctx.inv.Option("max-clients");
+    const long long maxClients = maxText ? ParseCount(*maxText, "--max-clients") : 8;
     if (maxClients > 1000) throw UsageError("--max-clients: at most 1000");
 
     OpenLine(ctx);
@@ -308,15 +303,15 @@ int ServeCommand(Context& ctx) {
         return kExitFailure;
     }
     ctx.err << "kwd2ctl: serving " << ctx.inv.portName << " (" << ctx.devicePath << ") on " << bound << '\n';
-    if (listenGiven && !loopback) {
+    if (listen && !loopback) {
         ctx.err << "kwd2ctl: warning: listening on " << bound
                 << ", which other machines can reach: anyone who can reach it can switch outputs\n";
     }
     ctx.err << std::flush;
 
     const std::unique_ptr<scpi::Bus> bus = scpi::MakeDriverBus(ctx.port);
-    scpi::Bridge bridge(*bus,
-                        {ctx.inv.portName, Version(), options.count("read-only") != 0, code.has_value()});
+    scpi::Bridge bridge(
+        *bus, {ctx.inv.portName, Version(), ctx.inv.options.count("read-only") != 0, code.has_value()});
     Server server(ctx, bridge, listenSocket, static_cast<std::size_t>(maxClients));
     server.Run();
     return kExitOk;

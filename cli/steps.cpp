@@ -1,5 +1,6 @@
 #include "cli/steps.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -10,20 +11,20 @@ namespace kwd2ctl {
 
 namespace {
 
-enum Column { kVolts, kMilliamps, kHold, kTauU, kTauI, kColumns };
-
 struct ColumnInfo {
     const char* header;
     const char* registerName;  // whose write check the value must pass; nullptr for the hold time
     bool required;
+    void (*store)(Step&, double);
 };
-constexpr std::array<ColumnInfo, kColumns> kColumnInfo{{
-    {"voltage_V", "usoll1", true},
-    {"current_mA", "isoll1", true},
-    {"hold_s", nullptr, true},
-    {"tau_u_s", "tauu1", false},
-    {"tau_i_s", "taui1", false},
+constexpr std::array<ColumnInfo, 5> kColumnInfo{{
+    {"voltage_V", "usoll1", true, [](Step& s, double v) { s.volts = v; }},
+    {"current_mA", "isoll1", true, [](Step& s, double v) { s.milliamps = v; }},
+    {"hold_s", nullptr, true, [](Step& s, double v) { s.holdSeconds = v; }},
+    {"tau_u_s", "tauu1", false, [](Step& s, double v) { s.tauVolts = v; }},
+    {"tau_i_s", "taui1", false, [](Step& s, double v) { s.tauMilliamps = v; }},
 }};
+constexpr std::size_t kColumns = kColumnInfo.size();
 
 std::string Trim(const std::string& text) {
     const auto first = text.find_first_not_of(" \t\r");
@@ -47,11 +48,6 @@ std::vector<std::string> SplitFields(const std::string& line) {
     }
 }
 
-bool Skipped(const std::string& line) {
-    const std::string t = Trim(line);
-    return t.empty() || t[0] == '#';
-}
-
 }  // namespace
 
 std::vector<Step> ParseSteps(std::istream& in, const std::string& fileName) {
@@ -67,22 +63,21 @@ std::vector<Step> ParseSteps(std::istream& in, const std::string& fileName) {
     };
     while (std::getline(in, line)) {
         ++number;
-        if (Skipped(line)) continue;
+        if (const std::string t = Trim(line); t.empty() || t[0] == '#') continue;
         const std::vector<std::string> fields = SplitFields(line);
         if (!haveHeader) {
             for (std::size_t i = 0; i < fields.size(); ++i) {
-                int found = -1;
-                for (int c = 0; c < kColumns; ++c) {
-                    if (fields[i] == kColumnInfo[static_cast<std::size_t>(c)].header) found = c;
-                }
-                if (found < 0) fail("unknown column '" + fields[i] + "'");
-                if (position[static_cast<std::size_t>(found)] >= 0) fail("column '" + fields[i] + "' twice");
-                position[static_cast<std::size_t>(found)] = static_cast<int>(i);
+                const auto found =
+                    std::find_if(kColumnInfo.begin(), kColumnInfo.end(),
+                                 [&](const ColumnInfo& info) { return fields[i] == info.header; });
+                if (found == kColumnInfo.end()) fail("unknown column '" + fields[i] + "'");
+                int& at = position[static_cast<std::size_t>(found - kColumnInfo.begin())];
+                if (at >= 0) fail("column '" + fields[i] + "' twice");
+                at = static_cast<int>(i);
             }
-            for (int c = 0; c < kColumns; ++c) {
-                const auto& info = kColumnInfo[static_cast<std::size_t>(c)];
-                if (info.required && position[static_cast<std::size_t>(c)] < 0) {
-                    fail(std::string("column '") + info.header +
+            for (std::size_t c = 0; c < kColumns; ++c) {
+                if (kColumnInfo[c].required && position[c] < 0) {
+                    fail(std::string("column '") + kColumnInfo[c].header +
                          "' missing (header voltage_V,current_mA,hold_s)");
                 }
             }
@@ -96,43 +91,25 @@ std::vector<Step> ParseSteps(std::istream& in, const std::string& fileName) {
         }
         Step step;
         step.line = number;
-        for (int c = 0; c < kColumns; ++c) {
-            const int at = position[static_cast<std::size_t>(c)];
-            if (at < 0) continue;
-            const auto& info = kColumnInfo[static_cast<std::size_t>(c)];
+        for (std::size_t c = 0; c < kColumns; ++c) {
+            if (position[c] < 0) continue;
+            const std::string& field = fields[static_cast<std::size_t>(position[c])];
+            const ColumnInfo& info = kColumnInfo[c];
             double value = 0.0;
             try {
-                value = ParseNumber(fields[static_cast<std::size_t>(at)], info.header);
+                value = ParseNumber(field, info.header);
             } catch (const UsageError& e) {
                 fail(e.what());
             }
             if (info.registerName != nullptr) {
                 const auto* row = zelkwd2::FindRegister(info.registerName);
                 if (row != nullptr && zelkwd2::ViolatesWriteCheck(*row, value)) {
-                    fail(std::string(info.header) + " out of range: " + fields[static_cast<std::size_t>(at)]);
+                    fail(std::string(info.header) + " out of range: " + field);
                 }
             } else if (value <= 0.0 || value > 1.0e7) {
-                fail("hold_s must be more than 0 seconds: " + fields[static_cast<std::size_t>(at)]);
+                fail("hold_s must be more than 0 seconds: " + field);
             }
-            switch (c) {
-                case kVolts:
-                    step.volts = value;
-                    break;
-                case kMilliamps:
-                    step.milliamps = value;
-                    break;
-                case kHold:
-                    step.holdSeconds = value;
-                    break;
-                case kTauU:
-                    step.tauVolts = value;
-                    break;
-                case kTauI:
-                    step.tauMilliamps = value;
-                    break;
-                default:
-                    break;
-            }
+            info.store(step, value);
         }
         steps.push_back(step);
     }

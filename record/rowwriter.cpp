@@ -1,5 +1,6 @@
 #include "record/rowwriter.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -13,14 +14,13 @@ namespace {
 
 // A comment or identification must not start a line of its own: a device could answer with
 // anything, and a stray line break would forge a row.
-std::string OneLine(const std::string& text) {
-    std::string out = text;
-    for (char& c : out) {
-        if (c == '\n' || c == '\r') c = ' ';
-    }
-    return out;
+std::string OneLine(std::string text) {
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+    return text;
 }
 
+// Device texts are Latin-1; the escapes are ASCII, so the whole string is converted at the end.
 std::string JsonString(const std::string& text) {
     std::string out = "\"";
     for (const char c : text) {
@@ -32,15 +32,11 @@ std::string JsonString(const std::string& text) {
             std::array<char, 8> escaped{};
             std::snprintf(escaped.data(), escaped.size(), "\\u%04x", u);
             out += escaped.data();
-        } else if (u >= 0x80) {
-            // Device texts are Latin-1: each byte is the code point of the same number.
-            out += static_cast<char>(0xC0 | (u >> 6));
-            out += static_cast<char>(0x80 | (u & 0x3F));
         } else {
             out += c;
         }
     }
-    return out + "\"";
+    return Utf8FromLatin1(out + "\"");
 }
 
 // Milliseconds, the whole number however large (a double has up to 309 digits before the point).
@@ -78,6 +74,20 @@ std::string ShortestNumber(double value) {
     std::array<char, 64> text{};
     const auto result = std::to_chars(text.data(), text.data() + text.size(), value);
     return std::string(text.data(), result.ptr);
+}
+
+std::string Utf8FromLatin1(std::string_view latin1) {
+    std::string out;
+    for (const char c : latin1) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x80) {
+            out += c;
+        } else {
+            out += static_cast<char>(0xC0 | (u >> 6));
+            out += static_cast<char>(0x80 | (u & 0x3F));
+        }
+    }
+    return out;
 }
 
 RowWriter::RowWriter() = default;
@@ -118,17 +128,13 @@ int RowWriter::Put(const std::string& line) {
     if (sink_->stream != nullptr) {
         sink_->stream->write(text.data(), static_cast<std::streamsize>(text.size()));
         sink_->stream->flush();
-        if (!*sink_->stream) {
-            errorText_ = "stream write failed";
-            return kWriteFailed;
-        }
-        return 0;
-    }
-    if (!sink_->file.Write(text.data(), text.size())) {
+        if (*sink_->stream) return 0;
+        errorText_ = "stream write failed";
+    } else {
+        if (sink_->file.Write(text.data(), text.size())) return 0;
         errorText_ = sink_->file.ErrorText();
-        return kWriteFailed;
     }
-    return 0;
+    return kWriteFailed;
 }
 
 int RowWriter::WriteHeader(const Session& s) {

@@ -25,6 +25,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -59,6 +60,9 @@ struct Row {
 std::string IsoTime(std::chrono::system_clock::time_point time);
 // The shortest text that reads back to the same double ("12.5", "0.1", "1e-07").
 std::string ShortestNumber(double value);
+// Latin-1 text (device answers, catalogue texts) as UTF-8: each byte is the code point of the
+// same number.
+std::string Utf8FromLatin1(std::string_view latin1);
 
 class RowWriter {
   public:
