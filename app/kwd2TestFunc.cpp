@@ -51,12 +51,6 @@ constexpr int kFarbeGruen = 0x00CC00;
 constexpr int kFarbeRot = 0xFF0000;
 constexpr const char* kKwd2Kennung = "ZEL-KWD2";
 
-int Adresse() {
-    int adresse = 0;
-    GetCtrlVal(gPanelHandle, PANEL_KWDID, &adresse);
-    return adresse;
-}
-
 double ZahlLesen(int control) {
     double wert = 0.0;
     GetCtrlVal(gPanelHandle, control, &wert);
@@ -67,6 +61,10 @@ int GanzzahlLesen(int control) {
     int wert = 0;
     GetCtrlVal(gPanelHandle, control, &wert);
     return wert;
+}
+
+int Adresse() {
+    return GanzzahlLesen(PANEL_KWDID);
 }
 
 // ---- Output parameters: one row per parameter set (1, 2, pulse phase) ----

@@ -11,16 +11,10 @@ int gRechnerPanel = 0;
 constexpr int kSchwarz = 0x000000;
 constexpr int kGruen = 0x00FF00;
 
-const KalibrierKanal* KanalZumHolenButton(int control) {
+// The channel whose button `button` (holenButton or uebernehmenButton) is `control`, or nullptr.
+const KalibrierKanal* KanalZumButton(int KalibrierKanal::*button, int control) {
     for (const KalibrierKanal& kanal : kKalibrierKanaele) {
-        if (kanal.holenButton == control) return &kanal;
-    }
-    return nullptr;
-}
-
-const KalibrierKanal* KanalZumUebernehmenButton(int control) {
-    for (const KalibrierKanal& kanal : kKalibrierKanaele) {
-        if (kanal.uebernehmenButton == control) return &kanal;
+        if (kanal.*button == control) return &kanal;
     }
     return nullptr;
 }
@@ -64,7 +58,7 @@ void KalibrierdatenBerechnen() {
 }
 
 void KalibrierdatenHolen(int control) {
-    const KalibrierKanal* kanal = KanalZumHolenButton(control);
+    const KalibrierKanal* kanal = KanalZumButton(&KalibrierKanal::holenButton, control);
     if (kanal == nullptr) return;
     double verstaerkung = 0.0;
     double offset = 0.0;
@@ -76,7 +70,7 @@ void KalibrierdatenHolen(int control) {
 }
 
 void KalibrierdatenUebernehmen(int control) {
-    const KalibrierKanal* kanal = KanalZumUebernehmenButton(control);
+    const KalibrierKanal* kanal = KanalZumButton(&KalibrierKanal::uebernehmenButton, control);
     if (kanal == nullptr) return;
     SetCtrlVal(gHauptPanel, kanal->verstaerkung, RechnerWert(RECHNERPNL_V));
     SetCtrlVal(gHauptPanel, kanal->offset, RechnerWert(RECHNERPNL_OFF));
@@ -87,7 +81,7 @@ void RechnerbuttonsHervorheben(int control) {
         SetCtrlAttribute(gRechnerPanel, kanal.holenButton, ATTR_LABEL_COLOR, kSchwarz);
         SetCtrlAttribute(gRechnerPanel, kanal.uebernehmenButton, ATTR_LABEL_COLOR, kSchwarz);
     }
-    const KalibrierKanal* kanal = KanalZumHolenButton(control);
+    const KalibrierKanal* kanal = KanalZumButton(&KalibrierKanal::holenButton, control);
     if (kanal == nullptr) return;
     SetCtrlAttribute(gRechnerPanel, kanal->holenButton, ATTR_LABEL_COLOR, kGruen);
     SetCtrlAttribute(gRechnerPanel, kanal->uebernehmenButton, ATTR_LABEL_COLOR, kGruen);

@@ -142,25 +142,17 @@ void BuildIndexes(IniDocument* doc) {
     }
 }
 
-void InsertSectionIndexed(IniDocument* doc, Section* s) {
-    if (!doc->hasIndex) return;
+// Adds `entry` to the sorted index of `owner` (a document's sections or a section's items), if
+// it has one; an index that cannot grow is dropped.
+template <typename Owner, typename T, typename NameOf>
+void InsertIndexed(Owner* owner, T* entry, NameOf nameOf) {
+    if (!owner->hasIndex) return;
     try {
-        const size_t pos = LowerBound(doc->index, s->name, SectionName<Section*>);
-        doc->index.insert(doc->index.begin() + static_cast<long>(pos), s);
+        const size_t pos = LowerBound(owner->index, nameOf(entry), nameOf);
+        owner->index.insert(owner->index.begin() + static_cast<long>(pos), entry);
     } catch (const std::bad_alloc&) {
-        doc->hasIndex = false;
-        std::vector<Section*>().swap(doc->index);
-    }
-}
-
-void InsertItemIndexed(Section* s, Item* item) {
-    if (!s->hasIndex) return;
-    try {
-        const size_t pos = LowerBound(s->index, item->tag, ItemTag<Item*>);
-        s->index.insert(s->index.begin() + static_cast<long>(pos), item);
-    } catch (const std::bad_alloc&) {
-        s->hasIndex = false;
-        std::vector<Item*>().swap(s->index);
+        owner->hasIndex = false;
+        std::vector<T*>().swap(owner->index);
     }
 }
 
@@ -201,7 +193,7 @@ int StoreItem(IniDocument* doc, const char* section, const char* tag, std::strin
                 doc->sorted ? LowerBound(doc->sections, raw->name, SectionName<std::unique_ptr<Section>>)
                             : doc->sections.size();
             doc->sections.insert(doc->sections.begin() + static_cast<long>(pos), std::move(fresh));
-            InsertSectionIndexed(doc, raw);
+            InsertIndexed(doc, raw, SectionName<Section*>);
             return 0;
         }
 
@@ -219,7 +211,7 @@ int StoreItem(IniDocument* doc, const char* section, const char* tag, std::strin
         size_t pos = keep < s->items.size() ? keep : s->items.size();
         if (s->sorted) pos = LowerBound(s->items, raw->tag, ItemTag<std::unique_ptr<Item>>);
         s->items.insert(s->items.begin() + static_cast<long>(pos), std::move(item));
-        InsertItemIndexed(s, raw);
+        InsertIndexed(s, raw, ItemTag<Item*>);
         return 0;
     } catch (const std::bad_alloc&) {
         return kIniErrOutOfMemory;

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <string_view>
 
 #include "ini/ini_internal.h"
 
@@ -64,6 +65,11 @@ locale_t CLocale() {
 
 // --- Escapes -----------------------------------------------------------------------------------
 
+// The control characters written as a backslash and a letter: kEscapeLetters[k] stands for
+// kEscapedControls[k].
+constexpr std::string_view kEscapeLetters = "nrt";
+constexpr std::string_view kEscapedControls = "\n\r\t";
+
 std::string Escape(const char* s) {
     static const char kHex[] = "0123456789abcdef";
     const size_t n = std::strlen(s);
@@ -71,30 +77,19 @@ std::string Escape(const char* s) {
     out.reserve(4 * n + 1);
     for (size_t i = 0; i < n; ++i) {
         const unsigned char c = static_cast<unsigned char>(s[i]);
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            default:
-                if (c < 32 || c == 127) {
-                    out += "\\x";
-                    out += kHex[c >> 4];
-                    out += kHex[c & 15];
-                } else {
-                    out += static_cast<char>(c);
-                }
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (const size_t k = kEscapedControls.find(static_cast<char>(c));
+                   k != std::string_view::npos) {
+            out += '\\';
+            out += kEscapeLetters[k];
+        } else if (c < 32 || c == 127) {
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else {
+            out += static_cast<char>(c);
         }
     }
     return out;
@@ -118,26 +113,16 @@ long Unescape(const std::string& text, char* out) {
             continue;
         }
         if (++i == n) break;  // a lone backslash at the very end is dropped
-        switch (text[i]) {
-            case 'n':
-                out[o++] = '\n';
-                break;
-            case 'r':
-                out[o++] = '\r';
-                break;
-            case 't':
-                out[o++] = '\t';
-                break;
-            case 'x': {
-                const int hi = i + 1 < n ? HexDigit(static_cast<unsigned char>(text[i + 1])) : -1;
-                const int lo = i + 2 < n ? HexDigit(static_cast<unsigned char>(text[i + 2])) : -1;
-                if (hi < 0 || lo < 0) return kIniErrInvalidEscape;
-                out[o++] = static_cast<char>(hi * 16 + lo);
-                i += 2;
-                break;
-            }
-            default:
-                out[o++] = text[i];
+        if (const size_t k = kEscapeLetters.find(text[i]); k != std::string_view::npos) {
+            out[o++] = kEscapedControls[k];
+        } else if (text[i] == 'x') {
+            const int hi = i + 1 < n ? HexDigit(static_cast<unsigned char>(text[i + 1])) : -1;
+            const int lo = i + 2 < n ? HexDigit(static_cast<unsigned char>(text[i + 2])) : -1;
+            if (hi < 0 || lo < 0) return kIniErrInvalidEscape;
+            out[o++] = static_cast<char>(hi * 16 + lo);
+            i += 2;
+        } else {
+            out[o++] = text[i];
         }
     }
     out[o] = '\0';

@@ -80,15 +80,6 @@ bool AppendFile::Write(const char* data, std::size_t count) {
     return true;
 }
 
-bool AppendFile::Sync() {
-    if (fd_ < 0) return false;
-    if (::fsync(fd_) != 0) {
-        errorText_ = std::strerror(errno);
-        return false;
-    }
-    return true;
-}
-
 bool AppendFile::Close() {
     if (fd_ < 0) return true;
     const bool ok = ::close(std::exchange(fd_, -1)) == 0;

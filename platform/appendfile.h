@@ -20,15 +20,12 @@ class AppendFile {
     // Opens `path` for appending, creating it when missing (mode 0644 before the umask).
     // Returns false on failure; errorText() then says why.
     bool Open(const std::string& path);
-    bool IsOpen() const { return fd_ >= 0; }
     // Size of the file when it was opened, and its last byte then (-1 when it was empty). A pipe
     // or a device counts as empty.
     long long SizeAtOpen() const { return sizeAtOpen_; }
     int LastByteAtOpen() const { return lastByteAtOpen_; }
     // One write call with all `count` bytes. False when it fails or writes fewer.
     bool Write(const char* data, std::size_t count);
-    // Asks the system to put what was written on the disk. False when that fails.
-    bool Sync();
     // False when closing reports an error.
     bool Close();
     const std::string& ErrorText() const { return errorText_; }

@@ -1,19 +1,41 @@
+// Start-up of the run-time services: the one application object of the process, with windows
+// (the panels) or without (kwd2ctl).
 #include "platform/console.h"
 
+#include <QApplication>
 #include <QtCore/QByteArray>
-#include <QtCore/QCoreApplication>
 
-int InitConsoleRuntime(char** argv) {
-    if (QCoreApplication::instance() != nullptr) return 1;
+#include "platform/userint.h"
+
+namespace {
+
+template <typename App>
+int StartApplication(char** argv, const char* fallbackName) {
+    // The application object keeps references to argc and argv for its whole life.
     static int gArgc = 0;
-    static char* gFallback[] = {const_cast<char*>("kwd2ctl"), nullptr};
+    static char* gFallback[] = {const_cast<char*>(fallbackName), nullptr};
     char** arguments = argv != nullptr && argv[0] != nullptr ? argv : gFallback;
     gArgc = 0;
     while (arguments[gArgc] != nullptr) ++gArgc;
-    // Lives until the process ends, like the windowed program's application object.
-    static QCoreApplication* gApplication = nullptr;
-    gApplication = new QCoreApplication(gArgc, arguments);
+    // Never destroyed: panels live until the process ends, and tearing the application object
+    // down at exit before them (static destruction order) crashes in Qt.
+    static App* gApplication = nullptr;
+    gApplication = new App(gArgc, arguments);
     return gApplication != nullptr ? 1 : 0;
+}
+
+}  // namespace
+
+int InitConsoleRuntime(char** argv) {
+    if (QCoreApplication::instance() != nullptr) return 1;
+    return StartApplication<QCoreApplication>(argv, "kwd2ctl");
+}
+
+int InitRunTimeEngine(void* /*reserved*/, char** argv, void* /*reserved2*/) {
+    if (QApplication::instance() != nullptr) return 1;
+    const int ok = StartApplication<QApplication>(argv, "kwd2steuerung");
+    QApplication::setQuitOnLastWindowClosed(false);
+    return ok;
 }
 
 int PutEnv(const char* name, const char* value) {

@@ -156,6 +156,21 @@ std::size_t IntegerLength(std::string_view in, int base) {
     return i > digitsStart ? i : 0;
 }
 
+// Converts the first `length` characters of `in` (a leading '+' allowed) as a whole and consumes
+// them; `base` is the integer base, none for a real number.
+template <typename T, typename... Base>
+bool ScanNumber(std::string_view& in, std::size_t length, T* target, Base... base) {
+    if (length == 0) return false;
+    std::string_view text = in.substr(0, length);
+    if (text.front() == '+') text.remove_prefix(1);
+    T value{};
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base...);
+    if (ec != std::errc() || end != text.data() + text.size()) return false;
+    *target = value;
+    in.remove_prefix(length);
+    return true;
+}
+
 bool ScanInteger(std::string_view& in, const Conversion& conv, int base, int* target) {
     std::size_t length = IntegerLength(in, base);
     if (conv.width) {
@@ -164,28 +179,7 @@ bool ScanInteger(std::string_view& in, const Conversion& conv, int base, int* ta
         if (width == 0 || in.size() < width || length < width) return false;
         length = width;
     }
-    if (length == 0) return false;
-    std::string_view text = in.substr(0, length);
-    if (text.front() == '+') text.remove_prefix(1);
-    int value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    if (ec != std::errc() || end != text.data() + text.size()) return false;
-    *target = value;
-    in.remove_prefix(length);
-    return true;
-}
-
-bool ScanReal(std::string_view& in, double* target) {
-    const std::size_t length = RealLength(in);
-    if (length == 0) return false;
-    std::string_view text = in.substr(0, length);
-    if (text.front() == '+') text.remove_prefix(1);
-    double value = 0.0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size()) return false;
-    *target = value;
-    in.remove_prefix(length);
-    return true;
+    return ScanNumber(in, length, target, base);
 }
 
 bool ScanOne(std::string_view& in, const Conversion& conv, va_list& args) {
@@ -203,7 +197,7 @@ bool ScanOne(std::string_view& in, const Conversion& conv, va_list& args) {
         case 'x':
             return ScanInteger(in, conv, 16, va_arg(args, int*));
         case 'f':
-            return ScanReal(in, va_arg(args, double*));
+            return ScanNumber(in, RealLength(in), va_arg(args, double*));
         case 's': {
             // Up to the first white space; the target must hold the source text and its zero.
             char* target = va_arg(args, char*);

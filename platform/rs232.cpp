@@ -157,20 +157,11 @@ bool IsPseudoTerminal(const QString& path) {
 }
 
 std::optional<QSerialPort::Parity> QtParity(int parity) {
-    switch (parity) {
-        case 0:
-            return QSerialPort::NoParity;
-        case 1:
-            return QSerialPort::OddParity;
-        case 2:
-            return QSerialPort::EvenParity;
-        case 3:
-            return QSerialPort::MarkParity;
-        case 4:
-            return QSerialPort::SpaceParity;
-        default:
-            return std::nullopt;
-    }
+    // Indexed by the parity code: 0 none, 1 odd, 2 even, 3 mark, 4 space.
+    constexpr std::array kParities{QSerialPort::NoParity, QSerialPort::OddParity, QSerialPort::EvenParity,
+                                   QSerialPort::MarkParity, QSerialPort::SpaceParity};
+    if (parity < 0 || parity >= static_cast<int>(kParities.size())) return std::nullopt;
+    return kParities[static_cast<std::size_t>(parity)];
 }
 
 // Applies the line settings. A pseudo-terminal keeps neither data bits nor parity, so failing to set

@@ -546,9 +546,12 @@ QString ButtonCaption(const std::string& label) {
 }
 
 // Dimmed controls keep the platform's greyed text: only the active colours change.
-void SetTextColour(QPalette& palette, QPalette::ColorRole role, const QColor& colour) {
+void SetTextColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
+    QPalette palette = widget->palette();
     palette.setColor(QPalette::Active, role, colour);
     palette.setColor(QPalette::Inactive, role, colour);
+    // Setting a palette re-resolves it for the widget and its children even when unchanged.
+    if (palette != widget->palette()) widget->setPalette(palette);
 }
 
 // Shrinks a widget's font, a pixel at a time, until its text fits the place the panel gives it.
@@ -799,19 +802,12 @@ void Refresh(Control& control) {
     const bool recolour = control.paletteLabelColor != control.labelColor;
     control.paletteLabelColor = control.labelColor;
     if (recolour && control.def.kind == CtrlKind::kCommand) {
-        QPalette palette = widget->palette();
-        SetTextColour(palette, QPalette::ButtonText, Rgb(control.labelColor));
-        if (palette != widget->palette()) widget->setPalette(palette);
+        SetTextColour(widget, QPalette::ButtonText, Rgb(control.labelColor));
     }
     widget->setEnabled(!control.dimmed);
     widget->setVisible(control.visible);
     if (control.caption != nullptr) {
-        if (recolour) {
-            QPalette palette = control.caption->palette();
-            SetTextColour(palette, QPalette::WindowText, Rgb(control.labelColor));
-            // Setting a palette re-resolves it for the widget and its children even when unchanged.
-            if (palette != control.caption->palette()) control.caption->setPalette(palette);
-        }
+        if (recolour) SetTextColour(control.caption, QPalette::WindowText, Rgb(control.labelColor));
         control.caption->setEnabled(!control.dimmed);
         control.caption->setVisible(control.visible);
     }

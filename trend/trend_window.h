@@ -27,8 +27,6 @@ class TrendWindow : public QWidget {
     PlotWidget& Plot() { return *plot_; }
     // Asks for a file and writes the plot into it as PNG; a failure is shown in a message.
     void SaveImage();
-    // The row under the plot, kept for the recording controls.
-    QHBoxLayout& BottomRow() { return *bottomRow_; }
     // Puts "Aufzeichnen…", "Aufzeichnung beenden" and the recording's status line into the
     // bottom row. `start` gets the file the operator chose; the window never writes itself.
     void AttachRecording(Recording& recording, std::function<void(const std::string& path)> start,
