@@ -190,31 +190,31 @@ TEST_F(PanelsTest, ControlsHaveTheirKindCaptionAndCallback) {
 
 TEST_F(PanelsTest, DefaultsAndRanges) {
     struct Numeric {
-        int panelIndex;
+        int panel;
         int id;
         double value;
         double min;
         double max;
-        double step;
         int digits;
+        double step = 1;  // every numeric steps by 1
     };
     const double inf = std::numeric_limits<double>::infinity();
     const Numeric cases[] = {
-        {PANEL, PANEL_UENDWERT, 250, 1, 250, 1, 0},
-        {PANEL, PANEL_IENDWERT, 6000, 1, 6000, 1, 0},
-        {PANEL, PANEL_SPANNUNGSOLL, 0, 0, 250, 1, 2},
-        {PANEL, PANEL_STROMPULS, 0, 0, 6000, 1, 2},
-        {PANEL, PANEL_ITAU2, 0, 0, 6000, 1, 3},
-        {PANEL, PANEL_ZEITPULS, 0, 0, 6000, 1, 3},
-        {PANEL, PANEL_USOLLV, 1, -inf, inf, 1, 5},
-        {PANEL, PANEL_IIST1OFF, 0, -inf, inf, 1, 5},
-        {RECHNERPNL, RECHNERPNL_VBISHER, 1, -inf, inf, 1, 6},
-        {RECHNERPNL, RECHNERPNL_IST2, 0, -inf, inf, 1, 6},
-        {RECHNERPNL, RECHNERPNL_V, 1, -inf, inf, 1, 6},
+        {.panel = PANEL, .id = PANEL_UENDWERT, .value = 250, .min = 1, .max = 250, .digits = 0},
+        {.panel = PANEL, .id = PANEL_IENDWERT, .value = 6000, .min = 1, .max = 6000, .digits = 0},
+        {.panel = PANEL, .id = PANEL_SPANNUNGSOLL, .value = 0, .min = 0, .max = 250, .digits = 2},
+        {.panel = PANEL, .id = PANEL_STROMPULS, .value = 0, .min = 0, .max = 6000, .digits = 2},
+        {.panel = PANEL, .id = PANEL_ITAU2, .value = 0, .min = 0, .max = 6000, .digits = 3},
+        {.panel = PANEL, .id = PANEL_ZEITPULS, .value = 0, .min = 0, .max = 6000, .digits = 3},
+        {.panel = PANEL, .id = PANEL_USOLLV, .value = 1, .min = -inf, .max = inf, .digits = 5},
+        {.panel = PANEL, .id = PANEL_IIST1OFF, .value = 0, .min = -inf, .max = inf, .digits = 5},
+        {.panel = RECHNERPNL, .id = RECHNERPNL_VBISHER, .value = 1, .min = -inf, .max = inf, .digits = 6},
+        {.panel = RECHNERPNL, .id = RECHNERPNL_IST2, .value = 0, .min = -inf, .max = inf, .digits = 6},
+        {.panel = RECHNERPNL, .id = RECHNERPNL_V, .value = 1, .min = -inf, .max = inf, .digits = 6},
     };
     for (const Numeric& c : cases) {
-        const int panel = c.panelIndex == PANEL ? main_ : calc_;
-        const CtrlDef* def = FindDef(c.panelIndex == PANEL ? MainDef() : CalcDef(), c.id);
+        const int panel = c.panel == PANEL ? main_ : calc_;
+        const CtrlDef* def = FindDef(c.panel == PANEL ? MainDef() : CalcDef(), c.id);
         ASSERT_NE(def, nullptr);
         double value = -1;
         EXPECT_EQ(GetCtrlVal(panel, c.id, &value), 0);
