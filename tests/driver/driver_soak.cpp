@@ -25,8 +25,11 @@
 
 namespace {
 
+using testutil::AwaitAbandonedAnswer;
 using testutil::OpenDescriptors;
+using testutil::PrintTallies;
 using testutil::ResidentKiB;
+using testutil::Tally;
 
 using drivertest::commandCases;
 using drivertest::Expected;
@@ -77,21 +80,9 @@ std::string Trace(const kwd2sim::Simulator& sim) {
 }
 
 // A drain failure abandons a request that is already on its way. The driver keeps the next
-// exchange from taking its late answer; this wait only keeps the next exchange's fault from
-// falling on the abandoned request (a hang-up there would meet the next exchange as silence).
+// exchange from taking its late answer; the soak waits for it only so that the next exchange's
+// fault does not fall on the abandoned request.
 constexpr int kQueueFails = 4;
-void SettleLateAnswer(const kwd2sim::Simulator& sim) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-    auto answered = [&] {
-        for (const auto& e : sim.Trace()) {
-            if (!e.fromHost) return true;
-        }
-        return false;
-    };
-    while (!answered() && std::chrono::steady_clock::now() < until) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-}
 
 // A bus with one device at address 0, on a fresh line; a hang-up needs a new one.
 struct Bus {
@@ -107,12 +98,6 @@ struct Bus {
         ASSERT_EQ(ZELKWD2_Timeout(kPort, kTimeout), 0);
     }
     ~Bus() { ZELKWD2_Close(kPort); }
-};
-
-struct Tally {
-    long count = 0;
-    long wrong = 0;
-    double worst = 0.0;
 };
 
 TEST(DriverSoak, EveryExchangeEndsWithItsCodeInTime) {
@@ -159,7 +144,7 @@ TEST(DriverSoak, EveryExchangeEndsWithItsCodeInTime) {
         }
         previousText = std::string(cmd.name) + " with " + c.name;
         previous = previousText.c_str();
-        if (c.serial == kQueueFails) SettleLateAnswer(*bus.sim);
+        if (c.serial == kQueueFails) AwaitAbandonedAnswer(*bus.sim);
         Rs232_ClearFaults();
         bus.sim->SetFault(0, Fault::kNone);
         if (c.device == Fault::kHangUp) bus.Connect();
@@ -168,12 +153,7 @@ TEST(DriverSoak, EveryExchangeEndsWithItsCodeInTime) {
     const long residentGrowth = ResidentKiB() - residentStart;
     const int descriptorGrowth = OpenDescriptors() - descriptorsStart;
 
-    std::printf("\n%-14s %10s %8s %12s\n", "fault", "exchanges", "wrong", "worst [ms]");
-    double worst = 0.0;
-    for (const auto& [name, t] : tallies) {
-        std::printf("%-14s %10ld %8ld %12.1f\n", name.c_str(), t.count, t.wrong, t.worst * 1000);
-        worst = std::max(worst, t.worst);
-    }
+    const double worst = PrintTallies(tallies, "exchanges");
     std::printf(
         "time-out %.0f ms, worst exchange %.1f ms, resident memory %+ld KiB, descriptors %+d "
         "(after %ld warm-up exchanges)\n",
