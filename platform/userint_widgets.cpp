@@ -14,12 +14,14 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegion>
 #include <QTimer>
 #include <QToolButton>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <numbers>
 
 #include "platform/userint_qt.h"
@@ -223,6 +225,8 @@ class PaintedDisplay {
   public:
     virtual ~PaintedDisplay() = default;
     virtual bool ShowsCurrent() const = 0;
+    // Where the next paint changes pixels, in the widget's coordinates.
+    virtual QRegion Stale() const = 0;
 };
 
 class LedLamp : public QWidget, public PaintedDisplay {
@@ -230,6 +234,7 @@ class LedLamp : public QWidget, public PaintedDisplay {
     LedLamp(Control& control, QWidget* parent) : QWidget(parent), control_(control) {}
 
     bool ShowsCurrent() const override { return painted_ && shown_ == Look(); }
+    QRegion Stale() const override { return rect(); }
 
   protected:
     void paintEvent(QPaintEvent*) override {
@@ -323,14 +328,19 @@ class MeterDial : public QWidget, public PaintedDisplay {
     // The scale changes rarely, the needle and the number on every reading: only those two are
     // compared, once the scale is drawn for the current range, size and font. (The background
     // changes only with the panel, which then repaints every control anyway.)
-    bool ShowsCurrent() const override {
-        return painted_ && scale_.key == ScaleKey(scale_.key.background) && shown_ == Readout(scale_);
+    // The screen's pixel ratio is left out: a change of it repaints the whole window anyway.
+    bool ShowsCurrent() const override { return ScaleUnchanged() && shown_ == Current(); }
+
+    // With the scale unchanged only the old and the new needle and the number box change.
+    QRegion Stale() const override {
+        if (!ScaleUnchanged()) return rect();
+        return QRegion(NeedleBox(shown_.needleTip)) | NeedleBox(Current().needleTip) | DigitalBox();
     }
 
   protected:
     void paintEvent(QPaintEvent*) override {
         if (const Key key = ScaleKey(PlainBackground()); scale_.key != key) DrawScale(key);
-        const Reading reading = Readout(scale_);
+        const Reading reading = Current();
         QPainter painter(this);
         if (!scale_.key.background.isValid() && testAttribute(Qt::WA_OpaquePaintEvent)) {
             // Something lies beneath: the panel is filled in here once, and paints it from the next paint on.
@@ -370,8 +380,17 @@ class MeterDial : public QWidget, public PaintedDisplay {
         bool operator==(const Reading&) const = default;
     };
 
-    Key ScaleKey(const QColor& background) const {
-        return {size(), Maximum(), isEnabled(), font(), devicePixelRatioF(), background};
+    Key ScaleKey(const QColor& background, qreal pixelRatio) const {
+        return {size(), Maximum(), isEnabled(), font(), pixelRatio, background};
+    }
+    Key ScaleKey(const QColor& background) const { return ScaleKey(background, devicePixelRatioF()); }
+    bool ScaleUnchanged() const {
+        return painted_ && scale_.key == ScaleKey(scale_.key.background, scale_.key.pixelRatio);
+    }
+
+    // The needle from the centre to its tip, with room for its width and antialiasing.
+    QRect NeedleBox(const QPointF& tip) const {
+        return QRectF(scale_.centre, tip).normalized().adjusted(-3, -3, 3, 3).toAlignedRect();
     }
 
     // The panel's background colour behind the meter, when it is a plain colour and no other
@@ -402,6 +421,14 @@ class MeterDial : public QWidget, public PaintedDisplay {
         const double angle = std::numbers::pi * (1.0 - fraction);
         return {scale.centre + QPointF(std::cos(angle), -std::sin(angle)) * (scale.radius - 3),
                 FormatNumber(control_.dval, control_.def.digits)};
+    }
+
+    // The reading for the current value, worked out once per value: a write asks for it, and so
+    // does the paint that follows.
+    const Reading& Current() const {
+        const Readable from{control_.dval, control_.def.digits, Maximum(), scale_.centre, scale_.radius};
+        if (!(current_.from == from)) current_ = {from, Readout(scale_)};
+        return current_.reading;
     }
 
     void DrawScale(const Key& key) {
@@ -453,10 +480,24 @@ class MeterDial : public QWidget, public PaintedDisplay {
         painter.drawRect(DigitalBox().adjusted(0, 0, -1, -1));
     }
 
+    struct Readable {
+        double value =
+            std::numeric_limits<double>::quiet_NaN();  // never equal: a first reading is worked out
+        int digits = 0;
+        double maximum = 0.0;
+        QPointF centre;
+        double radius = 0.0;
+        bool operator==(const Readable&) const = default;
+    };
+
     Control& control_;
     int dialHeight_;
     Scale scale_;
     Reading shown_;
+    mutable struct {
+        Readable from;
+        Reading reading;
+    } current_;
     bool painted_ = false;
 };
 
@@ -811,10 +852,15 @@ void Refresh(Control& control) {
         control.caption->setEnabled(!control.dimmed);
         control.caption->setVisible(control.visible);
     }
-    if (PaintedDisplay* display = Painted(control); display != nullptr && display->ShowsCurrent()) return;
-    widget->update();
+    PaintedDisplay* display = Painted(control);
+    if (display != nullptr && display->ShowsCurrent()) return;
+    const QRegion stale = display != nullptr ? display->Stale() : QRegion(widget->rect());
     // A long operation inside a callback keeps the event loop from painting: paint now.
-    if (CallbackRunning() && widget->isVisible()) widget->repaint();
+    if (CallbackRunning() && widget->isVisible()) {
+        widget->repaint(stale);
+    } else {
+        widget->update(stale);
+    }
 }
 
 }  // namespace uiqt

@@ -152,15 +152,15 @@ double SpacedTickMs(kwd2sim::Simulator& sim, int ticks, int& tick, bool changing
 // Measuring as the operator does it: the panel's own 0.5 s timer and the event loop, for a number
 // of seconds, with readings that change between ticks. Everything the program does in that time
 // counts (timers, paints, X events between ticks), divided by the ticks it made.
-double TimerDrivenTickMs(kwd2sim::Simulator& sim, int seconds, int& tick) {
+double TimerDrivenTickMs(kwd2sim::Simulator& sim, int seconds, int& tick, bool changing = true) {
     sim.ClearTrace();
     std::atomic<bool> done{false};
     std::atomic<int> changerFd{-1};
     std::thread changer([&] {
         changerFd = OpenSchedstat(std::to_string(gettid()));
         for (int t = tick; !done; ++t) {
-            SetReadings(sim, t, true, false);
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            SetReadings(sim, t, changing, false);
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
         }
     });
     while (changerFd < 0) std::this_thread::yield();
@@ -237,7 +237,10 @@ int main(int argc, char** argv) {
         Row("trend window closed, unchanged, 0.5 s apart", SpacedTickMs(sim, spacedTicks, tick, false));
         Row("trend window closed, changing, 0.5 s apart", SpacedTickMs(sim, spacedTicks, tick));
     }
-    if (timerSeconds > 0) Row("trend window closed, panel's own timer", TimerDrivenTickMs(sim, timerSeconds, tick));
+    if (timerSeconds > 0) {
+        Row("trend window closed, unchanged, panel's timer", TimerDrivenTickMs(sim, timerSeconds, tick, false));
+        Row("trend window closed, changing, panel's timer", TimerDrivenTickMs(sim, timerSeconds, tick));
+    }
     if (trendOpen) {
         Trend_Anzeigen();
         uitest::ProcessEvents();
@@ -247,7 +250,7 @@ int main(int argc, char** argv) {
         if (spacedTicks > 0)
             Row("trend window open, changing, 0.5 s apart", SpacedTickMs(sim, spacedTicks, tick));
         if (timerSeconds > 0)
-            Row("trend window open, panel's own timer", TimerDrivenTickMs(sim, timerSeconds, tick));
+            Row("trend window open, changing, panel's timer", TimerDrivenTickMs(sim, timerSeconds, tick));
     }
 
     if (memoryTicks > 0) {

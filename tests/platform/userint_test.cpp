@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
@@ -541,6 +542,27 @@ TEST_F(UserIntTest, LampsAndMetersArePaintedOnlyWhenTheirLookChanges) {
     double kept = 0.0;
     EXPECT_EQ(GetCtrlVal(panel_, METER, &kept), 0);
     EXPECT_EQ(kept, 60.0 + 1e-13);
+    HidePanel(panel_);
+}
+
+// A new reading repaints only the old and new needle and the number: what is on the screen then
+// must be what a paint of the whole meter gives, with no trace of an earlier needle.
+TEST_F(UserIntTest, MeterPaintedInPartsLooksAsPaintedWhole) {
+    DisplayPanel(panel_);
+    QWidget* meter = uiqt::ControlWidget(panel_, METER);
+    QWidget* window = meter->window();
+    const auto onScreen = [&] {
+        const QPoint at = meter->mapTo(window, QPoint(0, 0));
+        return window->screen()
+            ->grabWindow(window->winId(), at.x(), at.y(), meter->width(), meter->height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    for (const double reading : {0.0, 180.0, 90.0, 89.99, 200.0, 3.25, std::nan(""), 45.0}) {
+        SetCtrlVal(panel_, METER, reading);
+        uitest::ProcessEvents();
+        EXPECT_EQ(onScreen(), meter->grab().toImage().convertToFormat(QImage::Format_RGB32)) << reading;
+    }
     HidePanel(panel_);
 }
 
