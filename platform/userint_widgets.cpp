@@ -24,6 +24,7 @@
 #include <limits>
 #include <numbers>
 
+#include "platform/number_glyphs.h"
 #include "platform/userint_qt.h"
 
 namespace uiqt {
@@ -353,7 +354,7 @@ class MeterDial : public QWidget, public PaintedDisplay {
         painter.setPen(QPen(isEnabled() ? QColor(200, 0, 0) : Qt::gray, 2));
         painter.drawLine(scale_.centre, reading.needleTip);
         painter.setPen(isEnabled() ? Qt::black : Qt::gray);
-        painter.drawText(DigitalBox().adjusted(2, 0, -4, 0), Qt::AlignRight | Qt::AlignVCenter, reading.text);
+        scale_.number.Draw(painter, DigitalBox().adjusted(2, 0, -4, 0), reading.text);
         shown_ = reading;
         painted_ = true;
     }
@@ -373,6 +374,7 @@ class MeterDial : public QWidget, public PaintedDisplay {
         QPixmap picture;  // arc, ticks, labels and the empty number box
         QPointF centre;
         double radius = 0.0;
+        NumberGlyphs number;
     };
     struct Reading {
         QPointF needleTip;
@@ -433,6 +435,7 @@ class MeterDial : public QWidget, public PaintedDisplay {
 
     void DrawScale(const Key& key) {
         scale_.key = key;
+        scale_.number.Reset(font());
         scale_.picture = QPixmap(size() * scale_.key.pixelRatio);
         scale_.picture.setDevicePixelRatio(scale_.key.pixelRatio);
         scale_.picture.fill(scale_.key.background.isValid() ? scale_.key.background

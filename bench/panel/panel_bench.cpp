@@ -149,38 +149,51 @@ double SpacedTickMs(kwd2sim::Simulator& sim, int ticks, int& tick, bool changing
     return ms[ms.size() / 2];
 }
 
+double ThisThreadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
 // Measuring as the operator does it: the panel's own 0.5 s timer and the event loop, for a number
-// of seconds, with readings that change between ticks. Everything the program does in that time
-// counts (timers, paints, X events between ticks), divided by the ticks it made.
+// of seconds. A helper thread cuts the time into 0.5 s windows, each holding one tick, between
+// ticks: it notes everything the program did in the window (the tick, paints, X events, timers)
+// and gives the device new readings for the next one. The median window is the result.
 double TimerDrivenTickMs(kwd2sim::Simulator& sim, int seconds, int& tick, bool changing = true) {
-    sim.ClearTrace();
     std::atomic<bool> done{false};
-    std::atomic<int> changerFd{-1};
-    std::thread changer([&] {
-        changerFd = OpenSchedstat(std::to_string(gettid()));
+    std::vector<double> windows;
+    std::thread watcher([&] {
+        const auto period = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+            std::chrono::duration<double>(kTickSeconds));
+        // Windows start a quarter period after the timer, well away from its ticks.
+        auto next = std::chrono::steady_clock::now() + period / 4;
+        double process = 0.0;
+        double simulator = 0.0;
+        double own = 0.0;
         for (int t = tick; !done; ++t) {
-            SetReadings(sim, t, changing, false);
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            std::this_thread::sleep_until(next);
+            next += period;
+            const double simNow = SimCpuMs();
+            const double processNow = ProcessCpuMs();
+            const double ownNow = ThisThreadCpuMs();
+            if (t > tick) windows.push_back((processNow - process) - (simNow - simulator) - (ownNow - own));
+            SetReadings(sim, t, changing);
+            simulator = SimCpuMs();
+            own = ThisThreadCpuMs();
+            process = ProcessCpuMs();
         }
     });
-    while (changerFd < 0) std::this_thread::yield();
-    const double changer0 = ThreadCpuMs(changerFd);
     uitest::SetRealTimers(true);
-    const ProgramCpu cpu;
     QEventLoop loop;
     QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
     loop.exec();
-    const double ms = cpu.Ms() - (ThreadCpuMs(changerFd) - changer0);
     uitest::SetRealTimers(false);
     done = true;
-    changer.join();
-    close(changerFd);
-    const std::string sent = sim.HostBytes();
-    int ticks = 0;
-    for (std::size_t at = sent.find("V0R"); at != std::string::npos; at = sent.find("V0R", at + 1)) ++ticks;
-    tick += ticks;
-    sim.ClearTrace();
-    return ticks > 0 ? ms / ticks : 0.0;
+    watcher.join();
+    tick += static_cast<int>(windows.size()) + 1;
+    if (windows.empty()) return 0.0;
+    std::sort(windows.begin(), windows.end());
+    return windows[windows.size() / 2];
 }
 
 void Row(const char* what, double ms) {

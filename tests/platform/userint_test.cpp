@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -19,6 +20,7 @@
 #include <limits>
 #include <utility>
 
+#include "platform/number_glyphs.h"
 #include "platform/paneldef.h"
 #include "platform/userint.h"
 #include "platform/userint_qt.h"
@@ -564,6 +566,33 @@ TEST_F(UserIntTest, MeterPaintedInPartsLooksAsPaintedWhole) {
         EXPECT_EQ(onScreen(), meter->grab().toImage().convertToFormat(QImage::Format_RGB32)) << reading;
     }
     HidePanel(panel_);
+}
+
+// The meter's number, drawn from glyphs looked up once, looks exactly as the text path draws it
+// (a character outside the table goes the text path).
+TEST(NumberGlyphsTest, DrawsWhatDrawTextDraws) {
+    for (const int pixelSize : {9, 12, 13, 17}) {
+        QFont font;
+        font.setPixelSize(pixelSize);
+        uiqt::NumberGlyphs glyphs;
+        glyphs.Reset(font);
+        for (const char* text : {"0.00", "249.99", "-12.5", "1e+06", "nan", "7", "12.5 \xb5" "A"}) {
+            const QString number = QString::fromLatin1(text);
+            const QRectF box(3, 2, 96, 20);
+            QImage expected(110, 26, QImage::Format_RGB32);
+            expected.fill(QColor(236, 233, 216));
+            QImage drawn = expected;
+            QPainter byText(&expected);
+            byText.setFont(font);
+            byText.drawText(box, Qt::AlignRight | Qt::AlignVCenter, number);
+            byText.end();
+            QPainter byGlyphs(&drawn);
+            byGlyphs.setFont(QFont());  // the glyphs bring their own font
+            glyphs.Draw(byGlyphs, box, number);
+            byGlyphs.end();
+            EXPECT_EQ(drawn, expected) << text << " at " << pixelSize << " px";
+        }
+    }
 }
 
 TEST_F(UserIntTest, DiscardedPanelStopsItsTimer) {
