@@ -14,7 +14,6 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
-#include <QRegion>
 #include <QTimer>
 #include <QToolButton>
 #include <QWheelEvent>
@@ -226,8 +225,8 @@ class PaintedDisplay {
   public:
     virtual ~PaintedDisplay() = default;
     virtual bool ShowsCurrent() const = 0;
-    // Where the next paint changes pixels, in the widget's coordinates.
-    virtual QRegion Stale() const = 0;
+    // Bounds what the next paint changes, in the widget's coordinates.
+    virtual QRect Stale() const = 0;
 };
 
 class LedLamp : public QWidget, public PaintedDisplay {
@@ -235,7 +234,7 @@ class LedLamp : public QWidget, public PaintedDisplay {
     LedLamp(Control& control, QWidget* parent) : QWidget(parent), control_(control) {}
 
     bool ShowsCurrent() const override { return painted_ && shown_ == Look(); }
-    QRegion Stale() const override { return rect(); }
+    QRect Stale() const override { return rect(); }
 
   protected:
     void paintEvent(QPaintEvent*) override {
@@ -333,9 +332,9 @@ class MeterDial : public QWidget, public PaintedDisplay {
     bool ShowsCurrent() const override { return ScaleUnchanged() && shown_ == Current(); }
 
     // With the scale unchanged only the old and the new needle and the number box change.
-    QRegion Stale() const override {
+    QRect Stale() const override {
         if (!ScaleUnchanged()) return rect();
-        return QRegion(NeedleBox(shown_.needleTip)) | NeedleBox(Current().needleTip) | DigitalBox();
+        return NeedleBox(shown_.needleTip) | NeedleBox(Current().needleTip) | DigitalBox();
     }
 
   protected:
@@ -857,7 +856,7 @@ void Refresh(Control& control) {
     }
     PaintedDisplay* display = Painted(control);
     if (display != nullptr && display->ShowsCurrent()) return;
-    const QRegion stale = display != nullptr ? display->Stale() : QRegion(widget->rect());
+    const QRect stale = display != nullptr ? display->Stale() : widget->rect();
     // A long operation inside a callback keeps the event loop from painting: paint now.
     if (CallbackRunning() && widget->isVisible()) {
         widget->repaint(stale);
