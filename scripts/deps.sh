@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-serialport-dev libgl-dev
+  qt6-base-dev qt6-serialport-dev libgl-dev libfontconfig-dev
   libgtest-dev libgmock-dev googletest clang-tidy
   python3-pyvisa python3-pyvisa-py
   xvfb xauth x11-apps imagemagick
