@@ -26,7 +26,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -120,7 +120,14 @@ class Watcher {
         Started started;
         std::vector<xcb_damage_damage_t> damages;
         for (bool painted = false; !painted;) {
-            const Event event = Next(child);
+            Event event(nullptr, &free);
+            try {
+                event = Next(child);
+            } catch (...) {
+                kill(child, SIGTERM);
+                waitpid(child, nullptr, 0);
+                throw;
+            }
             const uint8_t type = event->response_type & 0x7f;
             if (type == XCB_CREATE_NOTIFY) {
                 // Before the window can be mapped, let alone painted: nothing drawn is missed.
@@ -153,10 +160,8 @@ class Watcher {
     }
 
   private:
-    [[noreturn]] static void Fail(const char* why) {
-        std::fprintf(stderr, "start_bench: %s\n", why);
-        std::exit(1);
-    }
+    // Thrown, so that Xvfb and the program under test are ended on the way out.
+    [[noreturn]] static void Fail(const char* why) { throw std::runtime_error(why); }
     // The next event; a program that shows nothing within 20 s, or ends, fails the run.
     Event Next(pid_t child) {
         for (int idle = 0;;) {
@@ -185,21 +190,9 @@ double Median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    const int starts = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
-    std::vector<Series> programs;
-    for (int i = 2; i < argc; ++i) {
-        // Started from a scratch folder, so a relative path would no longer find it.
-        programs.push_back({argv[i], {std::filesystem::absolute(argv[i]).string()}, {}, {}});
-    }
-    if (programs.empty()) programs.push_back({"kwd2steuerung", {KWD2_PROGRAM}, {}, {}});
-    const Xvfb xvfb;
+// Times every program alternately with the yardstick and prints the table.
+void Measure(const Xvfb& xvfb, const std::string& scratch, int starts, std::vector<Series>& programs) {
     Watcher watcher(xvfb.display());
-
-    std::string scratch = (std::filesystem::temp_directory_path() / "kwd2start.XXXXXX").string();
-    if (mkdtemp(scratch.data()) == nullptr) return 1;
     // The first program's window size decides the yardstick's.
     const Started first = watcher.Time(programs.front().argv, xvfb.display(), scratch);
     Series yardstick{"minimal Qt Widgets window",
@@ -217,7 +210,6 @@ int main(int argc, char** argv) {
             }
         }
     }
-    std::filesystem::remove_all(scratch);
 
     const double m = Median(yardstick.painted);
     std::printf("Start to first painted window, %dx%d, median of %d alternating starts under one Xvfb:\n",
@@ -228,5 +220,28 @@ int main(int argc, char** argv) {
         std::printf("  %-40s %7.1f ms %7.1f ms %6.2f x\n", s.name.c_str(), p, Median(s.mapped), p / m);
     }
     std::printf("  %-40s %7.1f ms %7.1f ms\n", yardstick.name.c_str(), m, Median(yardstick.mapped));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int starts = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
+    std::vector<Series> programs;
+    for (int i = 2; i < argc; ++i) {
+        // Started from a scratch folder, so a relative path would no longer find it.
+        programs.push_back({argv[i], {std::filesystem::absolute(argv[i]).string()}, {}, {}});
+    }
+    if (programs.empty()) programs.push_back({"kwd2steuerung", {KWD2_PROGRAM}, {}, {}});
+    const Xvfb xvfb;
+    std::string scratch = (std::filesystem::temp_directory_path() / "kwd2start.XXXXXX").string();
+    if (mkdtemp(scratch.data()) == nullptr) return 1;
+    try {
+        Measure(xvfb, scratch, starts, programs);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "start_bench: %s\n", e.what());
+        std::filesystem::remove_all(scratch);
+        return 1;
+    }
+    std::filesystem::remove_all(scratch);
     return 0;
 }
