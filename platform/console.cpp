@@ -4,6 +4,11 @@
 
 #include <QApplication>
 #include <QtCore/QByteArray>
+#include <thread>
+
+#if defined(KWD2_HAVE_FONTCONFIG)
+#include <fontconfig/fontconfig.h>
+#endif
 
 #include "platform/userint.h"
 
@@ -33,7 +38,17 @@ int InitConsoleRuntime(char** argv) {
 
 int InitRunTimeEngine(void* /*reserved*/, char** argv, void* /*reserved2*/) {
     if (QApplication::instance() != nullptr) return 1;
+#if defined(KWD2_HAVE_FONTCONFIG)
+    // Reading the font configuration is the largest single cost before the first caption can
+    // be measured, and the application object needs none of it: both run side by side. Qt's
+    // own FcInit() later finds the configuration loaded. Joined before any font is touched, so
+    // fontconfig never sees two first callers at once.
+    std::thread fonts([] { FcInit(); });
     const int ok = StartApplication<QApplication>(argv, "kwd2steuerung");
+    fonts.join();
+#else
+    const int ok = StartApplication<QApplication>(argv, "kwd2steuerung");
+#endif
     QApplication::setQuitOnLastWindowClosed(false);
     return ok;
 }

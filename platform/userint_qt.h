@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,9 +12,13 @@
 #include "platform/paneldef.h"
 #include "platform/userint.h"
 
-class QWidget;
+class QComboBox;
+class QFont;
 class QLabel;
+class QPushButton;
+class QSize;
 class QTimer;
+class QWidget;
 
 namespace uiqt {
 
@@ -100,6 +105,15 @@ extern const PopupHooks* gPopupHooks;
 
 // Creates the window of a panel (close box reports EVENT_CLOSE instead of closing).
 std::unique_ptr<QWidget> MakePanelWindow(Panel& panel);
+
+// Fitting texts into their places (userint_fit.cpp): a font a pixel smaller at a time, down to 8.
+QFont PanelFont();
+void FitCaption(QPushButton* button, int width);  // caption inside the button's fixed width
+void FitRing(QComboBox* ring, int width);         // widest item inside the given width
+// The size a label asks for (its size hint), measured without laying the text out three times.
+QSize LabelSize(QLabel* label);
+// Gives the label the largest font, from its parent's size down, at which its size fits.
+void ShrinkLabel(QLabel* label, const std::function<bool(QSize)>& fits);
 
 // For GUI tests: the real widgets (null when unknown).
 QWidget* PanelWidget(int panel);

@@ -597,43 +597,6 @@ void SetTextColour(QWidget* widget, QPalette::ColorRole role, const QColor& colo
     if (palette != widget->palette()) widget->setPalette(palette);
 }
 
-// Shrinks a widget's font, a pixel at a time, until its text fits the place the panel gives it.
-// The panels were laid out for a narrower font than some systems have; a smaller font keeps
-// every text whole inside its box.
-template <typename Fits>
-void ShrinkUntil(QWidget* widget, Fits fits) {
-    QFont font = widget->parentWidget() != nullptr ? widget->parentWidget()->font() : widget->font();
-    font.setPixelSize(QFontInfo(font).pixelSize());
-    widget->setFont(font);
-    while (font.pixelSize() > 8 && !fits()) {
-        font.setPixelSize(font.pixelSize() - 1);
-        widget->setFont(font);
-    }
-}
-
-// A button caption inside the button's fixed width.
-void FitCaption(QPushButton* button, int width) {
-    if (width <= 0) return;
-    const QString text = button->text().remove(QLatin1Char('&'));
-    ShrinkUntil(button, [button, text, width] {
-        return QFontMetrics(button->font()).horizontalAdvance(text) <= width - 8;
-    });
-}
-
-// The panels were laid out for "Microsoft Sans Serif" at 11 pixels. Where it is missing, a font
-// of the same widths stands in (Arial and its metric twins) before the wider system default.
-QFont PanelFont() {
-    static const QString kFamily = QStringLiteral("Microsoft Sans Serif");
-    if (QFont::substitutes(kFamily).isEmpty()) {
-        QFont::insertSubstitutions(
-            kFamily, {QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
-                      QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica")});
-    }
-    QFont font(kFamily);
-    font.setPixelSize(11);
-    return font;
-}
-
 QSize SizeOr(const CtrlDef& def, QSize natural) {
     return QSize(def.width > 0 ? def.width : natural.width(), def.height > 0 ? def.height : natural.height());
 }
@@ -646,8 +609,7 @@ QWidget* MakeWidget(Control& control, QWidget* parent) {
         case CtrlKind::kRing: {
             auto* ring = new RingBox(parent);
             for (const RingItem& item : def.items) ring->addItem(FromLatin1(item.label), item.value);
-            if (def.width > 0)
-                ShrinkUntil(ring, [ring, &def] { return ring->sizeHint().width() <= def.width; });
+            FitRing(ring, def.width);
             QObject::connect(ring, &QComboBox::activated, ring, [&control, ring](int index) {
                 OperatorCommit(control,
                                [&control, ring, index] { control.ival = ring->itemData(index).toInt(); });
@@ -713,14 +675,14 @@ QSize WidgetSize(const Control& control, QWidget* widget) {
             const QSize dial = SizeOr(def, QSize(149, 58));
             return QSize(dial.width(), dial.height() + kMeterDigitalGap + kMeterDigitalHeight);
         }
-        case CtrlKind::kTextMessage:
+        case CtrlKind::kTextMessage: {
             // A fixed text never gets cut: first a smaller font inside its given width, and if
             // even that is too narrow, the box grows to what the text needs.
-            if (def.width > 0) {
-                ShrinkUntil(widget, [widget, &def] { return widget->sizeHint().width() <= def.width; });
-            }
-            widget->adjustSize();
-            return SizeOr(def, widget->sizeHint()).expandedTo(widget->sizeHint());
+            auto* label = static_cast<QLabel*>(widget);
+            if (def.width > 0) ShrinkLabel(label, [&def](QSize size) { return size.width() <= def.width; });
+            const QSize natural = LabelSize(label);
+            return SizeOr(def, natural).expandedTo(natural);
+        }
         default:
             return SizeOr(def, widget->sizeHint());
     }
@@ -730,8 +692,8 @@ void PlaceCaption(Control& control, QWidget* parent) {
     const CtrlDef& def = control.def;
     if (def.labelSide == LabelSide::kNone || def.label.empty()) return;
     auto* caption = new QLabel(FromLatin1(def.label), parent);
-    caption->adjustSize();
-    const QSize size = caption->size();
+    const QSize size = LabelSize(caption);
+    caption->resize(size);
     const QRect box = control.widget->geometry();
     constexpr int kGap = 15;
     int top = box.top();
@@ -759,9 +721,8 @@ void PlaceCaption(Control& control, QWidget* parent) {
     if (def.labelLeft >= 0) left = def.labelLeft;
     if (def.labelSide == LabelSide::kLeft && def.labelLeft >= 0) {
         // A caption placed at a fixed left ends before its control starts.
-        ShrinkUntil(caption,
-                    [caption, left, &box] { return left + caption->sizeHint().width() < box.left() - 2; });
-        caption->adjustSize();
+        ShrinkLabel(caption, [left, &box](QSize fitted) { return left + fitted.width() < box.left() - 2; });
+        caption->resize(LabelSize(caption));
     }
     caption->move(left, top);
     control.caption = caption;

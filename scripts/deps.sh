@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-serialport-dev libgl-dev
+  qt6-base-dev qt6-serialport-dev libgl-dev libfontconfig-dev
   libgtest-dev libgmock-dev googletest clang-tidy
   python3-pyvisa python3-pyvisa-py
   xvfb xauth x11-apps imagemagick
@@ -15,9 +15,10 @@ packages=(
 for option in "$@"; do
   case "$option" in
     # qt6-charts-dev (and the OpenGL files its CMake package needs) only for the trend comparison;
-    # libxcb1-dev for watching windows map in the start-up benchmark, valgrind for profiles.
+    # libxcb1-dev and libxcb-damage0-dev for watching windows map and paint in the start-up
+    # benchmark, valgrind for profiles.
     --bench) packages+=(libbenchmark-dev libinih-dev libsimpleini-dev python3-serial clang libclang-rt-14-dev
-      qt6-charts-dev libqt6opengl6-dev libxcb1-dev valgrind) ;;
+      qt6-charts-dev libqt6opengl6-dev libxcb1-dev libxcb-damage0-dev valgrind) ;;
     # Building the Debian package and checking it.
     --package) packages+=(dpkg-dev file lintian desktop-file-utils appstream) ;;
     *) echo "deps.sh: unknown option $option (known: --bench --package)" >&2; exit 2 ;;

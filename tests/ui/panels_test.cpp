@@ -4,11 +4,13 @@
 
 #include <QAbstractSpinBox>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QWidget>
 #include <cmath>
+#include <functional>
 #include <set>
 
 #include "platform/paneldef.h"
@@ -383,6 +385,48 @@ TEST_F(PanelsTest, CaptionsSitWhereTheLayoutPutsThem) {
     // Numerics above the two "holen aus"/"übernehmen als" headings end before them.
     EXPECT_LT(Geometry(calc_, RECHNERPNL_OFFBISHER).bottom(), 106);
     EXPECT_LT(Geometry(calc_, RECHNERPNL_OFF).bottom(), 105);
+}
+
+// The font a label ends up with when each candidate size is set on it and its own size hint
+// asked: what the panels chose before fitting measured candidates without setting them.
+int FittedBySizeHint(const QLabel& label, const std::function<bool(QSize)>& fits) {
+    QLabel probe(label.text(), label.parentWidget());
+    probe.setAlignment(label.alignment());
+    QFont font = label.parentWidget()->font();
+    font.setPixelSize(QFontInfo(font).pixelSize());
+    probe.setFont(font);
+    while (font.pixelSize() > 8 && !fits(probe.sizeHint())) {
+        font.setPixelSize(font.pixelSize() - 1);
+        probe.setFont(font);
+    }
+    return font.pixelSize();
+}
+
+TEST_F(PanelsTest, LabelsGetTheFontAndSizeTheirOwnSizeHintGives) {
+    for (const auto& [panel, def] : {std::pair{main_, &MainDef()}, std::pair{calc_, &CalcDef()}}) {
+        for (const CtrlDef& c : def->controls) {
+            QWidget* widget = uiqt::ControlWidget(panel, c.id);
+            if (c.kind == CtrlKind::kTextMessage && c.width > 0) {
+                const auto* text = static_cast<const QLabel*>(widget);
+                const int size =
+                    FittedBySizeHint(*text, [&c](QSize hint) { return hint.width() <= c.width; });
+                EXPECT_EQ(text->font().pixelSize(), size) << c.constName;
+                const QSize hint = text->sizeHint();
+                EXPECT_EQ(text->size(),
+                          QSize(c.width, c.height > 0 ? c.height : hint.height()).expandedTo(hint))
+                    << c.constName;
+            }
+            const QLabel* caption = uiqt::CaptionWidget(panel, c.id);
+            if (caption == nullptr) continue;
+            EXPECT_EQ(caption->size(), caption->sizeHint()) << c.constName;
+            if (c.labelSide == LabelSide::kLeft && c.labelLeft >= 0) {
+                const int size = FittedBySizeHint(*caption, [caption, widget](QSize hint) {
+                    return caption->x() + hint.width() < widget->geometry().left() - 2;
+                });
+                EXPECT_EQ(caption->font().pixelSize(), size) << c.constName;
+            }
+        }
+    }
 }
 
 TEST_F(PanelsTest, ScreenshotsShowTheWholePanel) {
