@@ -4,7 +4,7 @@
 //
 //   cmake --preset bench && cmake --build --preset bench --target panel_bench &&
 //   QT_QPA_PLATFORM=offscreen build/bench/bench/panel/panel_bench [--ticks N] [--spaced-ticks N]
-//   [--memory-ticks N]
+//   [--timer-seconds N] [--memory-ticks N] [--trend-closed]
 //
 // The simulator runs on its own thread in this process; the program's work is the processor
 // time of the process less that thread's (its schedstat run time): the tick, the three
