@@ -4,15 +4,18 @@
 //
 //   cmake --preset bench && cmake --build --preset bench --target panel_bench &&
 //   QT_QPA_PLATFORM=offscreen build/bench/bench/panel/panel_bench [--ticks N] [--spaced-ticks N]
-//   [--memory-ticks N]
+//   [--timer-seconds N] [--memory-ticks N] [--trend-closed]
 //
 // The simulator runs on its own thread in this process; the program's work is the processor
 // time of the process less that thread's (its schedstat run time): the tick, the three
 // exchanges, every paint and Qt's own threads. A tick every 0.5 s: 0.5 ms per tick is 0.1 % of one core.
+#include <fcntl.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +24,9 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <QtCore/QEventLoop>
+#include <QtCore/QTimer>
 
 #include "app/kwd2Test.h"
 #include "platform/userint.h"
@@ -48,15 +54,44 @@ std::vector<std::string> Tasks() {
     return tasks;
 }
 
-// Processor time of the whole process (every Qt thread too) less the simulator's thread.
-double ProgramCpuMs() {
+double ProcessCpuMs() {
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    double simNs = 0.0;
-    std::ifstream schedstat("/proc/self/task/" + g_simTask + "/schedstat");
-    schedstat >> simNs;
-    return t.tv_sec * 1e3 + t.tv_nsec / 1e6 - simNs / 1e6;
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
 }
+
+// A thread's run time so far, from its schedstat file.
+double ThreadCpuMs(int fd) {
+    char text[64] = {};
+    if (fd < 0 || pread(fd, text, sizeof text - 1, 0) <= 0) return 0.0;
+    return std::strtod(text, nullptr) / 1e6;
+}
+
+int OpenSchedstat(const std::string& task) {
+    return open(("/proc/self/task/" + task + "/schedstat").c_str(), O_RDONLY | O_CLOEXEC);
+}
+
+// The simulator's, from a file kept open: opening it for every reading cost more than a tick and
+// landed inside the measured span.
+double SimCpuMs() {
+    static const int fd = OpenSchedstat(g_simTask);
+    return ThreadCpuMs(fd);
+}
+
+// Processor time of the whole process (every Qt thread too) less the simulator's thread, over a
+// span. The process clock is read innermost, so the reading of the other clock stays outside.
+class ProgramCpu {
+  public:
+    ProgramCpu() : sim_(SimCpuMs()), process_(ProcessCpuMs()) {}
+    double Ms() const {
+        const double process = ProcessCpuMs();
+        return process - process_ - (SimCpuMs() - sim_);
+    }
+
+  private:
+    double sim_;
+    double process_;
+};
 
 long RssKb() {
     std::ifstream status("/proc/self/status");
@@ -68,8 +103,8 @@ long RssKb() {
 
 // The device's readings: the same every tick, or a new voltage and current every tick (as a
 // real output drifts and ripples).
-void SetReadings(kwd2sim::Simulator& sim, int tick, bool changing) {
-    sim.ClearTrace();  // the simulator records every byte; that is not the program's memory
+void SetReadings(kwd2sim::Simulator& sim, int tick, bool changing, bool clearTrace = true) {
+    if (clearTrace) sim.ClearTrace();  // the simulator records every byte; that is not the program's memory
     const double volts = changing ? 100.0 + (tick % 97) * 0.37 : 12.5;
     const double milliamps = changing ? 1000.0 + (tick % 89) * 3.1 : 42.25;
     sim.SetRegisterValue(kAddress, "uist_off", volts);
@@ -90,9 +125,9 @@ double MedianTickMs(kwd2sim::Simulator& sim, bool changing, int& tick) {
         double ms = 0.0;
         for (int i = 0; i < g_ticksPerRun; ++i, ++tick) {
             SetReadings(sim, tick, changing);
-            const double t0 = ProgramCpuMs();
+            const ProgramCpu cpu;
             Tick();
-            ms += ProgramCpuMs() - t0;
+            ms += cpu.Ms();
         }
         perTick.push_back(ms / g_ticksPerRun);
     }
@@ -106,12 +141,59 @@ double SpacedTickMs(kwd2sim::Simulator& sim, int ticks, int& tick, bool changing
     for (int i = 0; i < ticks; ++i, ++tick) {
         std::this_thread::sleep_for(std::chrono::duration<double>(kTickSeconds));
         SetReadings(sim, tick, changing);
-        const double t0 = ProgramCpuMs();
+        const ProgramCpu cpu;
         Tick();
-        ms.push_back(ProgramCpuMs() - t0);
+        ms.push_back(cpu.Ms());
     }
     std::sort(ms.begin(), ms.end());
     return ms[ms.size() / 2];
+}
+
+double ThisThreadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+// Measuring as the operator does it: the panel's own 0.5 s timer and the event loop, for a number
+// of seconds. A helper thread cuts the time into 0.5 s windows, each holding one tick, between
+// ticks: it notes everything the program did in the window (the tick, paints, X events, timers)
+// and gives the device new readings for the next one. The median window is the result.
+double TimerDrivenTickMs(kwd2sim::Simulator& sim, int seconds, int& tick, bool changing = true) {
+    std::atomic<bool> done{false};
+    std::vector<double> windows;
+    std::thread watcher([&] {
+        const auto period = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+            std::chrono::duration<double>(kTickSeconds));
+        // Windows start a quarter period after the timer, well away from its ticks.
+        auto next = std::chrono::steady_clock::now() + period / 4;
+        double process = 0.0;
+        double simulator = 0.0;
+        double own = 0.0;
+        for (int t = tick; !done; ++t) {
+            std::this_thread::sleep_until(next);
+            next += period;
+            const double simNow = SimCpuMs();
+            const double processNow = ProcessCpuMs();
+            const double ownNow = ThisThreadCpuMs();
+            if (t > tick) windows.push_back((processNow - process) - (simNow - simulator) - (ownNow - own));
+            SetReadings(sim, t, changing);
+            simulator = SimCpuMs();
+            own = ThisThreadCpuMs();
+            process = ProcessCpuMs();
+        }
+    });
+    uitest::SetRealTimers(true);
+    QEventLoop loop;
+    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+    loop.exec();
+    uitest::SetRealTimers(false);
+    done = true;
+    watcher.join();
+    tick += static_cast<int>(windows.size()) + 1;
+    if (windows.empty()) return 0.0;
+    std::sort(windows.begin(), windows.end());
+    return windows[windows.size() / 2];
 }
 
 void Row(const char* what, double ms) {
@@ -123,6 +205,7 @@ void Row(const char* what, double ms) {
 int main(int argc, char** argv) {
     long memoryTicks = 100'000;
     int spacedTicks = 20;
+    int timerSeconds = 20;
     bool trendOpen = true;
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--trend-closed") trendOpen = false;
@@ -131,6 +214,7 @@ int main(int argc, char** argv) {
         if (std::string(argv[i]) == "--memory-ticks") memoryTicks = std::atol(argv[i + 1]);
         if (std::string(argv[i]) == "--ticks") g_ticksPerRun = std::max(1, std::atoi(argv[i + 1]));
         if (std::string(argv[i]) == "--spaced-ticks") spacedTicks = std::max(0, std::atoi(argv[i + 1]));
+        if (std::string(argv[i]) == "--timer-seconds") timerSeconds = std::max(0, std::atoi(argv[i + 1]));
     }
     std::string scratch = (std::filesystem::temp_directory_path() / "kwd2bench.XXXXXX").string();
     if (mkdtemp(scratch.data()) == nullptr) return 1;
@@ -166,6 +250,10 @@ int main(int argc, char** argv) {
         Row("trend window closed, unchanged, 0.5 s apart", SpacedTickMs(sim, spacedTicks, tick, false));
         Row("trend window closed, changing, 0.5 s apart", SpacedTickMs(sim, spacedTicks, tick));
     }
+    if (timerSeconds > 0) {
+        Row("trend window closed, unchanged, panel's timer", TimerDrivenTickMs(sim, timerSeconds, tick, false));
+        Row("trend window closed, changing, panel's timer", TimerDrivenTickMs(sim, timerSeconds, tick));
+    }
     if (trendOpen) {
         Trend_Anzeigen();
         uitest::ProcessEvents();
@@ -174,6 +262,8 @@ int main(int argc, char** argv) {
         Row("trend window open, readings changing", MedianTickMs(sim, true, tick));
         if (spacedTicks > 0)
             Row("trend window open, changing, 0.5 s apart", SpacedTickMs(sim, spacedTicks, tick));
+        if (timerSeconds > 0)
+            Row("trend window open, changing, panel's timer", TimerDrivenTickMs(sim, timerSeconds, tick));
     }
 
     if (memoryTicks > 0) {

@@ -86,9 +86,21 @@ TEST_F(Rs232, WritesReachTheLineAndTheQueueDrains) {
 TEST_F(Rs232, FlushInQDiscardsWhatHasArrived) {
     sim().InjectBytes("stray bytes");
     std::this_thread::sleep_for(std::chrono::milliseconds(100));  // let them reach the host's queue
+    EXPECT_EQ(readBytes(1), "s");  // the rest is now read from the line and held by the port
     EXPECT_EQ(FlushInQ(kPort), 0);
     EXPECT_EQ(FlushOutQ(kPort), 0);
     EXPECT_EQ(ComRdByte(kPort), RS232_TIMEOUT_ERR);
+}
+
+// What the event loop takes from the line between two reads is newer than what a read already took.
+TEST_F(Rs232, BytesTakenByTheEventLoopComeAfterThoseAlreadyRead) {
+    sim().InjectBytes("AB");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(readBytes(1), "A");
+    sim().InjectBytes("CD");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(readBytes(3), "BCD");
 }
 
 TEST_F(Rs232, ReopeningAPortReplacesTheEarlierLine) {

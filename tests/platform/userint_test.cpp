@@ -8,7 +8,9 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
@@ -18,6 +20,7 @@
 #include <limits>
 #include <utility>
 
+#include "platform/number_glyphs.h"
 #include "platform/paneldef.h"
 #include "platform/userint.h"
 #include "platform/userint_qt.h"
@@ -542,6 +545,54 @@ TEST_F(UserIntTest, LampsAndMetersArePaintedOnlyWhenTheirLookChanges) {
     EXPECT_EQ(GetCtrlVal(panel_, METER, &kept), 0);
     EXPECT_EQ(kept, 60.0 + 1e-13);
     HidePanel(panel_);
+}
+
+// A new reading repaints only the old and new needle and the number: what is on the screen then
+// must be what a paint of the whole meter gives, with no trace of an earlier needle.
+TEST_F(UserIntTest, MeterPaintedInPartsLooksAsPaintedWhole) {
+    DisplayPanel(panel_);
+    QWidget* meter = uiqt::ControlWidget(panel_, METER);
+    QWidget* window = meter->window();
+    const auto onScreen = [&] {
+        const QPoint at = meter->mapTo(window, QPoint(0, 0));
+        return window->screen()
+            ->grabWindow(window->winId(), at.x(), at.y(), meter->width(), meter->height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    for (const double reading : {0.0, 180.0, 90.0, 89.99, 200.0, 3.25, std::nan(""), 45.0}) {
+        SetCtrlVal(panel_, METER, reading);
+        uitest::ProcessEvents();
+        EXPECT_EQ(onScreen(), meter->grab().toImage().convertToFormat(QImage::Format_RGB32)) << reading;
+    }
+    HidePanel(panel_);
+}
+
+// The meter's number, drawn from glyphs looked up once, looks exactly as the text path draws it
+// (a character outside the table goes the text path).
+TEST(NumberGlyphsTest, DrawsWhatDrawTextDraws) {
+    for (const int pixelSize : {9, 12, 13, 17}) {
+        QFont font;
+        font.setPixelSize(pixelSize);
+        uiqt::NumberGlyphs glyphs;
+        glyphs.Reset(font);
+        for (const char* text : {"0.00", "249.99", "-12.5", "1e+06", "nan", "7", "12.5 \xb5" "A"}) {
+            const QString number = QString::fromLatin1(text);
+            const QRectF box(3, 2, 96, 20);
+            QImage expected(110, 26, QImage::Format_RGB32);
+            expected.fill(QColor(236, 233, 216));
+            QImage drawn = expected;
+            QPainter byText(&expected);
+            byText.setFont(font);
+            byText.drawText(box, Qt::AlignRight | Qt::AlignVCenter, number);
+            byText.end();
+            QPainter byGlyphs(&drawn);
+            byGlyphs.setFont(QFont());  // the glyphs bring their own font
+            glyphs.Draw(byGlyphs, box, number);
+            byGlyphs.end();
+            EXPECT_EQ(drawn, expected) << text << " at " << pixelSize << " px";
+        }
+    }
 }
 
 TEST_F(UserIntTest, DiscardedPanelStopsItsTimer) {
