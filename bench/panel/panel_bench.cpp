@@ -251,7 +251,8 @@ int main(int argc, char** argv) {
         Row("trend window closed, changing, 0.5 s apart", SpacedTickMs(sim, spacedTicks, tick));
     }
     if (timerSeconds > 0) {
-        Row("trend window closed, unchanged, panel's timer", TimerDrivenTickMs(sim, timerSeconds, tick, false));
+        Row("trend window closed, unchanged, panel's timer",
+            TimerDrivenTickMs(sim, timerSeconds, tick, false));
         Row("trend window closed, changing, panel's timer", TimerDrivenTickMs(sim, timerSeconds, tick));
     }
     if (trendOpen) {

@@ -576,7 +576,7 @@ TEST(NumberGlyphsTest, DrawsWhatDrawTextDraws) {
         font.setPixelSize(pixelSize);
         uiqt::NumberGlyphs glyphs;
         glyphs.Reset(font);
-        for (const char* text : {"0.00", "249.99", "-12.5", "1e+06", "nan", "7", "12.5 \xb5" "A"}) {
+        for (const char* text : {"0.00", "249.99", "-12.5", "1e+06", "nan", "7", "12.5 \265A"}) {
             const QString number = QString::fromLatin1(text);
             const QRectF box(3, 2, 96, 20);
             QImage expected(110, 26, QImage::Format_RGB32);
