@@ -299,17 +299,17 @@ bool Simulator::Impl::WaitUntil(double deadline) {
 
 bool Simulator::Impl::WriteBytes(const char* data, std::size_t n) {
     std::size_t done = 0;
+    bool traced = false;
     while (done < n) {
         ssize_t w;
         {
-            // Written and recorded under one lock: whoever has seen the bytes finds them traced.
+            // Traced before they are written: the host may read them, and a client it answers may
+            // read the trace file, before a write could be followed by its record.
             std::scoped_lock lock(lineMutex, mutex);
             if (master < 0) return false;
+            if (!traced) RecordLocked(reinterpret_cast<const unsigned char*>(data), n, false);
+            traced = true;
             w = ::write(master, data + done, n - done);
-            if (w > 0) {
-                RecordLocked(reinterpret_cast<const unsigned char*>(data + done), static_cast<std::size_t>(w),
-                             false);
-            }
         }
         if (w > 0) {
             done += static_cast<std::size_t>(w);
