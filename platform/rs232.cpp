@@ -439,11 +439,22 @@ bool ReadDirect(Port& p) {
 #endif
 }
 
+// A byte already taken from the line: first those read straight from the descriptor, then Qt's.
+bool TakeHeld(Port& p, int& byte) {
+    if (p.receivedNext < p.receivedEnd) {
+        byte = static_cast<unsigned char>(p.received[p.receivedNext++]);
+        return true;
+    }
+    char c = 0;
+    if (p.serial.bytesAvailable() == 0 || !p.serial.getChar(&c)) return false;
+    byte = static_cast<unsigned char>(c);
+    return true;
+}
+
 int ReadByte(Port* p) {
     if (p->lineLost) return RS232_READ_ERR;
-    if (p->receivedNext < p->receivedEnd) return static_cast<unsigned char>(p->received[p->receivedNext++]);
-    char byte = 0;
-    if (p->serial.bytesAvailable() > 0 && p->serial.getChar(&byte)) return static_cast<unsigned char>(byte);
+    int byte = 0;
+    if (TakeHeld(*p, byte)) return byte;
     switch (WaitReadable(*p, p->timeoutMs)) {
         case Wait::kTimedOut:
             return RS232_TIMEOUT_ERR;
@@ -458,8 +469,7 @@ int ReadByte(Port* p) {
         if (HungUp(*p)) MarkLost(*p);
         return RS232_READ_ERR;
     }
-    if (p->receivedNext < p->receivedEnd) return static_cast<unsigned char>(p->received[p->receivedNext++]);
-    return p->serial.getChar(&byte) ? static_cast<unsigned char>(byte) : RS232_READ_ERR;
+    return TakeHeld(*p, byte) ? byte : RS232_READ_ERR;
 }
 
 }  // namespace

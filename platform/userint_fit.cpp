@@ -30,6 +30,15 @@ void ShrinkUntil(QWidget* widget, Fits fits) {
     }
 }
 
+// Shrinks like ShrinkUntil, but measures candidate fonts without giving them to the widget (each
+// would make it lay its text out anew); the widget gets the chosen one once.
+template <typename Fits>
+void SetFittingFont(QWidget* widget, Fits fits) {
+    QFont font = StartFont(widget);
+    while (font.pixelSize() > 8 && !fits(font)) font.setPixelSize(font.pixelSize() - 1);
+    widget->setFont(font);
+}
+
 // A label whose size hint is its text's bounding box and nothing else: no picture, no rich text,
 // no wrapping, frame, margin, indent or shortcut. Only such a label is measured here; any other
 // one asks its own size hint.
@@ -73,8 +82,8 @@ QFont PanelFont() {
 void FitCaption(QPushButton* button, int width) {
     if (width <= 0) return;
     const QString text = button->text().remove(QLatin1Char('&'));
-    ShrinkUntil(button, [button, text, width] {
-        return QFontMetrics(button->font()).horizontalAdvance(text) <= width - 8;
+    SetFittingFont(button, [button, &text, width](const QFont& font) {
+        return QFontMetrics(font.resolve(button->font())).horizontalAdvance(text) <= width - 8;
     });
 }
 
@@ -94,13 +103,9 @@ void ShrinkLabel(QLabel* label, const std::function<bool(QSize)>& fits) {
         ShrinkUntil(label, [label, &fits] { return fits(label->sizeHint()); });
         return;
     }
-    // Candidate fonts are measured without giving them to the label: each would make it lay
-    // its text out anew. The label gets the chosen one once.
-    QFont font = StartFont(label);
-    while (font.pixelSize() > 8 && !fits(PlainTextSize(label, font.resolve(label->font())))) {
-        font.setPixelSize(font.pixelSize() - 1);
-    }
-    label->setFont(font);
+    SetFittingFont(label, [label, &fits](const QFont& font) {
+        return fits(PlainTextSize(label, font.resolve(label->font())));
+    });
 }
 
 }  // namespace uiqt

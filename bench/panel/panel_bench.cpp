@@ -103,8 +103,8 @@ long RssKb() {
 
 // The device's readings: the same every tick, or a new voltage and current every tick (as a
 // real output drifts and ripples).
-void SetReadings(kwd2sim::Simulator& sim, int tick, bool changing, bool clearTrace = true) {
-    if (clearTrace) sim.ClearTrace();  // the simulator records every byte; that is not the program's memory
+void SetReadings(kwd2sim::Simulator& sim, int tick, bool changing) {
+    sim.ClearTrace();  // the simulator records every byte; that is not the program's memory
     const double volts = changing ? 100.0 + (tick % 97) * 0.37 : 12.5;
     const double milliamps = changing ? 1000.0 + (tick % 89) * 3.1 : 42.25;
     sim.SetRegisterValue(kAddress, "uist_off", volts);

@@ -216,10 +216,7 @@ TEST_F(Programm, CalculatorOpensWithOldValuesAndNoHighlighting) {
 
     SetCtrlVal(gPanelHandle, PANEL_IIST1V, 1.25);
     SetCtrlVal(gPanelHandle, PANEL_IIST1OFF, 0.5);
-    uitest::EnterNumeric(gRechnerPanelHandle, RECHNERPNL_SOLL1, 0.0);
-    uitest::EnterNumeric(gRechnerPanelHandle, RECHNERPNL_IST1, 0.0);
-    uitest::EnterNumeric(gRechnerPanelHandle, RECHNERPNL_SOLL2, 100.0);
-    uitest::EnterNumeric(gRechnerPanelHandle, RECHNERPNL_IST2, 50.0);
+    ZweiPunkte(0.0, 0.0, 100.0, 50.0);
     uitest::Click(gRechnerPanelHandle, RECHNERPNL_IIST1BISHER);
     EXPECT_EQ(Attribut(RECHNERPNL_IIST1BISHER, ATTR_LABEL_COLOR, gRechnerPanelHandle), 0x00FF00);
     EXPECT_DOUBLE_EQ(Double(RECHNERPNL_V, gRechnerPanelHandle), 2.5);

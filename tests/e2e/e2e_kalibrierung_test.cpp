@@ -307,10 +307,7 @@ TEST_F(Kalibrierung, CalculatorResultReachesTheDevice) {
     SetCtrlVal(gPanelHandle, PANEL_IIST1OFF, 0.25);
     Klick(PANEL_RECHNER);
     uitest::Click(gRechnerPanelHandle, RECHNERPNL_IIST1BISHER);
-    uitest::EnterNumeric(gRechnerPanelHandle, RECHNERPNL_SOLL1, 0.0);
-    uitest::EnterNumeric(gRechnerPanelHandle, RECHNERPNL_IST1, 0.0);
-    uitest::EnterNumeric(gRechnerPanelHandle, RECHNERPNL_SOLL2, 100.0);
-    uitest::EnterNumeric(gRechnerPanelHandle, RECHNERPNL_IST2, 50.0);
+    ZweiPunkte(0.0, 0.0, 100.0, 50.0);
     uitest::Click(gRechnerPanelHandle, RECHNERPNL_IIST1);
     EXPECT_EQ(Double(PANEL_IIST1V), 3.0);
     EXPECT_EQ(Double(PANEL_IIST1OFF), 0.25);
@@ -327,10 +324,7 @@ TEST_F(Kalibrierung, NonFiniteFactorIsNeverSent) {
     // Two equal actual values: the calculator's gain is infinite, and the operator takes it over.
     Klick(PANEL_RECHNER);
     uitest::Click(gRechnerPanelHandle, RECHNERPNL_UISTBISHER);
-    uitest::EnterNumeric(gRechnerPanelHandle, RECHNERPNL_SOLL1, 10.0);
-    uitest::EnterNumeric(gRechnerPanelHandle, RECHNERPNL_IST1, 5.0);
-    uitest::EnterNumeric(gRechnerPanelHandle, RECHNERPNL_SOLL2, 20.0);
-    uitest::EnterNumeric(gRechnerPanelHandle, RECHNERPNL_IST2, 5.0);
+    ZweiPunkte(10.0, 5.0, 20.0, 5.0);
     uitest::Click(gRechnerPanelHandle, RECHNERPNL_UIST);
     ASSERT_FALSE(std::isfinite(Double(PANEL_UISTV)));
 

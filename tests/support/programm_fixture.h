@@ -79,6 +79,13 @@ class Programm : public ::testing::Test {
     static void Eingeben(int control, double value) { uitest::EnterNumeric(gPanelHandle, control, value); }
     static void Waehlen(int control, int value) { uitest::ChooseRingValue(gPanelHandle, control, value); }
     static void Tick() { uitest::FireTimer(gPanelHandle, PANEL_TIMER); }
+    // The calculator's two points: set and actual value of each, entered as the operator types them.
+    static void ZweiPunkte(double soll1, double ist1, double soll2, double ist2) {
+        uitest::EnterNumeric(gRechnerPanelHandle, RECHNERPNL_SOLL1, soll1);
+        uitest::EnterNumeric(gRechnerPanelHandle, RECHNERPNL_IST1, ist1);
+        uitest::EnterNumeric(gRechnerPanelHandle, RECHNERPNL_SOLL2, soll2);
+        uitest::EnterNumeric(gRechnerPanelHandle, RECHNERPNL_IST2, ist2);
+    }
 
     // The error display as three values: lamp, number, text.
     struct Fehleranzeige {
