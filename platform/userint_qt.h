@@ -44,6 +44,7 @@ struct Control {
     // The label colour the widget and caption palettes were last given (-1: none yet).
     int paletteLabelColor = -1;
 
+    // Built when first needed (see BuildWhenShown); until then the model above is all there is.
     QWidget* widget = nullptr;  // owned by the panel window
     QLabel* caption = nullptr;  // owned by the panel window
     QTimer* timer = nullptr;    // owned by the panel window
@@ -54,6 +55,9 @@ struct Panel {
     PanelDef def;  // without controls
     std::vector<std::unique_ptr<Control>> controls;
     int activeCtrl = 0;
+    // The controls' widgets are built on the panel's first display: a panel loaded but never
+    // shown (the calculator, most starts) costs no widgets, and the start paints sooner.
+    bool widgetsBuilt = false;
     // Declared last so that it is destroyed first: widgets point at the controls above.
     std::unique_ptr<QWidget> window;
 };
@@ -66,8 +70,15 @@ Control* FindControl(int panel, int control);
 QString FromLatin1(const std::string& text);
 std::string ToLatin1(const QString& text);
 
-// Builds the widget(s) of one control as children of the panel window.
+// Builds the widget(s) of one control as children of the panel window (a timer: its timer), in
+// the stacking and focus order they would have had if every control had been built at load.
 void BuildControl(Panel& panel, Control& control);
+// Builds what a panel shows: the widgets of every visible control that has none yet.
+void BuildPanelWidgets(Panel& panel);
+// Builds a control's widgets if it has none and its panel's widgets are built and it is visible.
+void BuildWhenShown(Control& control);
+// Builds a control's widgets if it has none, whether shown or not (a caller asks for them).
+void BuildNow(Control& control);
 // Shows the model's value and attributes in the widget; paints at once while a callback runs,
 // so that progress written by a long operation is visible.
 void Refresh(Control& control);

@@ -463,6 +463,46 @@ void PlaceCaption(Control& control, QWidget* parent) {
     control.caption = caption;
 }
 
+// Where a control built after others that follow it goes, so that the panel stacks and tabs as
+// if all had been built at load: in definition order, frames below everything (each below the
+// ones before it), and each caption just above its control.
+void PlaceAmongLaterControls(Panel& panel, Control& control) {
+    std::vector<Control*> later;
+    bool after = false;
+    for (auto& other : panel.controls) {
+        if (other.get() == &control) {
+            after = true;
+        } else if (after && other->widget != nullptr) {
+            later.push_back(other.get());
+        }
+    }
+    if (later.empty()) return;  // built last: already on top and last in the focus chain
+    const auto isFrame = [](const Control* c) { return c->def.kind == CtrlKind::kDecoration; };
+    // The first thing a later control put into the normal stacking order (a frame: its caption).
+    QWidget* above = nullptr;
+    for (const Control* other : later) {
+        above = isFrame(other) ? other->caption : other->widget;
+        if (above != nullptr) break;
+    }
+    if (isFrame(&control)) {
+        // Lowered at build, now below the earlier frames; the later ones go below it again.
+        for (Control* other : later) {
+            if (isFrame(other)) other->widget->lower();
+        }
+    } else if (above != nullptr) {
+        control.widget->stackUnder(above);
+    }
+    if (control.caption != nullptr && above != nullptr) control.caption->stackUnder(above);
+    // Only the order of what can take the focus matters to the keyboard.
+    if (control.widget->focusPolicy() == Qt::NoFocus) return;
+    QWidget* previous = control.widget;
+    for (const Control* other : later) {
+        if (other->widget->focusPolicy() == Qt::NoFocus) continue;
+        QWidget::setTabOrder(previous, other->widget);
+        previous = other->widget;
+    }
+}
+
 }  // namespace
 
 void CommitTypedValues() {
@@ -503,7 +543,31 @@ void BuildControl(Panel& panel, Control& control) {
     widget->setGeometry(QRect(QPoint(control.def.left, control.def.top), WidgetSize(control, widget)));
     if (control.def.kind == CtrlKind::kDecoration) widget->lower();
     PlaceCaption(control, parent);
+    PlaceAmongLaterControls(panel, control);
+    // A label that once held text measures an empty one as nothing, a label that never did as one
+    // character: it shows its first text before the current one, as it did when built at load.
+    if (control.def.kind == CtrlKind::kTextMessage) {
+        static_cast<QLabel*>(widget)->setText(FromLatin1(control.def.label));
+    }
     Refresh(control);
+}
+
+void BuildPanelWidgets(Panel& panel) {
+    if (panel.widgetsBuilt) return;
+    panel.widgetsBuilt = true;
+    for (auto& control : panel.controls) BuildWhenShown(*control);
+}
+
+void BuildWhenShown(Control& control) {
+    if (control.visible) {
+        Panel* panel = FindPanel(control.panel);
+        if (panel != nullptr && panel->widgetsBuilt) BuildNow(control);
+    }
+}
+
+void BuildNow(Control& control) {
+    if (control.widget != nullptr || control.def.kind == CtrlKind::kTimer) return;
+    if (Panel* panel = FindPanel(control.panel)) BuildControl(*panel, control);
 }
 
 void Refresh(Control& control) {
@@ -512,7 +576,10 @@ void Refresh(Control& control) {
         return;
     }
     QWidget* widget = control.widget;
-    if (widget == nullptr) return;
+    if (widget == nullptr) {
+        BuildWhenShown(control);  // shows the model once built; a hidden control stays unbuilt
+        return;
+    }
     switch (control.def.kind) {
         case CtrlKind::kNumeric:
             static_cast<NumericBox*>(widget)->Show();
