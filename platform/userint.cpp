@@ -307,6 +307,7 @@ int LoadPanel(int parentPanel, const char* resourceFile, int panelIndex) {
         uiqt::InitialValues(*control);
         panel->controls.push_back(std::move(control));
     }
+    uiqt::StartDrawingPictures(*panel);
     // Only the timers now: they tick whether the panel is shown or not. Widgets follow on display.
     for (auto& control : panel->controls) {
         if (control->def.kind == CtrlKind::kTimer) uiqt::BuildControl(*panel, *control);

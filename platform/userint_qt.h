@@ -3,8 +3,10 @@
 // PanelWidget/ControlWidget to look at the real widgets.
 #pragma once
 
+#include <QImage>
 #include <QString>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +17,7 @@
 class QComboBox;
 class QFont;
 class QLabel;
+class QPixmap;
 class QPushButton;
 class QSize;
 class QTimer;
@@ -48,6 +51,7 @@ struct Control {
     QWidget* widget = nullptr;  // owned by the panel window
     QLabel* caption = nullptr;  // owned by the panel window
     QTimer* timer = nullptr;    // owned by the panel window
+    int pictureIndex = -1;      // its place among the panel's pictures, if it shows one
 };
 
 struct Panel {
@@ -58,6 +62,8 @@ struct Panel {
     // The controls' widgets are built on the panel's first display: a panel loaded but never
     // shown (the calculator, most starts) costs no widgets, and the start paints sooner.
     bool widgetsBuilt = false;
+    // The generated pictures, in the order of their controls, drawn beside the main thread.
+    std::shared_future<std::vector<QImage>> pictures;
     // Declared last so that it is destroyed first: widgets point at the controls above.
     std::unique_ptr<QWidget> window;
 };
@@ -113,6 +119,11 @@ struct PopupHooks {
     FileAnswer (*file)(const std::string& title, const std::string& defaultDirectory);
 };
 extern const PopupHooks* gPopupHooks;
+
+// Starts drawing the panel's generated pictures on a second thread (userint_pictures.cpp).
+void StartDrawingPictures(Panel& panel);
+// A picture control's picture: the one drawn beside, or drawn now when there is none.
+QPixmap PanelPicture(const Control& control);
 
 // Creates the window of a panel (close box reports EVENT_CLOSE instead of closing).
 std::unique_ptr<QWidget> MakePanelWindow(Panel& panel);

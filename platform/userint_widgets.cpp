@@ -265,56 +265,6 @@ class PanelWindow : public QWidget {
     Panel& panel_;
 };
 
-// A small image per name; any simple drawing tells the buttons apart.
-QPixmap GeneratedImage(const std::string& name, QSize size) {
-    QPixmap pixmap(size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF box = QRectF(0, 0, size.width(), size.height()).adjusted(2, 2, -2, -2);
-    painter.setPen(QPen(QColor(40, 40, 40), 1.2));
-    if (name == "rechner") {
-        painter.setBrush(QColor(220, 220, 200));
-        painter.drawRect(box);
-        for (int row = 0; row < 3; ++row) {
-            for (int col = 0; col < 3; ++col) {
-                painter.drawRect(QRectF(box.left() + 2 + col * box.width() / 3.2,
-                                        box.top() + box.height() / 3 + row * box.height() / 5, 2, 2));
-            }
-        }
-    } else if (name == "laden" || name == "speichern") {
-        painter.setBrush(name == "laden" ? QColor(240, 210, 120) : QColor(120, 150, 220));
-        painter.drawRect(box.adjusted(0, box.height() / 3, 0, 0));
-        const double x = box.center().x();
-        const double top = box.top();
-        const double mid = box.top() + box.height() / 2;
-        if (name == "laden") {
-            painter.drawLine(QPointF(x, mid), QPointF(x, top));
-            painter.drawLine(QPointF(x, top), QPointF(x - 3, top + 3));
-            painter.drawLine(QPointF(x, top), QPointF(x + 3, top + 3));
-        } else {
-            painter.drawLine(QPointF(x, top), QPointF(x, mid));
-            painter.drawLine(QPointF(x, mid), QPointF(x - 3, mid - 3));
-            painter.drawLine(QPointF(x, mid), QPointF(x + 3, mid - 3));
-        }
-    } else if (name == "kwdlesen" || name == "kwdschreiben") {
-        painter.setBrush(QColor(180, 180, 180));
-        painter.drawRect(box.adjusted(box.width() / 2, 0, 0, 0));
-        painter.setPen(QPen(name == "kwdlesen" ? QColor(0, 130, 0) : QColor(180, 0, 0), 2));
-        const double y = box.center().y();
-        painter.drawLine(QPointF(box.left(), y), QPointF(box.center().x() + 2, y));
-    } else {
-        painter.setBrush(QColor(0, 70, 140));
-        painter.drawRoundedRect(box, 4, 4);
-        painter.setPen(Qt::white);
-        QFont bold = painter.font();
-        bold.setBold(true);
-        painter.setFont(bold);
-        painter.drawText(box, Qt::AlignCenter, QStringLiteral("ZEL"));
-    }
-    return pixmap;
-}
-
 // "__Ende": caption "Ende" with the E as keyboard shortcut; a plain '&' stays an '&'.
 QString ButtonCaption(const std::string& label) {
     QString caption = FromLatin1(label);
@@ -379,7 +329,7 @@ QWidget* MakeWidget(Control& control, QWidget* parent) {
         case CtrlKind::kPictureButton: {
             auto* button = new QToolButton(parent);
             const QSize size = SizeOr(def, QSize(22, 22));
-            button->setIcon(QIcon(GeneratedImage(def.image, size - QSize(4, 4))));
+            button->setIcon(QIcon(PanelPicture(control)));
             button->setIconSize(size - QSize(4, 4));
             QObject::connect(button, &QToolButton::clicked, button, [&control] { OperatorCommit(control); });
             return button;
@@ -392,7 +342,7 @@ QWidget* MakeWidget(Control& control, QWidget* parent) {
         }
         case CtrlKind::kPicture: {
             auto* picture = new QLabel(parent);
-            picture->setPixmap(GeneratedImage(def.image, SizeOr(def, QSize(48, 48))));
+            picture->setPixmap(PanelPicture(control));
             return picture;
         }
         case CtrlKind::kTimer:

@@ -192,3 +192,45 @@ TEST(LazyWidgets, LookAsIfBuiltAtLoad) {
 }
 
 }  // namespace
+
+// Pictures are drawn on a second thread from load on: the same pixels as drawn on the main thread.
+TEST(LazyWidgets, PicturesDrawnBesideAreThoseDrawnInPlace) {
+    const struct {
+        CtrlKind kind;
+        const char* image;
+        int size;
+    } kPictures[] = {
+        {CtrlKind::kPicture, "zel", 48},
+        {CtrlKind::kPictureButton, "rechner", 22},
+        {CtrlKind::kPictureButton, "laden", 22},
+        {CtrlKind::kPictureButton, "speichern", 30},
+        {CtrlKind::kPictureButton, "kwdlesen", 22},
+        {CtrlKind::kPictureButton, "kwdschreiben", 22},
+    };
+    PanelDef panel;
+    panel.index = 2;
+    panel.width = 200;
+    panel.height = 100;
+    int id = 0;
+    for (const auto& p : kPictures) {
+        ++id;
+        CtrlDef def = Def(id, p.kind, 10, 30 * id, p.size, p.size);
+        def.image = p.image;
+        panel.controls.push_back(def);
+    }
+    RegisterPanelResource("pictures.ui", {panel});
+    const int handle = LoadPanel(0, "pictures.ui", 2);
+    ASSERT_GT(handle, 0);
+    for (int i = 1; i <= id; ++i) {
+        const uiqt::Control* loaded = uiqt::FindControl(handle, i);
+        ASSERT_NE(loaded, nullptr);
+        uiqt::Control alone;  // on no panel: drawn here and now
+        alone.def = loaded->def;
+        const QImage beside = uiqt::PanelPicture(*loaded).toImage();
+        const QImage here = uiqt::PanelPicture(alone).toImage();
+        EXPECT_FALSE(here.isNull()) << loaded->def.image;
+        EXPECT_TRUE(beside == here) << loaded->def.image;
+    }
+    DiscardPanel(handle);
+    uitest::ProcessEvents();
+}
