@@ -112,7 +112,7 @@ class PicturesInFlight {
     std::vector<Pictures> pending_;
 };
 
-thread_local PicturesInFlight tInFlight;
+thread_local PicturesInFlight gInFlight;
 
 }  // namespace
 
@@ -132,7 +132,7 @@ void StartDrawingPictures(Panel& panel) {
                              drawn.push_back(DrawPicture(name, std::move(image)));
                          return drawn;
                      }).share();
-    tInFlight.Add(panel.pictures);
+    gInFlight.Add(panel.pictures);
 }
 
 QPixmap PanelPicture(const Control& control) {
