@@ -234,3 +234,12 @@ TEST(LazyWidgets, PicturesDrawnBesideAreThoseDrawnInPlace) {
     DiscardPanel(handle);
     uitest::ProcessEvents();
 }
+
+// The process ends (each test is a process of its own under ctest) while the pictures may still
+// be drawn: the end waits for them instead of pulling fonts from under them (with the sanitizers
+// it hung in the leak check, without them it can crash).
+TEST(LazyWidgets, EndingRightAfterLoadWaitsForThePictures) {
+    RegisterLazyResource();
+    EXPECT_GT(LoadPanel(0, "lazy.ui", 1), 0);
+    EXPECT_GT(LoadPanel(0, "lazy.ui", 1), 0);
+}
