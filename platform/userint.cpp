@@ -239,18 +239,30 @@ void RestartAllTimers() {
     }
 }
 
+// Whoever looks at the widgets sees them as a displayed panel has them.
 QWidget* PanelWidget(int panel) {
     Panel* p = FindPanel(panel);
-    return p != nullptr ? p->window.get() : nullptr;
+    if (p == nullptr) return nullptr;
+    BuildPanelWidgets(*p);
+    return p->window.get();
 }
 
-QWidget* ControlWidget(int panel, int control) {
+namespace {
+Control* BuiltControl(int panel, int control) {
+    if (PanelWidget(panel) == nullptr) return nullptr;
     Control* c = FindControl(panel, control);
+    if (c != nullptr) BuildNow(*c);
+    return c;
+}
+}  // namespace
+
+QWidget* ControlWidget(int panel, int control) {
+    Control* c = BuiltControl(panel, control);
     return c != nullptr ? c->widget : nullptr;
 }
 
 QLabel* CaptionWidget(int panel, int control) {
-    Control* c = FindControl(panel, control);
+    Control* c = BuiltControl(panel, control);
     return c != nullptr ? c->caption : nullptr;
 }
 
@@ -295,7 +307,11 @@ int LoadPanel(int parentPanel, const char* resourceFile, int panelIndex) {
         uiqt::InitialValues(*control);
         panel->controls.push_back(std::move(control));
     }
-    for (auto& control : panel->controls) uiqt::BuildControl(*panel, *control);
+    uiqt::StartDrawingPictures(*panel);
+    // Only the timers now: they tick whether the panel is shown or not. Widgets follow on display.
+    for (auto& control : panel->controls) {
+        if (control->def.kind == CtrlKind::kTimer) uiqt::BuildControl(*panel, *control);
+    }
     panels.back() = std::move(panel);
     return static_cast<int>(panels.size());
 }
@@ -303,6 +319,7 @@ int LoadPanel(int parentPanel, const char* resourceFile, int panelIndex) {
 int DisplayPanel(int panel) {
     Panel* p = FindPanel(panel);
     if (p == nullptr) return UIE_INVALID_PANEL;
+    uiqt::BuildPanelWidgets(*p);
     p->window->show();
     p->window->raise();
     return UIE_NO_ERROR;
@@ -495,6 +512,7 @@ int SetActiveCtrl(int panel, int control) {
     Control* c = nullptr;
     if (const int error = Lookup(panel, control, &c); error != UIE_NO_ERROR) return error;
     FindPanel(panel)->activeCtrl = control;
+    uiqt::BuildNow(*c);  // a panel not shown yet still remembers where its focus goes
     if (c->widget != nullptr && !uiqt::BeingLeft(*c)) c->widget->setFocus(Qt::OtherFocusReason);
     return UIE_NO_ERROR;
 }

@@ -3,8 +3,10 @@
 // PanelWidget/ControlWidget to look at the real widgets.
 #pragma once
 
+#include <QImage>
 #include <QString>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +17,7 @@
 class QComboBox;
 class QFont;
 class QLabel;
+class QPixmap;
 class QPushButton;
 class QSize;
 class QTimer;
@@ -44,9 +47,11 @@ struct Control {
     // The label colour the widget and caption palettes were last given (-1: none yet).
     int paletteLabelColor = -1;
 
+    // Built when first needed (see BuildWhenShown); until then the model above is all there is.
     QWidget* widget = nullptr;  // owned by the panel window
     QLabel* caption = nullptr;  // owned by the panel window
     QTimer* timer = nullptr;    // owned by the panel window
+    int pictureIndex = -1;      // its place among the panel's pictures, if it shows one
 };
 
 struct Panel {
@@ -54,6 +59,11 @@ struct Panel {
     PanelDef def;  // without controls
     std::vector<std::unique_ptr<Control>> controls;
     int activeCtrl = 0;
+    // The controls' widgets are built on the panel's first display: a panel loaded but never
+    // shown (the calculator, most starts) costs no widgets, and the start paints sooner.
+    bool widgetsBuilt = false;
+    // The generated pictures, in the order of their controls, drawn beside the main thread.
+    std::shared_future<std::vector<QImage>> pictures;
     // Declared last so that it is destroyed first: widgets point at the controls above.
     std::unique_ptr<QWidget> window;
 };
@@ -66,8 +76,15 @@ Control* FindControl(int panel, int control);
 QString FromLatin1(const std::string& text);
 std::string ToLatin1(const QString& text);
 
-// Builds the widget(s) of one control as children of the panel window.
+// Builds the widget(s) of one control as children of the panel window (a timer: its timer), in
+// the stacking and focus order they would have had if every control had been built at load.
 void BuildControl(Panel& panel, Control& control);
+// Builds what a panel shows: the widgets of every visible control that has none yet.
+void BuildPanelWidgets(Panel& panel);
+// Builds a control's widgets if it has none and its panel's widgets are built and it is visible.
+void BuildWhenShown(Control& control);
+// Builds a control's widgets if it has none, whether shown or not (a caller asks for them).
+void BuildNow(Control& control);
 // Shows the model's value and attributes in the widget; paints at once while a callback runs,
 // so that progress written by a long operation is visible.
 void Refresh(Control& control);
@@ -102,6 +119,11 @@ struct PopupHooks {
     FileAnswer (*file)(const std::string& title, const std::string& defaultDirectory);
 };
 extern const PopupHooks* gPopupHooks;
+
+// Starts drawing the panel's generated pictures on a second thread (userint_pictures.cpp).
+void StartDrawingPictures(Panel& panel);
+// A picture control's picture: the one drawn beside, or drawn now when there is none.
+QPixmap PanelPicture(const Control& control);
 
 // Creates the window of a panel (close box reports EVENT_CLOSE instead of closing).
 std::unique_ptr<QWidget> MakePanelWindow(Panel& panel);

@@ -265,56 +265,6 @@ class PanelWindow : public QWidget {
     Panel& panel_;
 };
 
-// A small image per name; any simple drawing tells the buttons apart.
-QPixmap GeneratedImage(const std::string& name, QSize size) {
-    QPixmap pixmap(size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF box = QRectF(0, 0, size.width(), size.height()).adjusted(2, 2, -2, -2);
-    painter.setPen(QPen(QColor(40, 40, 40), 1.2));
-    if (name == "rechner") {
-        painter.setBrush(QColor(220, 220, 200));
-        painter.drawRect(box);
-        for (int row = 0; row < 3; ++row) {
-            for (int col = 0; col < 3; ++col) {
-                painter.drawRect(QRectF(box.left() + 2 + col * box.width() / 3.2,
-                                        box.top() + box.height() / 3 + row * box.height() / 5, 2, 2));
-            }
-        }
-    } else if (name == "laden" || name == "speichern") {
-        painter.setBrush(name == "laden" ? QColor(240, 210, 120) : QColor(120, 150, 220));
-        painter.drawRect(box.adjusted(0, box.height() / 3, 0, 0));
-        const double x = box.center().x();
-        const double top = box.top();
-        const double mid = box.top() + box.height() / 2;
-        if (name == "laden") {
-            painter.drawLine(QPointF(x, mid), QPointF(x, top));
-            painter.drawLine(QPointF(x, top), QPointF(x - 3, top + 3));
-            painter.drawLine(QPointF(x, top), QPointF(x + 3, top + 3));
-        } else {
-            painter.drawLine(QPointF(x, top), QPointF(x, mid));
-            painter.drawLine(QPointF(x, mid), QPointF(x - 3, mid - 3));
-            painter.drawLine(QPointF(x, mid), QPointF(x + 3, mid - 3));
-        }
-    } else if (name == "kwdlesen" || name == "kwdschreiben") {
-        painter.setBrush(QColor(180, 180, 180));
-        painter.drawRect(box.adjusted(box.width() / 2, 0, 0, 0));
-        painter.setPen(QPen(name == "kwdlesen" ? QColor(0, 130, 0) : QColor(180, 0, 0), 2));
-        const double y = box.center().y();
-        painter.drawLine(QPointF(box.left(), y), QPointF(box.center().x() + 2, y));
-    } else {
-        painter.setBrush(QColor(0, 70, 140));
-        painter.drawRoundedRect(box, 4, 4);
-        painter.setPen(Qt::white);
-        QFont bold = painter.font();
-        bold.setBold(true);
-        painter.setFont(bold);
-        painter.drawText(box, Qt::AlignCenter, QStringLiteral("ZEL"));
-    }
-    return pixmap;
-}
-
 // "__Ende": caption "Ende" with the E as keyboard shortcut; a plain '&' stays an '&'.
 QString ButtonCaption(const std::string& label) {
     QString caption = FromLatin1(label);
@@ -379,7 +329,7 @@ QWidget* MakeWidget(Control& control, QWidget* parent) {
         case CtrlKind::kPictureButton: {
             auto* button = new QToolButton(parent);
             const QSize size = SizeOr(def, QSize(22, 22));
-            button->setIcon(QIcon(GeneratedImage(def.image, size - QSize(4, 4))));
+            button->setIcon(QIcon(PanelPicture(control)));
             button->setIconSize(size - QSize(4, 4));
             QObject::connect(button, &QToolButton::clicked, button, [&control] { OperatorCommit(control); });
             return button;
@@ -392,7 +342,7 @@ QWidget* MakeWidget(Control& control, QWidget* parent) {
         }
         case CtrlKind::kPicture: {
             auto* picture = new QLabel(parent);
-            picture->setPixmap(GeneratedImage(def.image, SizeOr(def, QSize(48, 48))));
+            picture->setPixmap(PanelPicture(control));
             return picture;
         }
         case CtrlKind::kTimer:
@@ -463,6 +413,46 @@ void PlaceCaption(Control& control, QWidget* parent) {
     control.caption = caption;
 }
 
+// Where a control built after others that follow it goes, so that the panel stacks and tabs as
+// if all had been built at load: in definition order, frames below everything (each below the
+// ones before it), and each caption just above its control.
+void PlaceAmongLaterControls(Panel& panel, Control& control) {
+    std::vector<Control*> later;
+    bool after = false;
+    for (auto& other : panel.controls) {
+        if (other.get() == &control) {
+            after = true;
+        } else if (after && other->widget != nullptr) {
+            later.push_back(other.get());
+        }
+    }
+    if (later.empty()) return;  // built last: already on top and last in the focus chain
+    const auto isFrame = [](const Control* c) { return c->def.kind == CtrlKind::kDecoration; };
+    // The first thing a later control put into the normal stacking order (a frame: its caption).
+    QWidget* above = nullptr;
+    for (const Control* other : later) {
+        above = isFrame(other) ? other->caption : other->widget;
+        if (above != nullptr) break;
+    }
+    if (isFrame(&control)) {
+        // Lowered at build, now below the earlier frames; the later ones go below it again.
+        for (Control* other : later) {
+            if (isFrame(other)) other->widget->lower();
+        }
+    } else if (above != nullptr) {
+        control.widget->stackUnder(above);
+    }
+    if (control.caption != nullptr && above != nullptr) control.caption->stackUnder(above);
+    // Only the order of what can take the focus matters to the keyboard.
+    if (control.widget->focusPolicy() == Qt::NoFocus) return;
+    QWidget* previous = control.widget;
+    for (const Control* other : later) {
+        if (other->widget->focusPolicy() == Qt::NoFocus) continue;
+        QWidget::setTabOrder(previous, other->widget);
+        previous = other->widget;
+    }
+}
+
 }  // namespace
 
 void CommitTypedValues() {
@@ -503,7 +493,31 @@ void BuildControl(Panel& panel, Control& control) {
     widget->setGeometry(QRect(QPoint(control.def.left, control.def.top), WidgetSize(control, widget)));
     if (control.def.kind == CtrlKind::kDecoration) widget->lower();
     PlaceCaption(control, parent);
+    PlaceAmongLaterControls(panel, control);
+    // A label that once held text measures an empty one as nothing, a label that never did as one
+    // character: it shows its first text before the current one, as it did when built at load.
+    if (control.def.kind == CtrlKind::kTextMessage) {
+        static_cast<QLabel*>(widget)->setText(FromLatin1(control.def.label));
+    }
     Refresh(control);
+}
+
+void BuildPanelWidgets(Panel& panel) {
+    if (panel.widgetsBuilt) return;
+    panel.widgetsBuilt = true;
+    for (auto& control : panel.controls) BuildWhenShown(*control);
+}
+
+void BuildWhenShown(Control& control) {
+    if (control.visible) {
+        Panel* panel = FindPanel(control.panel);
+        if (panel != nullptr && panel->widgetsBuilt) BuildNow(control);
+    }
+}
+
+void BuildNow(Control& control) {
+    if (control.widget != nullptr || control.def.kind == CtrlKind::kTimer) return;
+    if (Panel* panel = FindPanel(control.panel)) BuildControl(*panel, control);
 }
 
 void Refresh(Control& control) {
@@ -512,7 +526,10 @@ void Refresh(Control& control) {
         return;
     }
     QWidget* widget = control.widget;
-    if (widget == nullptr) return;
+    if (widget == nullptr) {
+        BuildWhenShown(control);  // shows the model once built; a hidden control stays unbuilt
+        return;
+    }
     switch (control.def.kind) {
         case CtrlKind::kNumeric:
             static_cast<NumericBox*>(widget)->Show();
