@@ -52,15 +52,17 @@ class Xvfb {
             _exit(127);
         }
         close(fds[1]);
-        char number[16] = {};
-        const ssize_t got = read(fds[0], number, sizeof number - 1);
+        // Xvfb writes the number and its newline apart, and ends itself when the newline finds
+        // the pipe closed: read up to the newline.
+        std::string number;
+        char c = 0;
+        while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
         close(fds[0]);
-        if (got <= 0) {
+        if (number.empty()) {
             std::fputs("Xvfb did not start\n", stderr);
             std::exit(1);
         }
-        display_ = ":" + std::string(number, static_cast<std::size_t>(got));
-        display_.erase(display_.find_last_not_of("\n") + 1);
+        display_ = ":" + number;
     }
     ~Xvfb() {
         kill(pid_, SIGTERM);
